@@ -1,0 +1,92 @@
+// torvale-cli: reads a mod file as the editor does and prints it as JSON or as
+// the text the editor would save.
+#include "document/file_io.h"
+#include "document/json_dump.h"
+#include "document/mod_assembler.h"
+#include "document/mod_reader.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+namespace {
+
+constexpr int kExitComplete = 0;
+constexpr int kExitStopped = 1;
+constexpr int kExitUnreadable = 2;
+constexpr int kExitUsage = 64;
+constexpr int kExitCannotWrite = 74;
+
+constexpr const char* kHelp =
+    R"(Usage: torvale-cli COMMAND FILE
+Reads the mod file FILE with the same reader as the Torvale editor.
+
+Commands:
+  dump FILE      Print the document as one JSON object:
+                 {"complete": true|false, "error": null|"<message>",
+                  "properties": {"id", "version", "info", "author", "homepage"},
+                  "nodes": [NODE, ...], "selected": INDEX|null}
+                 NODE is {"kind": 0..3, "label", "file", "search", "action",
+                 "children": [NODE, ...]}; kind 0 is an edit-file node, 1 search
+                 and replace, 2 search and add before, 3 search and add after.
+                 "selected" is the index in "nodes" of the node selected after
+                 the read (the last edit-file node), or null. Strings escape
+                 '"' and '\' with a backslash, and write every byte below 0x20,
+                 the byte 0x7F and every byte from 0x80 up as \u00XX, so the
+                 output is ASCII and gives back the exact bytes.
+  assemble FILE  Write the mod text the editor would save for the document,
+                 byte for byte, to standard output.
+  --help         Show this text.
+
+Exit status:
+  0   the file was read completely
+  1   the read stopped (a block whose closing tag is missing, or blocks that
+      add up to more than 256 MiB of text); the output of the document as read
+      is still written, and the reason goes to standard error
+  2   the file cannot be read (missing, a folder, no permission, larger than
+      256 MiB); the reason goes to standard error, nothing to standard output
+  64  wrong usage
+  74  the output could not be written (for example a full disk)
+)";
+
+bool writeAll(const std::string& text) {
+    return std::fwrite(text.data(), 1, text.size(), stdout) == text.size() &&
+           std::fflush(stdout) == 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        std::fputs(kHelp, stdout);
+        return kExitComplete;
+    }
+    const bool dump = argc == 3 && std::strcmp(argv[1], "dump") == 0;
+    const bool assemble = argc == 3 && std::strcmp(argv[1], "assemble") == 0;
+    if (!dump && !assemble) {
+        std::fputs("Usage: torvale-cli dump|assemble FILE (see torvale-cli --help)\n", stderr);
+        return kExitUsage;
+    }
+    const char* path = argv[2];
+
+    torvale::FileBytes file = torvale::readFileBytes(path, torvale::kMaxModFileSize);
+    if (!file.ok) {
+        std::fprintf(stderr, "torvale-cli: cannot read %s: %s\n", path, file.error.c_str());
+        return kExitUnreadable;
+    }
+    torvale::ModDocument doc;
+    const torvale::ReadOutcome outcome = torvale::readMod(file.bytes, doc);
+    file.bytes = std::string(); // the document holds its own copies now
+
+    const std::string out = dump ? torvale::dumpJson(doc, outcome) : torvale::assembleMod(doc);
+    if (!writeAll(out)) {
+        std::fprintf(stderr, "torvale-cli: cannot write the output: %s\n", std::strerror(errno));
+        return kExitCannotWrite;
+    }
+    if (!outcome.complete()) {
+        std::fprintf(stderr, "torvale-cli: %s: %s\n", path, outcome.message.c_str());
+        return kExitStopped;
+    }
+    return kExitComplete;
+}

@@ -1,0 +1,25 @@
+// Reading whole files, with errors in words a user can act on.
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <string>
+
+namespace torvale {
+
+// Mod files larger than this are refused: they would hold several hundred MiB
+// once read and assembled.
+inline constexpr std::size_t kMaxModFileSize = std::size_t(256) << 20;
+
+struct FileBytes {
+    bool ok = false;
+    std::string bytes;
+    // When not ok: why, e.g. "No such file or directory".
+    std::string error;
+};
+
+// Reads the whole file. Directories, unreadable files and files of more than
+// maxBytes bytes give an error instead of bytes.
+FileBytes readFileBytes(const std::filesystem::path& path, std::size_t maxBytes);
+
+} // namespace torvale

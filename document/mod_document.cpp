@@ -1,0 +1,163 @@
+#include "mod_document.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace torvale {
+
+std::string Node::label() const {
+    if (item_.Kind != akEditFile)
+        return std::string(NodeLabels[std::size_t(item_.Kind)]);
+    std::string text(NodeLabels[akEditFile]);
+    switch (labelForm_) {
+    case LabelForm::Added:
+        break;
+    case LabelForm::Read:
+        text += ' ';
+        text += item_.FileName;
+        break;
+    case LabelForm::Edited:
+        text += item_.FileName;
+        break;
+    }
+    return text;
+}
+
+bool Node::operator==(const Node& other) const {
+    // The label form only shows on edit-file nodes.
+    const bool formsDiffer = item_.Kind == akEditFile && labelForm_ != other.labelForm_;
+    if (!(item_ == other.item_) || formsDiffer ||
+        children_.size() != other.children_.size())
+        return false;
+    for (std::size_t i = 0; i < children_.size(); ++i)
+        if (!(*children_[i] == *other.children_[i]))
+            return false;
+    return true;
+}
+
+int ModDocument::childCount(const Node* parent) const {
+    return parent ? parent->childCount() : topLevelCount();
+}
+
+Node* ModDocument::childAt(const Node* parent, int row) const {
+    return parent ? parent->child(row) : topLevel(row);
+}
+
+void ModDocument::renumber(std::vector<std::unique_ptr<Node>>& list, std::size_t from) {
+    for (std::size_t i = from; i < list.size(); ++i)
+        list[i]->row_ = int(i);
+}
+
+Node* ModDocument::insertNode(Node* parent, int row, TItem item, LabelForm form) {
+    if (item.Kind < akEditFile || item.Kind > akSearchAddAfter)
+        throw std::invalid_argument("insertNode: no such kind");
+    if (parent && parent->parent_)
+        throw std::invalid_argument("the action tree has only two levels");
+    auto& list = siblings(parent);
+    if (row < 0 || std::size_t(row) > list.size())
+        throw std::out_of_range("insertNode: row out of range");
+    auto node = std::make_unique<Node>();
+    node->item_ = std::move(item);
+    node->labelForm_ = form;
+    node->parent_ = parent;
+    Node* raw = node.get();
+    list.insert(list.begin() + row, std::move(node));
+    renumber(list, std::size_t(row));
+    ++nodeCount_;
+    return raw;
+}
+
+Node* ModDocument::appendNode(Node* parent, TItem item, LabelForm form) {
+    return insertNode(parent, childCount(parent), std::move(item), form);
+}
+
+std::size_t ModDocument::removeNode(Node* node) {
+    auto& list = siblings(node->parent_);
+    const std::size_t row = std::size_t(node->row_);
+    const std::size_t removed = 1 + node->children_.size();
+    list.erase(list.begin() + std::ptrdiff_t(row));
+    renumber(list, row);
+    nodeCount_ -= removed;
+    return removed;
+}
+
+bool ModDocument::canMove(const Node* node, const Node* newParent) {
+    if (!newParent)
+        return true;
+    return newParent != node && !newParent->parent_ && node->children_.empty();
+}
+
+void ModDocument::moveNode(Node* node, Node* newParent, int beforeRow) {
+    if (!canMove(node, newParent))
+        throw std::invalid_argument("the action tree has only two levels");
+    auto& from = siblings(node->parent_);
+    auto& to = siblings(newParent);
+    if (beforeRow < 0 || std::size_t(beforeRow) > to.size())
+        throw std::out_of_range("moveNode: row out of range");
+    const std::size_t oldRow = std::size_t(node->row_);
+    std::unique_ptr<Node> owned = std::move(from[oldRow]);
+    from.erase(from.begin() + std::ptrdiff_t(oldRow));
+    std::size_t newRow = std::size_t(beforeRow);
+    if (&from == &to && newRow > oldRow)
+        --newRow;
+    owned->parent_ = newParent;
+    to.insert(to.begin() + std::ptrdiff_t(newRow), std::move(owned));
+    if (&from == &to) {
+        renumber(to, std::min(oldRow, newRow));
+    } else {
+        renumber(from, oldRow);
+        renumber(to, newRow);
+    }
+}
+
+void ModDocument::setKind(Node* node, std::int32_t kind) {
+    if (kind < akEditFile || kind > akSearchAddAfter)
+        throw std::invalid_argument("setKind: no such kind");
+    node->item_.Kind = kind;
+}
+
+void ModDocument::setFileName(Node* node, std::string fileName, LabelForm form) {
+    node->item_.FileName = std::move(fileName);
+    node->labelForm_ = form;
+}
+
+void ModDocument::clear() {
+    for (auto& p : properties_)
+        p.clear();
+    topLevel_.clear();
+    nodeCount_ = 0;
+}
+
+Node* ModDocument::lastNode() const {
+    if (topLevel_.empty())
+        return nullptr;
+    Node* last = topLevel_.back().get();
+    return last->children_.empty() ? last : last->children_.back().get();
+}
+
+int ModDocument::GetTotalSteps() const {
+    int total = 0;
+    for (const auto& top : topLevel_)
+        total += top->childCount();
+    return total;
+}
+
+int ModDocument::GetStep(const Node* selected) const {
+    if (!selected || !selected->parent_)
+        return 0;
+    int step = 0;
+    for (int row = 0; row < selected->parent_->row_; ++row)
+        step += topLevel_[std::size_t(row)]->childCount();
+    return step + selected->row_ + 1;
+}
+
+bool ModDocument::operator==(const ModDocument& other) const {
+    if (properties_ != other.properties_ || topLevel_.size() != other.topLevel_.size())
+        return false;
+    for (std::size_t i = 0; i < topLevel_.size(); ++i)
+        if (!(*topLevel_[i] == *other.topLevel_[i]))
+            return false;
+    return true;
+}
+
+} // namespace torvale

@@ -1,0 +1,47 @@
+// Reads the text of a mod file into a document.
+#pragma once
+
+#include "mod_document.h"
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace torvale {
+
+// Blocks whose closing tags come far apart make the reader take in the same
+// lines again for every opening tag. Past this much text, taken in by all
+// blocks together, the read stops instead of exhausting memory or time.
+inline constexpr std::size_t kMaxBlockText = std::size_t(256) << 20;
+
+struct ReadOutcome {
+    enum class Status {
+        Complete,
+        MissingClosingTag, // a block never closed
+        TooMuchText,       // the blocks took in more than the limit
+    };
+    Status status = Status::Complete;
+    // For MissingClosingTag: the index into ModTags of the closing tag.
+    int missingTag = -1;
+    // What to tell the user when the read stopped; empty when it completed.
+    std::string message;
+    // The node selected after the read: the last edit-file node, if any.
+    Node* selected = nullptr;
+
+    bool complete() const { return status == Status::Complete; }
+};
+
+// The message for a missing closing tag: the tag and "not found!".
+std::string notFoundMessage(int tagIndex);
+
+// Reads text into doc, which should be empty; what was read before a stop
+// stays in doc. Text after a NUL byte is not read.
+ReadOutcome readMod(std::string_view text, ModDocument& doc,
+                    std::size_t blockTextLimit = kMaxBlockText);
+
+// The lines of a text as the reader sees them: split at CR LF, lone CR and lone
+// LF; a line end at the very end adds no empty line; a NUL ends the text.
+std::vector<std::string_view> splitLines(std::string_view text);
+
+} // namespace torvale

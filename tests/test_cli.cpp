@@ -1,0 +1,118 @@
+// torvale-cli as other tools see it: its output, its exit status, its errors.
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <random>
+
+using namespace torvale;
+using test::ProcessResult;
+
+namespace {
+
+ProcessResult cli(const std::vector<std::string>& args, bool unprivileged = false) {
+    return test::runProcess(TORVALE_CLI_PATH, args, unprivileged);
+}
+
+} // namespace
+
+TEST(Cli, AssemblesAndDumpsACompleteRead) {
+    test::TempDir dir;
+    test::writeBytes(dir / "sample.mod", test::sampleModText() + "\r\n\r\n");
+    ProcessResult r = cli({"assemble", (dir / "sample.mod").string()});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, test::sampleModText());
+    EXPECT_EQ(r.err, "");
+
+    r = cli({"dump", (dir / "sample.mod").string()});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_TRUE(r.out.starts_with(R"({"complete": true, "error": null, "properties": {"id": "Sample Mod")"));
+    EXPECT_TRUE(r.out.ends_with("\"selected\": 0}\n"));
+}
+
+TEST(Cli, RealModsAssembleToAFixedPoint) {
+    test::TempDir dir;
+    for (const auto& entry : std::filesystem::directory_iterator(test::sharedDir() / "realmods")) {
+        const ProcessResult first = cli({"assemble", entry.path().string()});
+        ASSERT_EQ(first.exitCode, 0) << entry.path() << first.err;
+        test::writeBytes(dir / "again.mod", first.out);
+        const ProcessResult second = cli({"assemble", (dir / "again.mod").string()});
+        EXPECT_EQ(second.exitCode, 0);
+        EXPECT_EQ(second.out, first.out) << entry.path();
+    }
+    // The Russian pack is UTF-8; its bytes come through the dump escaped.
+    const ProcessResult dump =
+        cli({"dump", (test::sharedDir() / "realmods" / "add_Russian_language.mod").string()});
+    EXPECT_EQ(dump.exitCode, 0);
+    for (const char c : dump.out)
+        ASSERT_LT(static_cast<unsigned char>(c), 0x80) << "the dump is ASCII";
+}
+
+TEST(Cli, StoppedReadStillWritesTheDocumentAsRead) {
+    test::TempDir dir;
+    test::writeBytes(dir / "cut.mod", test::crlfLines({"<id>", "Cut", "</id>", "<homepage>", "x"}));
+    ProcessResult r = cli({"dump", (dir / "cut.mod").string()});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.out.starts_with(
+        R"({"complete": false, "error": "</homepage>not found!", "properties": {"id": "Cut")"));
+    EXPECT_NE(r.out.find(R"("homepage": "x")"), std::string::npos);
+    EXPECT_NE(r.err.find("</homepage>not found!"), std::string::npos);
+
+    r = cli({"assemble", (dir / "cut.mod").string()});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.out.starts_with("<id>\r\nCut\r\n</id>\r\n"));
+}
+
+TEST(Cli, UnreadableFilesExitTwoWithTheReason) {
+    test::TempDir dir;
+    const std::string missing = (dir / "missing.mod").string();
+    ProcessResult r = cli({"dump", missing});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "torvale-cli: cannot read " + missing + ": No such file or directory.\n");
+
+    r = cli({"assemble", dir.path().string()});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("It is a folder"), std::string::npos);
+
+    // A file its reader may not open. Root reads everything, so the tool runs
+    // as an unprivileged user then.
+    const auto open = dir / "open";
+    std::filesystem::create_directory(open);
+    std::filesystem::permissions(open, std::filesystem::perms::all);
+    test::writeBytes(open / "secret.mod", "<id>\r\nx\r\n</id>\r\n");
+    std::filesystem::permissions(open / "secret.mod", std::filesystem::perms::none);
+    std::filesystem::permissions(dir.path(), std::filesystem::perms::all);
+    r = cli({"dump", (open / "secret.mod").string()}, true);
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("secret.mod: Permission denied."), std::string::npos) << r.err;
+}
+
+TEST(Cli, BinaryFilesReadByTheRules) {
+    test::TempDir dir;
+    std::mt19937 rng(7);
+    std::string bytes;
+    for (int i = 0; i < 200000; ++i)
+        bytes.push_back(char(rng()));
+    bytes.insert(1000, "<edit file>\n\0\n</edit file>\n", 27);
+    test::writeBytes(dir / "noise.mod", bytes);
+    for (const char* command : {"dump", "assemble"}) {
+        const ProcessResult r = cli({command, (dir / "noise.mod").string()});
+        EXPECT_TRUE(r.exitCode == 0 || r.exitCode == 1) << command << ": " << r.err;
+        EXPECT_FALSE(r.out.empty());
+    }
+}
+
+TEST(Cli, UsageErrorsExitSixtyFour) {
+    EXPECT_EQ(cli({}).exitCode, 64);
+    EXPECT_EQ(cli({"dump"}).exitCode, 64);
+    EXPECT_EQ(cli({"print", "x.mod"}).exitCode, 64);
+    EXPECT_EQ(cli({"dump", "a.mod", "b.mod"}).exitCode, 64);
+    const ProcessResult help = cli({"--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    for (const char* word : {"dump FILE", "assemble FILE", "\\u00XX", "64"})
+        EXPECT_NE(help.out.find(word), std::string::npos) << word;
+}

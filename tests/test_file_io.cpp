@@ -1,0 +1,46 @@
+#include "document/file_io.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+using namespace torvale;
+
+TEST(ReadFileBytes, ReadsWholeFilesExactly) {
+    test::TempDir dir;
+    std::string bytes;
+    for (int i = 0; i < 300000; ++i)
+        bytes.push_back(char(i * 7));
+    test::writeBytes(dir / "a.mod", bytes);
+    const FileBytes r = readFileBytes(dir / "a.mod", kMaxModFileSize);
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(r.bytes, bytes);
+
+    test::writeBytes(dir / "empty.mod", "");
+    EXPECT_TRUE(readFileBytes(dir / "empty.mod", kMaxModFileSize).ok);
+}
+
+TEST(ReadFileBytes, ExplainsWhatCannotBeRead) {
+    test::TempDir dir;
+    FileBytes r = readFileBytes(dir / "missing.mod", kMaxModFileSize);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.error, "No such file or directory.");
+
+    r = readFileBytes(dir.path(), kMaxModFileSize);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.error, "It is a folder, not a file.");
+
+    test::writeBytes(dir / "big.mod", std::string(2048, 'x'));
+    r = readFileBytes(dir / "big.mod", 1024);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.error, "The file is larger than 1024 bytes.");
+    EXPECT_TRUE(r.bytes.empty());
+}
+
+TEST(ReadFileBytes, SpecialFilesAreCutAtTheLimit) {
+    // /dev/zero reports no size and never ends.
+    const FileBytes r = readFileBytes("/dev/zero", std::size_t(1) << 20);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.error, "The file is larger than 1 MiB.");
+}

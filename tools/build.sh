@@ -1,0 +1,69 @@
+#!/usr/bin/env bash
+# Installs what is missing from Debian's packages, builds Torvale, then starts
+# the editor ("run") or runs every test ("test").
+set -euo pipefail
+
+usage() {
+    echo "usage: tools/build.sh run [MOD-FILE] | test | build" >&2
+    exit 64
+}
+[ $# -ge 1 ] || usage
+what=$1
+shift
+
+top=$(cd "$(dirname "$0")/.." && pwd)
+build=${TORVALE_BUILD_DIR:-$top/build}
+
+packages=(
+    cmake ninja-build g++ pkg-config
+    qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
+    libgtest-dev libbenchmark-dev
+    fonts-dejavu-core fonts-liberation
+)
+
+install_missing() {
+    local missing=()
+    for p in "${packages[@]}"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' ||
+            missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing: ${missing[*]}"
+    local as_root=()
+    if [ "$(id -u)" -ne 0 ]; then
+        command -v sudo >/dev/null || {
+            echo "Run this as root, or install: ${missing[*]}" >&2
+            exit 1
+        }
+        as_root=(sudo)
+    fi
+    "${as_root[@]}" apt-get update
+    DEBIAN_FRONTEND=noninteractive "${as_root[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
+}
+
+compile() {
+    cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    cmake --build "$build"
+}
+
+case $what in
+run)
+    install_missing
+    compile
+    if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+        echo "No display to show the window on (DISPLAY is not set)." >&2
+        exit 1
+    fi
+    exec "$build/app/torvale" "$@"
+    ;;
+test)
+    install_missing
+    compile
+    QT_QPA_PLATFORM=offscreen ctest --test-dir "$build" --output-on-failure -j "$(nproc)"
+    ;;
+build)
+    install_missing
+    compile
+    ;;
+*) usage ;;
+esac

@@ -1,0 +1,21 @@
+// Conversion between the document's byte texts and the strings the widgets show.
+#pragma once
+
+#include "document/text_encoding.h"
+
+#include <QString>
+#include <string>
+#include <string_view>
+
+namespace torvale {
+
+// Bytes to display text. CR LF, and a lone CR or LF, become '\n', the line
+// break of Qt's text widgets.
+QString decodeText(std::string_view bytes, TextEncoding encoding);
+
+// Display text to bytes. Every line break ('\n', or the paragraph separator of
+// a text document) becomes CR LF, the line end of mod files. Characters that the
+// encoding cannot hold become '?'.
+std::string encodeText(const QString& text, TextEncoding encoding);
+
+} // namespace torvale
