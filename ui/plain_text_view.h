@@ -1,0 +1,172 @@
+// A read-only view of a plain text that may be tens of megabytes long.
+//
+// QPlainTextEdit builds a text document for the whole text before it shows a
+// line, which takes seconds for the largest mods. This view keeps the bytes as
+// they are, indexes where each line starts, and decodes and lays out only the
+// lines it paints or that the caret, a selection or a copy touches.
+//
+// Context menu: with Qt::CustomContextMenu set on the view, the view emits
+// customContextMenuRequested(pos) for a right click and for the menu key alike,
+// with pos in viewport coordinates (at the caret for the menu key). Show the menu
+// at viewport()->mapToGlobal(pos).
+#pragma once
+
+#include "document/text_encoding.h"
+
+#include <QAbstractScrollArea>
+#include <QBasicTimer>
+#include <QPoint>
+#include <QString>
+#include <QVariant>
+
+#include <algorithm>
+#include <compare>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace torvale {
+
+class PlainTextView : public QAbstractScrollArea {
+    Q_OBJECT
+
+public:
+    // A place between two characters. The column counts UTF-16 units of the
+    // decoded line, as QString indexes do.
+    struct Position {
+        int line = 0;
+        int column = 0;
+        friend auto operator<=>(const Position&, const Position&) = default;
+    };
+
+    explicit PlainTextView(QWidget* parent = nullptr);
+    ~PlainTextView() override;
+
+    // Shows the bytes, which the view shares and never changes. Scrolls to the
+    // top and clears the selection.
+    void setText(std::shared_ptr<const std::string> bytes, TextEncoding encoding);
+    void clear();
+    bool isEmpty() const;
+    int lineCount() const;
+    std::shared_ptr<const std::string> bytes() const { return bytes_; }
+    TextEncoding encoding() const { return encoding_; }
+
+    // One line without its line end; empty past the last line.
+    QString lineText(int line) const;
+    // The whole text decoded, its lines joined by '\n'. Meant for small texts.
+    QString toPlainText() const;
+
+    Position cursorPosition() const { return caret_; }
+    Position anchorPosition() const { return anchor_; }
+    void setCursorPosition(int line, int column);
+    // The anchor stays put when the selection is extended; the caret moves.
+    void setSelection(int anchorLine, int anchorColumn, int caretLine, int caretColumn);
+    bool hasSelection() const { return anchor_ != caret_; }
+    Position selectionStart() const { return std::min(anchor_, caret_); }
+    Position selectionEnd() const { return std::max(anchor_, caret_); }
+    // Line breaks inside the selection come out as '\n'.
+    QString selectedText() const;
+
+    int firstVisibleLine() const;
+    // The caret in viewport coordinates.
+    QRect cursorRect() const;
+    // The position nearest to a point of the viewport.
+    Position positionAt(QPoint viewportPos) const;
+
+    // How many lines have been decoded for display since the text was set.
+    // Lines are decoded lazily, and tests hold the view to that.
+    std::uint64_t decodedLineCount() const { return decodedLines_; }
+
+    QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
+
+public slots:
+    void selectAll();
+    // Puts the selected text on the clipboard.
+    void copy();
+    void ensureCursorVisible();
+
+signals:
+    void selectionChanged();
+    void copyAvailable(bool available);
+    void cursorPositionChanged();
+
+protected:
+    bool event(QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void scrollContentsBy(int dx, int dy) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void timerEvent(QTimerEvent* event) override;
+
+private:
+    struct LaidOutLine;
+    enum class Move;
+    struct KeyMove;
+    static const KeyMove* keyMoveFor(const QKeyEvent* event);
+
+    void indexLines();
+    std::string_view lineBytes(int line) const;
+    QString decodeLine(int line) const;
+    QString textBetween(Position start, Position end) const;
+    const LaidOutLine& laidOut(int line) const;
+    void trimCache();
+    int lineLength(int line) const;
+    Position clamped(Position position) const;
+    Position endOfText() const;
+    qreal caretX(Position position) const;
+    Position hitTest(QPoint viewportPos, bool onCharacter) const;
+    int visibleLines() const;
+
+    void updateMetrics();
+    void estimateWidth();
+    void noteLineWidth(qreal width);
+    void updateScrollBars();
+
+    void setPositions(Position anchor, Position caret, bool keepGoalX = false);
+    void moveCaret(Move move, bool extend);
+    Position wordRight(Position from) const;
+    Position wordLeft(Position from) const;
+    void selectWordAt(QPoint viewportPos);
+    void dragTo(QPoint viewportPos);
+    void restartBlink();
+    void publishMouseSelection();
+
+    std::shared_ptr<const std::string> bytes_;
+    TextEncoding encoding_ = TextEncoding::Utf8;
+    // Byte offset where each line starts.
+    std::vector<std::uint64_t> lineStarts_;
+    int longestLine_ = 0;
+
+    mutable std::unordered_map<int, std::unique_ptr<LaidOutLine>> cache_;
+    mutable std::uint64_t decodedLines_ = 0;
+
+    int lineHeight_ = 1;
+    qreal ascent_ = 0;
+    qreal charWidth_ = 1;
+    qreal widest_ = 0;
+    bool scrollBarsPending_ = false;
+
+    Position anchor_;
+    Position caret_;
+    qreal goalX_ = -1; // kept while moving up and down across shorter lines
+
+    bool caretShown_ = false;
+    bool selecting_ = false;
+    QPoint dragPos_;
+    QPoint tripleClickPos_;
+    QBasicTimer blinkTimer_;
+    QBasicTimer dragScrollTimer_;
+    QBasicTimer tripleClickTimer_;
+};
+
+} // namespace torvale
