@@ -51,8 +51,8 @@ void ModDocument::renumber(std::vector<std::unique_ptr<Node>>& list, std::size_t
 Node* ModDocument::insertNode(Node* parent, int row, TItem item, LabelForm form) {
     if (item.Kind < akEditFile || item.Kind > akSearchAddAfter)
         throw std::invalid_argument("insertNode: no such kind");
-    if (parent && parent->parent_)
-        throw std::invalid_argument("the action tree has only two levels");
+    if (parent && (parent->parent_ || item.Kind == akEditFile))
+        throw std::invalid_argument("edit files stay on the top level, search actions below");
     auto& list = siblings(parent);
     if (row < 0 || std::size_t(row) > list.size())
         throw std::out_of_range("insertNode: row out of range");
@@ -84,7 +84,8 @@ std::size_t ModDocument::removeNode(Node* node) {
 bool ModDocument::canMove(const Node* node, const Node* newParent) {
     if (!newParent)
         return true;
-    return newParent != node && !newParent->parent_ && node->children_.empty();
+    return newParent != node && !newParent->parent_ && node->children_.empty() &&
+           node->item_.Kind != akEditFile;
 }
 
 void ModDocument::moveNode(Node* node, Node* newParent, int beforeRow) {

@@ -71,7 +71,8 @@ public:
     bool treeEmpty() const { return topLevel_.empty(); }
 
     // The operations that change the tree. parent nullptr means the top level.
-    // A node with a parent never has children, so the tree stays two levels deep.
+    // A node with a parent never has children, so the tree stays two levels
+    // deep, and edit-file nodes stay on the top level.
     Node* insertNode(Node* parent, int row, TItem item, LabelForm form = LabelForm::Added);
     Node* appendNode(Node* parent, TItem item, LabelForm form = LabelForm::Added);
     // Removes the node with its children; returns how many nodes went.
@@ -79,7 +80,7 @@ public:
     // Moves node so that it stands before row beforeRow of newParent's children,
     // counted as they are before the move (childCount means at the end).
     void moveNode(Node* node, Node* newParent, int beforeRow);
-    // True when moveNode(node, newParent, ...) keeps the tree two levels deep.
+    // True when moveNode(node, newParent, ...) keeps the tree's shape.
     static bool canMove(const Node* node, const Node* newParent);
     void setKind(Node* node, std::int32_t kind);
     void setFileName(Node* node, std::string fileName, LabelForm form = LabelForm::Edited);

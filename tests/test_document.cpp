@@ -86,6 +86,8 @@ TEST(Structure, InsertRemoveAndCount) {
     EXPECT_EQ(t.b->row(), 0);
     EXPECT_THROW(t.doc.appendNode(t.b->child(0), action(akSearchReplace)), std::invalid_argument)
         << "no third level";
+    EXPECT_THROW(t.doc.appendNode(t.b, editFile("x")), std::invalid_argument)
+        << "edit files stay on the top level";
     EXPECT_THROW(t.doc.insertNode(nullptr, 5, editFile("x")), std::out_of_range);
     t.doc.removeNode(t.b);
     EXPECT_TRUE(t.doc.treeEmpty());

@@ -7,15 +7,21 @@
 #include <string>
 #include <string_view>
 
+class QPlainTextEdit;
+
 namespace torvale {
 
 // Bytes to display text. CR LF, and a lone CR or LF, become '\n', the line
 // break of Qt's text widgets.
 QString decodeText(std::string_view bytes, TextEncoding encoding);
 
-// Display text to bytes. Every line break ('\n', or the paragraph separator of
+// Display text to bytes. Every line break ('\n', '\r', CR LF, or the paragraph separator of
 // a text document) becomes CR LF, the line end of mod files. Characters that the
 // encoding cannot hold become '?'.
 std::string encodeText(const QString& text, TextEncoding encoding);
+
+// The text of a text field with its line breaks as '\n' and every other
+// character as typed (toPlainText would turn non-breaking spaces into spaces).
+QString editorText(const QPlainTextEdit* field);
 
 } // namespace torvale

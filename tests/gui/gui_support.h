@@ -1,0 +1,58 @@
+// Shared helpers of the window tests.
+#pragma once
+
+#include "ui/main_window.h"
+#include "ui/user_prompts.h"
+
+#include <QList>
+#include <QStringList>
+#include <QTest>
+
+#include <memory>
+
+class QLineEdit;
+class QPlainTextEdit;
+
+namespace torvale::test {
+
+// Answers the window's questions from scripts and records what was asked.
+class ScriptedPrompts : public UserPrompts {
+public:
+    QMessageBox::StandardButton confirmSave(QWidget*, const QString& text) override;
+    void showMessage(QWidget*, const QString& text) override;
+    void showError(QWidget*, const QString& text) override;
+    QString openFileName(QWidget*, const FileDialogOptions& options) override;
+    QString saveFileName(QWidget*, const FileDialogOptions& options) override;
+    bool startProgram(const QString& program, const QStringList& arguments) override;
+
+    // Scripted answers, taken from the front; an empty list answers Cancel.
+    QList<QMessageBox::StandardButton> saveAnswers;
+    QStringList openAnswers;
+    QStringList saveAsAnswers;
+
+    QStringList confirmTexts;
+    QStringList messages;
+    QStringList errors;
+    QList<FileDialogOptions> openDialogs;
+    QList<FileDialogOptions> saveDialogs;
+    QList<QStringList> started; // program followed by its arguments
+};
+
+// A window answering through prompts, shown and active so that its
+// shortcuts work.
+std::unique_ptr<TFormMain> makeWindow(ScriptedPrompts& prompts);
+
+template <typename T> T* child(const QWidget& window, const char* name) {
+    T* found = window.findChild<T*>(QLatin1String(name));
+    if (!found)
+        qFatal("no child %s", name);
+    return found;
+}
+
+QAction* command(const QWidget& window, const char* name);
+
+QByteArray fileBytes(const QString& path);
+void writeFile(const QString& path, const QByteArray& bytes);
+QByteArray sampleMod();
+
+} // namespace torvale::test

@@ -1,0 +1,254 @@
+// The command table: every command of the window as a QAction, its handler,
+// and the rules that enable, show or check it.
+#include "main_window.h"
+
+#include "action_tree_view.h"
+#include "plain_text_view.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QClipboard>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QTabWidget>
+
+namespace torvale {
+
+namespace {
+
+struct CommandSpec {
+    const char* name;
+    const char* category;
+    const char* caption;
+    const char* tooltip;
+    int shortcut; // a combined key, 0 for none
+    int tag;
+    int picture; // image-list slot, -1 for none
+};
+
+constexpr int key(QKeyCombination combination) { return combination.toCombined(); }
+
+// The retype commands' captions are the node labels of their kinds.
+const CommandSpec kCommands[] = {
+    {"actNew", "File", "&New", "New File", key(Qt::CTRL | Qt::Key_N), 0, 6},
+    {"actOpen", "File", "&Open...", "Open File", key(Qt::CTRL | Qt::Key_O), 0, 7},
+    {"actReopen", "File", "&Reopen", nullptr, 0, 0, -1},
+    {"actSave", "File", "&Save", "Save File", key(Qt::CTRL | Qt::Key_S), 0, 8},
+    {"actSaveAs", "File", "Save &As...", nullptr, 0, 0, -1},
+    {"actPrint", "File", "&Print...", nullptr, key(Qt::CTRL | Qt::Key_P), 0, 9},
+    {"actPrintSetup", "File", "P&rint Setup...", nullptr, 0, 0, -1},
+    {"actExit", "File", "E&xit", nullptr, 0, 0, -1},
+    {"actAddEditFile", "Action", "Edit File", "Add <edit file> tag", key(Qt::CTRL | Qt::Key_1),
+     akEditFile, 0},
+    {"actAddReplace", "Action", "Search And Replace", nullptr, key(Qt::CTRL | Qt::Key_2),
+     akSearchReplace, 1},
+    {"actAddBefore", "Action", "Search and Add Before", nullptr, key(Qt::CTRL | Qt::Key_3),
+     akSearchAddBefore, 2},
+    {"actAddAfter", "Action", "Search and Add After", nullptr, key(Qt::CTRL | Qt::Key_4),
+     akSearchAddAfter, 3},
+    {"actAddAction", "Action", "Add Action", nullptr, 0, 0, 4},
+    {"actDeleteAction", "Action", "Delete Action", nullptr, key(Qt::CTRL | Qt::Key_Delete), 0, 5},
+    {"actBrowseFileToEdit", "", "", "Browse", 0, 0, 10},
+    {"EditUndo1", "Edit", "&Undo", nullptr, key(Qt::ALT | Qt::Key_Backspace), 0, 11},
+    {"EditCut1", "Edit", "Cu&t", nullptr, key(Qt::CTRL | Qt::Key_X), 0, 12},
+    {"EditCopy1", "Edit", "&Copy", nullptr, key(Qt::CTRL | Qt::Key_C), 0, 13},
+    {"EditPaste1", "Edit", "&Paste", nullptr, key(Qt::CTRL | Qt::Key_V), 0, 14},
+    {"EditSelectAll1", "Edit", "Select A&ll", nullptr, 0, 0, -1},
+    {"actSearch", "Edit", "&Search...", nullptr, key(Qt::CTRL | Qt::Key_F), 0, 16},
+    {"actReplace", "Edit", "&Replace...", nullptr, key(Qt::CTRL | Qt::Key_R), 0, 17},
+    {"actOption", "Tool", "P&reference...", nullptr, 0, 0, -1},
+    {"actAbout", "", "&About", nullptr, 0, 0, -1},
+    {"actSearchAndReplace", "ActionTree", NodeLabels[1].data(), nullptr, 0, akSearchReplace, -1},
+    {"actSearchAndAddBefore", "ActionTree", NodeLabels[2].data(), nullptr, 0, akSearchAddBefore,
+     -1},
+    {"actSearchAndAddAfter", "ActionTree", NodeLabels[3].data(), nullptr, 0, akSearchAddAfter,
+     -1},
+    {"actTreeFullExpand", "", "", nullptr, key(Qt::Key_F11), 0, -1},
+    {"actTreeFullCollapse", "", "", nullptr, key(Qt::Key_F12), 0, -1},
+};
+
+} // namespace
+
+void TFormMain::createCommands() {
+    auto* kinds = new QActionGroup(this);
+    kinds->setExclusive(true);
+    for (const CommandSpec& spec : kCommands) {
+        auto* action = new QAction(QString::fromLatin1(spec.caption), this);
+        action->setObjectName(QLatin1String(spec.name));
+        action->setProperty("category", QLatin1String(spec.category));
+        action->setData(spec.tag);
+        if (spec.tooltip)
+            action->setToolTip(QString::fromLatin1(spec.tooltip));
+        if (spec.shortcut)
+            action->setShortcut(QKeySequence(QKeyCombination::fromCombined(spec.shortcut)));
+        action->setShortcutContext(Qt::WindowShortcut);
+        action->setProperty("imageIndex", spec.picture);
+        if (spec.picture >= 0)
+            action->setIcon(imageListIcon(spec.picture));
+        if (QLatin1String(spec.category) == QLatin1String("ActionTree")) {
+            action->setCheckable(true);
+            kinds->addAction(action);
+        }
+        // Window-wide: the shortcuts work whether or not a menu shows the command.
+        addAction(action);
+        commands_.push_back(action);
+    }
+    command("actPrint")->setVisible(false);
+    command("actPrintSetup")->setVisible(false);
+
+    const auto on = [this](const char* name, auto handler) {
+        connect(command(name), &QAction::triggered, this, handler);
+    };
+    on("actNew", [this] { actNewExecute(); });
+    on("actOpen", [this] { actOpenExecute(); });
+    on("actSave", [this] { actSaveExecute(); });
+    on("actSaveAs", [this] { actSaveAsExecute(); });
+    on("actExit", [this] { actExitExecute(); });
+    for (const char* name : {"actAddEditFile", "actAddReplace", "actAddBefore", "actAddAfter"}) {
+        QAction* action = command(name);
+        on(name, [this, action] { AddAction(action->data().toInt()); });
+    }
+    on("actDeleteAction", [this] { actDeleteActionExecute(); });
+    on("EditUndo1", [this] { editUndo(); });
+    on("EditCut1", [this] { editCut(); });
+    on("EditCopy1", [this] { editCopy(); });
+    on("EditPaste1", [this] { editPaste(); });
+    on("EditSelectAll1", [this] { editSelectAll(); });
+    on("actAbout", [this] { PageControl1->setCurrentWidget(tsAbout); });
+    for (const char* name : {"actSearchAndReplace", "actSearchAndAddBefore", "actSearchAndAddAfter"}) {
+        QAction* action = command(name);
+        on(name, [this, action] { actSearchAndReplaceExecute(action->data().toInt()); });
+    }
+    on("actTreeFullExpand", [this] { actTreeFullExpandExecute(); });
+    on("actTreeFullCollapse", [this] { actTreeFullCollapseExecute(); });
+
+    // What the enabling depends on beyond the window's own state.
+    connect(qApp, &QApplication::focusChanged, this, [this] { updateCommandStates(); });
+    connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this,
+            [this] { updateCommandStates(); });
+}
+
+QAction* TFormMain::command(const char* name) const {
+    for (QAction* action : commands_)
+        if (action->objectName() == QLatin1String(name))
+            return action;
+    Q_ASSERT_X(false, "TFormMain::command", name);
+    return nullptr;
+}
+
+QWidget* TFormMain::focusedTextField() const {
+    QWidget* focus = QApplication::focusWidget();
+    if (!focus || focus->window() != this)
+        return nullptr;
+    if (qobject_cast<QLineEdit*>(focus) || qobject_cast<QPlainTextEdit*>(focus) ||
+        qobject_cast<PlainTextView*>(focus))
+        return focus;
+    return nullptr;
+}
+
+void TFormMain::updateCommandStates() {
+    if (commands_.empty() || !PageControl1)
+        return;
+    const bool onActionPage = PageControl1->currentWidget() == tsModAction;
+    const Node* selected = selectedNode();
+
+    command("actSave")->setEnabled(modified_);
+    command("actAddEditFile")->setEnabled(onActionPage);
+    for (const char* name : {"actAddReplace", "actAddBefore", "actAddAfter", "actDeleteAction"})
+        command(name)->setEnabled(onActionPage && selected);
+    command("actBrowseFileToEdit")
+        ->setEnabled(memFileToEdit && memFileToEdit->isEnabled() && !forumScriptLocation_.isEmpty());
+
+    const bool searchAction = selected && selected->kind() != akEditFile;
+    for (const char* name : {"actSearchAndReplace", "actSearchAndAddBefore", "actSearchAndAddAfter"}) {
+        QAction* action = command(name);
+        action->setVisible(searchAction);
+        action->setChecked(searchAction && selected->kind() == action->data().toInt());
+    }
+
+    // The standard edit commands follow the focused text field.
+    bool canUndo = false, canCut = false, canCopy = false, canPaste = false, canSelectAll = false;
+    const bool clipboardText = QGuiApplication::clipboard()->mimeData() &&
+                               QGuiApplication::clipboard()->mimeData()->hasText();
+    QWidget* field = focusedTextField();
+    if (auto* line = qobject_cast<QLineEdit*>(field)) {
+        canUndo = line->isUndoAvailable();
+        canCopy = line->hasSelectedText();
+        canCut = canCopy && !line->isReadOnly();
+        canPaste = clipboardText && !line->isReadOnly();
+        canSelectAll = !line->text().isEmpty();
+    } else if (auto* text = qobject_cast<QPlainTextEdit*>(field)) {
+        canUndo = text->document()->isUndoAvailable() && !text->isReadOnly();
+        canCopy = text->textCursor().hasSelection();
+        canCut = canCopy && !text->isReadOnly();
+        canPaste = clipboardText && !text->isReadOnly();
+        canSelectAll = !text->document()->isEmpty();
+    } else if (auto* view = qobject_cast<PlainTextView*>(field)) {
+        canCopy = view->hasSelection();
+        canSelectAll = !view->isEmpty();
+    }
+    command("EditUndo1")->setEnabled(canUndo);
+    command("EditCut1")->setEnabled(canCut);
+    command("EditCopy1")->setEnabled(canCopy);
+    command("EditPaste1")->setEnabled(canPaste);
+    command("EditSelectAll1")->setEnabled(canSelectAll);
+}
+
+void TFormMain::editUndo() {
+    QWidget* field = focusedTextField();
+    if (auto* line = qobject_cast<QLineEdit*>(field))
+        line->undo();
+    else if (auto* text = qobject_cast<QPlainTextEdit*>(field))
+        text->undo();
+}
+
+void TFormMain::editCut() {
+    QWidget* field = focusedTextField();
+    if (auto* line = qobject_cast<QLineEdit*>(field))
+        line->cut();
+    else if (auto* text = qobject_cast<QPlainTextEdit*>(field))
+        text->cut();
+}
+
+void TFormMain::editCopy() {
+    QWidget* field = focusedTextField();
+    if (auto* line = qobject_cast<QLineEdit*>(field))
+        line->copy();
+    else if (auto* text = qobject_cast<QPlainTextEdit*>(field))
+        text->copy();
+    else if (auto* view = qobject_cast<PlainTextView*>(field))
+        view->copy();
+}
+
+void TFormMain::editPaste() {
+    QWidget* field = focusedTextField();
+    if (auto* line = qobject_cast<QLineEdit*>(field))
+        line->paste();
+    else if (auto* text = qobject_cast<QPlainTextEdit*>(field))
+        text->paste();
+}
+
+void TFormMain::editSelectAll() {
+    QWidget* field = focusedTextField();
+    if (auto* line = qobject_cast<QLineEdit*>(field))
+        line->selectAll();
+    else if (auto* text = qobject_cast<QPlainTextEdit*>(field))
+        text->selectAll();
+    else if (auto* view = qobject_cast<PlainTextView*>(field))
+        view->selectAll();
+    updateCommandStates();
+}
+
+bool TFormMain::isWindowShortcut(const QKeyEvent* event) const {
+    const QKeySequence pressed(event->keyCombination());
+    for (QAction* action : commands_)
+        if (action->isVisible() && !action->shortcut().isEmpty() &&
+            action->shortcut().matches(pressed) == QKeySequence::ExactMatch)
+            return true;
+    return false;
+}
+
+} // namespace torvale

@@ -1,0 +1,109 @@
+#include "main_window.h"
+
+#include "action_tree_view.h"
+#include "plain_text_view.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
+#include <QIcon>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+
+#include <array>
+
+// Resources compiled into a static library are registered by hand.
+static void initResources() { Q_INIT_RESOURCE(icons); }
+
+namespace torvale {
+
+namespace {
+
+// Image-list slots and their pictures; slot 15 is the font button of the
+// options dialog.
+constexpr std::array<const char*, 18> kImageList = {
+    "edit-file", "search-replace", "add-before", "add-after", "add-action", "delete-action",
+    "new",       "open",           "save",       "print",     "browse",     "undo",
+    "cut",       "copy",           "paste",      "font",      "search",     "replace"};
+
+} // namespace
+
+QIcon TFormMain::imageListIcon(int slot) {
+    initResources();
+    static const std::vector<QIcon> icons = [] {
+        std::vector<QIcon> list;
+        for (const char* name : kImageList)
+            list.emplace_back(QStringLiteral(":/icons/%1.png").arg(QLatin1String(name)));
+        return list;
+    }();
+    if (slot < 0 || std::size_t(slot) >= icons.size())
+        return {};
+    return icons[std::size_t(slot)];
+}
+
+TFormMain::TFormMain(UserPrompts* prompts, QWidget* parent)
+    : QMainWindow(parent), prompts_(prompts ? prompts : &defaultPrompts_),
+      model_(new ActionTreeModel(this)), programPath_(QCoreApplication::applicationFilePath()) {
+    initResources();
+    setObjectName(QStringLiteral("FormMain"));
+    setWindowTitle(QStringLiteral("Torvale"));
+    QIcon appIcon;
+    for (const char* file : {"torvale", "torvale-32", "torvale-48", "torvale-256"})
+        appIcon.addFile(QStringLiteral(":/icons/%1.png").arg(QLatin1String(file)));
+    setWindowIcon(appIcon);
+    model_->setKindIcons({imageListIcon(akEditFile), imageListIcon(akSearchReplace),
+                          imageListIcon(akSearchAddBefore), imageListIcon(akSearchAddAfter)});
+
+    createCommands();
+    createPages();
+    createToolBarsAndMenus();
+    createStatusBar();
+    resize(621, 574);
+    move(265, 244);
+    FormCreate();
+}
+
+TFormMain::~TFormMain() {
+    FormDestroy();
+    // Closing the widget below moves the focus; by then there is nothing left
+    // whose state could follow it.
+    disconnect(qApp, nullptr, this, nullptr);
+    disconnect(QGuiApplication::clipboard(), nullptr, this, nullptr);
+    commands_.clear();
+}
+
+UserPrompts& TFormMain::prompts() const { return *prompts_; }
+
+void TFormMain::FormCreate() {
+    // Files dropped from the desktop start new instances (see dropEvent).
+    setAcceptDrops(true);
+    programDir_ = QCoreApplication::applicationDirPath() + QLatin1Char('/');
+    const QFileInfo program(QCoreApplication::applicationFilePath());
+    settingsFilePath_ = program.absolutePath() + QLatin1Char('/') + program.completeBaseName() +
+                        QStringLiteral(".ini");
+    AutoFillInfo();
+    SetInputFieldEnabled();
+    updateCommandStates();
+}
+
+void TFormMain::openCommandLine(const QStringList& arguments) {
+    if (arguments.isEmpty() || arguments.constFirst().isEmpty())
+        return;
+    CheckModifiedAndOpen(QFileInfo(arguments.constFirst()).absoluteFilePath());
+}
+
+void TFormMain::FormShow() { setModified(false); }
+
+void TFormMain::FormDestroy() {}
+
+void TFormMain::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (!shownOnce_) {
+        shownOnce_ = true;
+        FormShow();
+    }
+}
+
+} // namespace torvale

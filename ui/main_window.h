@@ -1,0 +1,187 @@
+// TFormMain: the one main window. It is a view of the document model: the
+// property fields and the action tree show the ActionTreeModel, and every edit
+// goes back into it at once.
+//
+// The class is split by concern:
+//   main_window.cpp   creation, start-up and shut-down, the image list
+//   window_layout.cpp the pages, tool bars, menus and status bar
+//   commands.cpp      the command table and when each command is enabled
+//   lifecycle.cpp     new, open, save, the save prompt, caption, dropped files
+//   tree_editing.cpp  the action tree: selection, live write-back, add, delete
+#pragma once
+
+#include "action_tree_model.h"
+#include "user_prompts.h"
+
+#include <QMainWindow>
+#include <QPointer>
+
+#include <memory>
+#include <vector>
+
+class QAction;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPlainTextEdit;
+class QTabWidget;
+class QToolBar;
+class QToolButton;
+class QWidget;
+
+namespace torvale {
+
+class ActionTreeView;
+class PlainTextView;
+class SplitPane;
+
+class TFormMain : public QMainWindow {
+    Q_OBJECT
+
+public:
+    // prompts answers the window's questions; nullptr asks the user. The
+    // window does not own it.
+    explicit TFormMain(UserPrompts* prompts = nullptr, QWidget* parent = nullptr);
+    ~TFormMain() override;
+
+    // Opens the first argument, if any, as the start-up does; the rest are
+    // ignored. arguments excludes the program's own name.
+    void openCommandLine(const QStringList& arguments);
+
+    const QString& currentFileName() const { return currentFileName_; }
+    bool isModified() const { return modified_; }
+    const ActionTreeModel& model() const { return *model_; }
+    Node* selectedNode() const;
+    int GetStep() const;
+    int GetTotalSteps() const;
+    // The text of the last assembly, which Save writes.
+    std::shared_ptr<const std::string> previewText() const { return preview_; }
+
+    // The program that dropped files are opened with; the running one by default.
+    void setProgramPath(const QString& path) { programPath_ = path; }
+
+    // The picture of an image-list slot.
+    static QIcon imageListIcon(int slot);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // main_window.cpp
+    void FormCreate();
+    void FormShow();
+    void FormDestroy();
+    UserPrompts& prompts() const;
+
+    // window_layout.cpp
+    void createPages();
+    QWidget* createPropertyPage();
+    QWidget* createActionPage();
+    void createToolBarsAndMenus();
+    void createStatusBar();
+    void setEditorFont(const QFont& font);
+
+    // commands.cpp
+    void createCommands();
+    QAction* command(const char* name) const;
+    void updateCommandStates();
+    QWidget* focusedTextField() const;
+    void editUndo();
+    void editCut();
+    void editCopy();
+    void editPaste();
+    void editSelectAll();
+    bool isWindowShortcut(const QKeyEvent* event) const;
+
+    // lifecycle.cpp
+    void actNewExecute();
+    void actOpenExecute();
+    void actSaveExecute();
+    void actSaveAsExecute();
+    void actExitExecute();
+    QMessageBox::StandardButton ConfirmSaveOrNot();
+    bool saveBeforeDiscard();
+    void CheckModifiedAndOpen(const QString& path);
+    void OpenFile();
+    void ClearAllValue();
+    void ErrorNotFound(int index);
+    void UpdateCaption();
+    void AutoFillInfo();
+    void ModPropertyChange();
+    void AssembleMod();
+    void PageControl1Change();
+    bool writeDocument();
+    void setModified(bool modified);
+    void showProperties();
+
+    // tree_editing.cpp
+    void tvActionsChange(const QModelIndex& current, const QModelIndex& previous);
+    void showSelectedNode();
+    void SaveRightNow();
+    void SetInputFieldEnabled();
+    void AddAction(int tag);
+    void actDeleteActionExecute();
+    void actSearchAndReplaceExecute(int tag);
+    void actTreeFullExpandExecute();
+    void actTreeFullCollapseExecute();
+    void UpdateStepStatus();
+    void selectNode(const Node* node);
+    void dropNode(Node* dragged, Node* target);
+    bool handleFileDrop(QEvent* event);
+
+    UserPrompts defaultPrompts_;
+    UserPrompts* prompts_;
+    ActionTreeModel* model_;
+
+    // Program-wide state.
+    QString programDir_;
+    QString settingsFilePath_;
+    QString currentFileName_;
+    bool modified_ = false;
+    bool loading_ = false;
+    bool shownOnce_ = false;
+    QString authorDefault_;
+    QString homepageDefault_;
+    QString forumScriptLocation_;
+    QString openDialogDir_;
+    QString lastSaveAsName_;
+    QString programPath_;
+    std::shared_ptr<const std::string> preview_;
+
+    // Controls, named as elsewhere in the program and in tests.
+    QTabWidget* PageControl1 = nullptr;
+    QWidget* tsModProperty = nullptr;
+    QWidget* tsModAction = nullptr;
+    QWidget* tsPreview = nullptr;
+    QWidget* tsEditingFile = nullptr;
+    QWidget* tsAbout = nullptr;
+    QLineEdit* edtId = nullptr;
+    QLineEdit* edtVersion = nullptr;
+    QPlainTextEdit* memDescription = nullptr;
+    QLineEdit* edtAuthor = nullptr;
+    QLineEdit* edtHomepage = nullptr;
+    QToolBar* ToolBar1 = nullptr;
+    QToolBar* ToolBar2 = nullptr;
+    QWidget* pnlFileToEdit = nullptr;
+    QLineEdit* memFileToEdit = nullptr;
+    QToolButton* sbBrowseForFile = nullptr;
+    ActionTreeView* tvActions = nullptr;
+    SplitPane* pnlCodeEditor = nullptr;
+    QLabel* pnlSearchString = nullptr;
+    QLabel* pnlActionString = nullptr;
+    QPlainTextEdit* memSearch = nullptr;
+    QPlainTextEdit* memAndAction = nullptr;
+    PlainTextView* memPreview = nullptr;
+    PlainTextView* memEditingFile = nullptr;
+    QLabel* stepPanel_ = nullptr;
+    QMenu* PopupMenu1 = nullptr;
+    QMenu* pmForMemo = nullptr;
+    QMenu* pmActionTree = nullptr;
+    std::vector<QAction*> commands_;
+};
+
+} // namespace torvale

@@ -1,0 +1,158 @@
+// The action tree and its editing fields: what the selection shows, how edits
+// go straight back into the selected node, and the commands that add, delete,
+// retype, move, expand and collapse nodes.
+#include "main_window.h"
+
+#include "action_tree_view.h"
+#include "text_codec.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QSignalBlocker>
+
+namespace torvale {
+
+namespace {
+
+QString caption(int kind) {
+    return QString::fromLatin1(PaneCaptions[std::size_t(kind)].data(),
+                               qsizetype(PaneCaptions[std::size_t(kind)].size()));
+}
+
+} // namespace
+
+Node* TFormMain::selectedNode() const {
+    return model_->nodeFromIndex(tvActions->selectionModel()->currentIndex());
+}
+
+int TFormMain::GetStep() const { return model_->document().GetStep(selectedNode()); }
+
+int TFormMain::GetTotalSteps() const { return model_->document().GetTotalSteps(); }
+
+void TFormMain::selectNode(const Node* node) {
+    const QModelIndex index = model_->indexFromNode(node);
+    if (index.isValid() && index.parent().isValid())
+        tvActions->expand(index.parent());
+    tvActions->selectionModel()->setCurrentIndex(
+        index, index.isValid() ? QItemSelectionModel::ClearAndSelect : QItemSelectionModel::Clear);
+    if (index.isValid())
+        tvActions->scrollTo(index);
+}
+
+void TFormMain::tvActionsChange(const QModelIndex& current, const QModelIndex&) {
+    // When the tree moves the current node by itself (the node was deleted),
+    // the selection follows, so that selected and current never differ.
+    if (current.isValid() && !tvActions->selectionModel()->isSelected(current))
+        tvActions->selectionModel()->select(current, QItemSelectionModel::ClearAndSelect);
+    SetInputFieldEnabled();
+    showSelectedNode();
+    updateCommandStates();
+}
+
+void TFormMain::showSelectedNode() {
+    const Node* node = selectedNode();
+    if (!node)
+        return;
+    const TItem& item = node->item();
+    const TextEncoding encoding = model_->encoding();
+    if (item.Kind != akEditFile) {
+        const QSignalBlocker searchBlocker(memSearch);
+        const QSignalBlocker actionBlocker(memAndAction);
+        memAndAction->setPlainText(decodeText(item.ActionText, encoding));
+        memSearch->setPlainText(decodeText(item.SearchText, encoding));
+        pnlSearchString->setText(caption(0));
+        pnlActionString->setText(caption(item.Kind));
+        return;
+    }
+    const QSignalBlocker fileBlocker(memFileToEdit);
+    const QSignalBlocker searchBlocker(memSearch);
+    const QSignalBlocker actionBlocker(memAndAction);
+    memFileToEdit->setText(decodeText(item.FileName, encoding));
+    memSearch->clear();
+    memAndAction->clear();
+    pnlSearchString->clear();
+    pnlActionString->clear();
+}
+
+void TFormMain::SetInputFieldEnabled() {
+    const Node* node = selectedNode();
+    const bool editFile = node && node->kind() == akEditFile;
+    const bool searchAction = node && node->kind() != akEditFile;
+    memFileToEdit->setEnabled(editFile);
+    memSearch->setEnabled(searchAction);
+    memAndAction->setEnabled(searchAction);
+}
+
+void TFormMain::SaveRightNow() {
+    Node* node = selectedNode();
+    if (!node)
+        return;
+    const TextEncoding encoding = model_->encoding();
+    if (node->kind() == akEditFile)
+        model_->setFileName(node, encodeText(memFileToEdit->text(), encoding));
+    else
+        model_->setTexts(node, encodeText(editorText(memSearch), encoding),
+                         encodeText(editorText(memAndAction), encoding));
+    setModified(true);
+}
+
+void TFormMain::AddAction(int tag) {
+    TItem item;
+    item.Kind = tag;
+    QModelIndex added;
+    if (tag == akEditFile) {
+        added = model_->appendNode(nullptr, std::move(item));
+    } else {
+        Node* selected = selectedNode();
+        if (!selected || PageControl1->currentWidget() != tsModAction)
+            return;
+        // A new search action goes to the end of the selected node's group.
+        Node* parent = selected->level() == 0 ? selected : selected->parent();
+        loading_ = true;
+        added = model_->appendNode(parent, std::move(item));
+        loading_ = false;
+    }
+    selectNode(model_->nodeFromIndex(added));
+    setModified(true);
+}
+
+void TFormMain::actDeleteActionExecute() {
+    Node* node = selectedNode();
+    if (!node || PageControl1->currentWidget() != tsModAction)
+        return;
+    model_->removeNode(node);
+    SetInputFieldEnabled();
+    setModified(true);
+}
+
+void TFormMain::actSearchAndReplaceExecute(int tag) {
+    Node* node = selectedNode();
+    if (!node || node->kind() == akEditFile || node->kind() == tag)
+        return;
+    model_->setKind(node, tag);
+    pnlActionString->setText(caption(tag));
+    setModified(true);
+}
+
+void TFormMain::dropNode(Node* dragged, Node* target) {
+    if (!dragged || !target)
+        return;
+    if (dragged->level() == 1 && target->level() == 0)
+        model_->moveNode(dragged, target, target->childCount());
+    else
+        model_->moveNode(dragged, target->parent(), target->row());
+    // The selection stays on the moved node by itself.
+    setModified(true);
+}
+
+void TFormMain::actTreeFullExpandExecute() { tvActions->expandAll(); }
+
+void TFormMain::actTreeFullCollapseExecute() { tvActions->collapseAll(); }
+
+void TFormMain::UpdateStepStatus() {
+    stepPanel_->setText(
+        QStringLiteral("Step #%1/Total Steps: %2").arg(GetStep()).arg(GetTotalSteps()));
+}
+
+} // namespace torvale

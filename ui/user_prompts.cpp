@@ -1,0 +1,63 @@
+#include "user_prompts.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QProcess>
+
+namespace torvale {
+
+QMessageBox::StandardButton UserPrompts::confirmSave(QWidget* parent, const QString& text) {
+    QMessageBox box(QMessageBox::Information, QStringLiteral("Confirmation"), text,
+                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, parent);
+    box.setDefaultButton(QMessageBox::Yes);
+    box.setEscapeButton(QMessageBox::Cancel);
+    const int answer = box.exec();
+    // The close box counts as Cancel.
+    if (answer != QMessageBox::Yes && answer != QMessageBox::No)
+        return QMessageBox::Cancel;
+    return QMessageBox::StandardButton(answer);
+}
+
+void UserPrompts::showMessage(QWidget* parent, const QString& text) {
+    QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(), text, QMessageBox::Ok,
+                    parent);
+    box.exec();
+}
+
+void UserPrompts::showError(QWidget* parent, const QString& text) {
+    QMessageBox box(QMessageBox::Critical, QApplication::applicationName(), text, QMessageBox::Ok,
+                    parent);
+    box.exec();
+}
+
+namespace {
+
+QString runFileDialog(QWidget* parent, const UserPrompts::FileDialogOptions& options,
+                      QFileDialog::AcceptMode mode) {
+    QFileDialog dialog(parent, options.caption, options.directory, options.filter);
+    dialog.setAcceptMode(mode);
+    dialog.setFileMode(mode == QFileDialog::AcceptSave ? QFileDialog::AnyFile
+                                                       : QFileDialog::ExistingFile);
+    dialog.setDefaultSuffix(options.defaultSuffix);
+    if (!options.selectedName.isEmpty())
+        dialog.selectFile(options.selectedName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}
+
+} // namespace
+
+QString UserPrompts::openFileName(QWidget* parent, const FileDialogOptions& options) {
+    return runFileDialog(parent, options, QFileDialog::AcceptOpen);
+}
+
+QString UserPrompts::saveFileName(QWidget* parent, const FileDialogOptions& options) {
+    return runFileDialog(parent, options, QFileDialog::AcceptSave);
+}
+
+bool UserPrompts::startProgram(const QString& program, const QStringList& arguments) {
+    return QProcess::startDetached(program, arguments);
+}
+
+} // namespace torvale

@@ -1,0 +1,39 @@
+// Everything the window asks of the user or of the desktop, in one place, so
+// that tests can answer instead of a person.
+#pragma once
+
+#include <QMessageBox>
+#include <QString>
+#include <QStringList>
+
+class QWidget;
+
+namespace torvale {
+
+class UserPrompts {
+public:
+    virtual ~UserPrompts() = default;
+
+    // The save prompt; returns QMessageBox::Yes, No or Cancel.
+    virtual QMessageBox::StandardButton confirmSave(QWidget* parent, const QString& text);
+    // A message of the program's own with one OK button.
+    virtual void showMessage(QWidget* parent, const QString& text);
+    // An error of the platform (a file that cannot be read or written).
+    virtual void showError(QWidget* parent, const QString& text);
+
+    struct FileDialogOptions {
+        QString caption;
+        QString directory;
+        QString selectedName; // preset file name, empty for none
+        QString filter;       // Qt's form: "mod file (*.mod)"
+        QString defaultSuffix;
+    };
+    // The chosen path, or an empty string when the user cancelled.
+    virtual QString openFileName(QWidget* parent, const FileDialogOptions& options);
+    virtual QString saveFileName(QWidget* parent, const FileDialogOptions& options);
+
+    // Starts a program on its own, without a shell; false if it could not start.
+    virtual bool startProgram(const QString& program, const QStringList& arguments);
+};
+
+} // namespace torvale
