@@ -9,6 +9,7 @@
 #include <QFontDatabase>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -132,6 +133,18 @@ void TFormMain::createPages() {
         field->installEventFilter(this);
         if (auto* area = qobject_cast<QAbstractScrollArea*>(field))
             area->viewport()->installEventFilter(this);
+        // The edit commands follow the field's selection and undo state.
+        const auto update = [this] { updateCommandStates(); };
+        if (auto* line = qobject_cast<QLineEdit*>(field)) {
+            connect(line, &QLineEdit::selectionChanged, this, update);
+            connect(line, &QLineEdit::textChanged, this, update);
+        } else if (auto* text = qobject_cast<QPlainTextEdit*>(field)) {
+            connect(text, &QPlainTextEdit::selectionChanged, this, update);
+            connect(text, &QPlainTextEdit::undoAvailable, this, update);
+            connect(text, &QPlainTextEdit::textChanged, this, update);
+        } else if (auto* view = qobject_cast<PlainTextView*>(field)) {
+            connect(view, &PlainTextView::selectionChanged, this, update);
+        }
     }
 }
 
@@ -221,6 +234,10 @@ QWidget* TFormMain::createActionPage() {
     tvActions = new ActionTreeView(pageWidget);
     tvActions->setObjectName(QStringLiteral("tvActions"));
     tvActions->setModel(model_);
+    // Long labels scroll sideways instead of being cut short.
+    tvActions->setTextElideMode(Qt::ElideNone);
+    tvActions->header()->setStretchLastSection(false);
+    tvActions->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     QPalette treePalette = tvActions->palette();
     treePalette.setColor(QPalette::Base, QColor(255, 255, 200));
     tvActions->setPalette(treePalette);

@@ -307,6 +307,17 @@ void MainWindowTest::editCommandsFollowTheFocusedField() {
     undo->trigger();
     QCOMPARE(id->text(), QStringLiteral("hello"));
 
+    // A selection made in the preview enables Copy, and Ctrl+C copies it.
+    auto* pages = child<QTabWidget>(*window, "PageControl1");
+    pages->setCurrentWidget(child<QWidget>(*window, "tsPreview"));
+    auto* preview = child<PlainTextView>(*window, "memPreview");
+    preview->setFocus();
+    QVERIFY(!copy->isEnabled());
+    preview->setSelection(0, 1, 0, 3);
+    QVERIFY(copy->isEnabled());
+    QTest::keyClick(preview, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("id"));
+
     // Off the text fields every edit command is off.
     child<QTabWidget>(*window, "PageControl1")
         ->setCurrentWidget(child<QWidget>(*window, "tsModAction"));

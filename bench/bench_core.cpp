@@ -1,0 +1,84 @@
+// Throughput of the reader and the assembler on large generated mods held in
+// memory; file reading and writing are left out (compare_with_grep.sh measures
+// the whole torvale-cli).
+//
+//   BUILD/bench/torvale-bench-core [--benchmark_filter=Read] [--benchmark_repetitions=5]
+#include "big_mod.h"
+
+#include "document/mod_assembler.h"
+#include "document/mod_reader.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <map>
+#include <string>
+
+namespace {
+
+using torvale::ModDocument;
+
+// Each size is generated once and shared by all benchmarks.
+const std::string& modText(std::int64_t mib) {
+    static const torvale::bench::CodePool pool = torvale::bench::codePoolFor(TORVALE_FORUM_DIR);
+    static std::map<std::int64_t, std::string> texts;
+    auto it = texts.find(mib);
+    if (it == texts.end())
+        it = texts.emplace(mib, torvale::bench::makeBigMod(std::size_t(mib) << 20, 1, pool)).first;
+    return it->second;
+}
+
+void readInto(const std::string& text, ModDocument& doc, benchmark::State& state) {
+    if (!torvale::readMod(text, doc).complete())
+        state.SkipWithError("the generated mod did not read completely");
+}
+
+void BM_Read(benchmark::State& state) {
+    const std::string& text = modText(state.range(0));
+    for (auto _ : state) {
+        ModDocument doc;
+        readInto(text, doc, state);
+        benchmark::DoNotOptimize(doc);
+        // Freeing the tree is not part of reading.
+        state.PauseTiming();
+        doc.clear();
+        state.ResumeTiming();
+    }
+    state.SetBytesProcessed(state.iterations() * std::int64_t(text.size()));
+}
+
+void BM_Assemble(benchmark::State& state) {
+    const std::string& text = modText(state.range(0));
+    ModDocument doc;
+    readInto(text, doc, state);
+    for (auto _ : state) {
+        std::string out = torvale::assembleMod(doc);
+        benchmark::DoNotOptimize(out.data());
+    }
+    state.SetBytesProcessed(state.iterations() * std::int64_t(text.size()));
+}
+
+// What torvale-cli assemble does between reading the file and writing the
+// result, freeing included.
+void BM_ReadAndAssemble(benchmark::State& state) {
+    const std::string& text = modText(state.range(0));
+    for (auto _ : state) {
+        ModDocument doc;
+        readInto(text, doc, state);
+        std::string out = torvale::assembleMod(doc);
+        benchmark::DoNotOptimize(out.data());
+    }
+    state.SetBytesProcessed(state.iterations() * std::int64_t(text.size()));
+}
+
+void sizes(benchmark::internal::Benchmark* b) {
+    b->ArgName("MiB")->Arg(8)->Arg(32)->Arg(64)->Unit(benchmark::kMillisecond);
+}
+
+} // namespace
+
+BENCHMARK(BM_Read)->Apply(sizes);
+BENCHMARK(BM_Assemble)->Apply(sizes);
+BENCHMARK(BM_ReadAndAssemble)->Apply(sizes);
+
+BENCHMARK_MAIN();
