@@ -6,9 +6,15 @@
 #include "document/mod_reader.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
+
+#if __has_include(<unistd.h>)
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -50,10 +56,19 @@ Exit status:
   74  the output could not be written (for example a full disk)
 )";
 
-bool writeAll(const std::string& text) {
-    return std::fwrite(text.data(), 1, text.size(), stdout) == text.size() &&
-           std::fflush(stdout) == 0;
+bool writePiece(std::string_view text) {
+    return std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
 }
+
+#if defined(SIGBUS) && __has_include(<unistd.h>)
+// The file is mapped into memory; if another program cuts it short while it is
+// read, touching the lost part raises SIGBUS. Say so instead of crashing.
+extern "C" void onBusError(int) {
+    static const char message[] = "torvale-cli: the file changed while it was read\n";
+    [[maybe_unused]] const auto written = ::write(2, message, sizeof message - 1);
+    ::_exit(2);
+}
+#endif
 
 } // namespace
 
@@ -70,23 +85,33 @@ int main(int argc, char** argv) {
     }
     const char* path = argv[2];
 
-    torvale::FileBytes file = torvale::readFileBytes(path, torvale::kMaxModFileSize);
+#if defined(SIGBUS) && __has_include(<unistd.h>)
+    std::signal(SIGBUS, onBusError);
+#endif
+    const torvale::FileBytes file =
+        torvale::readFileBytes(path, torvale::kMaxModFileSize, torvale::FileAccess::Map);
     if (!file.ok) {
         std::fprintf(stderr, "torvale-cli: cannot read %s: %s\n", path, file.error.c_str());
         return kExitUnreadable;
     }
+    // The texts of the document point into the file's bytes.
     torvale::ModDocument doc;
-    const torvale::ReadOutcome outcome = torvale::readMod(file.bytes, doc);
-    file.bytes = std::string(); // the document holds its own copies now
+    const torvale::ReadOutcome outcome = torvale::readMod(file.content, doc);
 
-    const std::string out = dump ? torvale::dumpJson(doc, outcome) : torvale::assembleMod(doc);
-    if (!writeAll(out)) {
+    const bool written = (dump ? writePiece(torvale::dumpJson(doc, outcome))
+                               : torvale::assembleMod(doc, writePiece)) &&
+                         std::fflush(stdout) == 0;
+    if (!written) {
         std::fprintf(stderr, "torvale-cli: cannot write the output: %s\n", std::strerror(errno));
         return kExitCannotWrite;
     }
+    int status = kExitComplete;
     if (!outcome.complete()) {
         std::fprintf(stderr, "torvale-cli: %s: %s\n", path, outcome.message.c_str());
-        return kExitStopped;
+        status = kExitStopped;
     }
-    return kExitComplete;
+    // Everything is written; taking the document apart node by node would
+    // only cost time the system saves by dropping the process's memory whole.
+    std::fflush(stderr);
+    std::_Exit(status);
 }

@@ -66,7 +66,7 @@ void expectReadsBack(const CodePool& pool, std::size_t target) {
     ModDocument doc;
     ASSERT_TRUE(readMod(text, doc).complete());
     EXPECT_EQ(doc.property(Property::Id), "Torvale Benchmark Mod");
-    EXPECT_NE(doc.property(Property::ModInfo).find("\r\n"), std::string::npos);
+    EXPECT_NE(doc.property(Property::ModInfo).view().find("\r\n"), std::string::npos);
     const BigModStats counted = countNodes(doc);
     EXPECT_EQ(counted.editFiles, stats.editFiles);
     EXPECT_EQ(counted.replaces, stats.replaces);

@@ -1,6 +1,8 @@
 #include "mod_document.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <new>
 #include <stdexcept>
 
 namespace torvale {
@@ -14,10 +16,10 @@ std::string Node::label() const {
         break;
     case LabelForm::Read:
         text += ' ';
-        text += item_.FileName;
+        text += item_.FileName.view();
         break;
     case LabelForm::Edited:
-        text += item_.FileName;
+        text += item_.FileName.view();
         break;
     }
     return text;
@@ -35,6 +37,89 @@ bool Node::operator==(const Node& other) const {
     return true;
 }
 
+NodePool::NodePool(NodePool&& other) noexcept
+    : slabs_(std::move(other.slabs_)), usedInLastSlab_(other.usedInLastSlab_), free_(other.free_) {
+    other.slabs_.clear();
+    other.usedInLastSlab_ = 0;
+    other.free_ = nullptr;
+}
+
+NodePool& NodePool::operator=(NodePool&& other) noexcept {
+    if (this != &other) {
+        slabs_ = std::move(other.slabs_);
+        usedInLastSlab_ = other.usedInLastSlab_;
+        free_ = other.free_;
+        other.slabs_.clear();
+        other.usedInLastSlab_ = 0;
+        other.free_ = nullptr;
+    }
+    return *this;
+}
+
+Node* NodePool::make() {
+    Slot* slot;
+    if (free_) {
+        slot = free_;
+        free_ = free_->next;
+    } else {
+        if (slabs_.empty() || usedInLastSlab_ == slabs_.back().capacity) {
+            const std::size_t capacity =
+                slabs_.empty() ? kFirstSlabNodes
+                               : std::min(2 * slabs_.back().capacity, kLargestSlabNodes);
+            // Not initialised: a slab's pages are touched only as nodes are made.
+            auto memory = capacity == kLargestSlabNodes
+                              ? allocateLarge(capacity * sizeof(Slot))
+                              : std::unique_ptr<void, FreeBlock>(
+                                    std::malloc(capacity * sizeof(Slot)));
+            if (!memory)
+                throw std::bad_alloc();
+            slabs_.push_back({std::move(memory), capacity});
+            usedInLastSlab_ = 0;
+        }
+        slot = static_cast<Slot*>(slabs_.back().memory.get()) + usedInLastSlab_++;
+    }
+    return new (slot->bytes) Node();
+}
+
+void NodePool::destroy(Node* node) {
+    node->~Node();
+    auto* slot = reinterpret_cast<Slot*>(node);
+    slot->next = free_;
+    free_ = slot;
+}
+
+ModDocument::ModDocument(ModDocument&& other) noexcept
+    : properties_(std::move(other.properties_)), pool_(std::move(other.pool_)),
+      topLevel_(std::move(other.topLevel_)), nodeCount_(other.nodeCount_) {
+    other.topLevel_.clear();
+    other.nodeCount_ = 0;
+}
+
+ModDocument& ModDocument::operator=(ModDocument&& other) noexcept {
+    if (this != &other) {
+        destroyTree();
+        properties_ = std::move(other.properties_);
+        pool_ = std::move(other.pool_);
+        topLevel_ = std::move(other.topLevel_);
+        nodeCount_ = other.nodeCount_;
+        other.topLevel_.clear();
+        other.nodeCount_ = 0;
+    }
+    return *this;
+}
+
+ModDocument::~ModDocument() { destroyTree(); }
+
+void ModDocument::destroyTree() {
+    for (Node* top : topLevel_) {
+        for (Node* child : top->children_)
+            pool_.destroy(child);
+        pool_.destroy(top);
+    }
+    topLevel_.clear();
+    nodeCount_ = 0;
+}
+
 int ModDocument::childCount(const Node* parent) const {
     return parent ? parent->childCount() : topLevelCount();
 }
@@ -43,7 +128,7 @@ Node* ModDocument::childAt(const Node* parent, int row) const {
     return parent ? parent->child(row) : topLevel(row);
 }
 
-void ModDocument::renumber(std::vector<std::unique_ptr<Node>>& list, std::size_t from) {
+void ModDocument::renumber(std::vector<Node*>& list, std::size_t from) {
     for (std::size_t i = from; i < list.size(); ++i)
         list[i]->row_ = int(i);
 }
@@ -56,15 +141,14 @@ Node* ModDocument::insertNode(Node* parent, int row, TItem item, LabelForm form)
     auto& list = siblings(parent);
     if (row < 0 || std::size_t(row) > list.size())
         throw std::out_of_range("insertNode: row out of range");
-    auto node = std::make_unique<Node>();
+    Node* node = pool_.make();
     node->item_ = std::move(item);
     node->labelForm_ = form;
     node->parent_ = parent;
-    Node* raw = node.get();
-    list.insert(list.begin() + row, std::move(node));
+    list.insert(list.begin() + row, node);
     renumber(list, std::size_t(row));
     ++nodeCount_;
-    return raw;
+    return node;
 }
 
 Node* ModDocument::appendNode(Node* parent, TItem item, LabelForm form) {
@@ -77,6 +161,9 @@ std::size_t ModDocument::removeNode(Node* node) {
     const std::size_t removed = 1 + node->children_.size();
     list.erase(list.begin() + std::ptrdiff_t(row));
     renumber(list, row);
+    for (Node* child : node->children_)
+        pool_.destroy(child);
+    pool_.destroy(node);
     nodeCount_ -= removed;
     return removed;
 }
@@ -96,13 +183,13 @@ void ModDocument::moveNode(Node* node, Node* newParent, int beforeRow) {
     if (beforeRow < 0 || std::size_t(beforeRow) > to.size())
         throw std::out_of_range("moveNode: row out of range");
     const std::size_t oldRow = std::size_t(node->row_);
-    std::unique_ptr<Node> owned = std::move(from[oldRow]);
+    Node* moved = from[oldRow];
     from.erase(from.begin() + std::ptrdiff_t(oldRow));
     std::size_t newRow = std::size_t(beforeRow);
     if (&from == &to && newRow > oldRow)
         --newRow;
-    owned->parent_ = newParent;
-    to.insert(to.begin() + std::ptrdiff_t(newRow), std::move(owned));
+    moved->parent_ = newParent;
+    to.insert(to.begin() + std::ptrdiff_t(newRow), moved);
     if (&from == &to) {
         renumber(to, std::min(oldRow, newRow));
     } else {
@@ -117,23 +204,21 @@ void ModDocument::setKind(Node* node, std::int32_t kind) {
     node->item_.Kind = kind;
 }
 
-void ModDocument::setFileName(Node* node, std::string fileName, LabelForm form) {
+void ModDocument::setFileName(Node* node, Text fileName, LabelForm form) {
     node->item_.FileName = std::move(fileName);
     node->labelForm_ = form;
 }
 
 void ModDocument::clear() {
-    for (auto& p : properties_)
-        p.clear();
-    topLevel_.clear();
-    nodeCount_ = 0;
+    properties_ = {};
+    destroyTree();
 }
 
 Node* ModDocument::lastNode() const {
     if (topLevel_.empty())
         return nullptr;
-    Node* last = topLevel_.back().get();
-    return last->children_.empty() ? last : last->children_.back().get();
+    Node* last = topLevel_.back();
+    return last->children_.empty() ? last : last->children_.back();
 }
 
 int ModDocument::GetTotalSteps() const {

@@ -6,10 +6,12 @@
 // node followed by its children) is the order of the mod file.
 #pragma once
 
+#include "memory_hints.h"
 #include "mod_format.h"
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -38,7 +40,7 @@ public:
     int row() const { return row_; }
     int level() const { return parent_ ? 1 : 0; }
     int childCount() const { return int(children_.size()); }
-    Node* child(int row) const { return children_[std::size_t(row)].get(); }
+    Node* child(int row) const { return children_[std::size_t(row)]; }
 
     bool operator==(const Node& other) const;
 
@@ -48,22 +50,57 @@ private:
     LabelForm labelForm_ = LabelForm::Added;
     Node* parent_ = nullptr;
     int row_ = 0;
-    std::vector<std::unique_ptr<Node>> children_;
+    std::vector<Node*> children_;
+};
+
+// The memory of a document's nodes: slabs of many nodes each, because reading
+// a large mod makes tens of thousands of them, and one heap allocation apiece
+// costs more than reading their texts.
+class NodePool {
+public:
+    NodePool() = default;
+    NodePool(NodePool&& other) noexcept;
+    NodePool& operator=(NodePool&& other) noexcept;
+    NodePool(const NodePool&) = delete;
+    NodePool& operator=(const NodePool&) = delete;
+    ~NodePool() = default; // the owner destroys its nodes first
+
+    Node* make();
+    // Runs the node's destructor and keeps its memory for the next make().
+    void destroy(Node* node);
+
+private:
+    union Slot {
+        Slot* next;
+        alignas(Node) std::byte bytes[sizeof(Node)];
+    };
+    struct Slab {
+        std::unique_ptr<void, FreeBlock> memory;
+        std::size_t capacity;
+    };
+    // Slabs grow from a few nodes, for the small documents the user builds,
+    // to huge pages' worth, for large mods.
+    static constexpr std::size_t kFirstSlabNodes = 64;
+    static constexpr std::size_t kLargestSlabNodes = kHugePage / sizeof(Slot);
+    std::vector<Slab> slabs_;
+    std::size_t usedInLastSlab_ = 0;
+    Slot* free_ = nullptr;
 };
 
 class ModDocument {
 public:
     ModDocument() = default;
-    ModDocument(ModDocument&&) noexcept = default;
-    ModDocument& operator=(ModDocument&&) noexcept = default;
+    ModDocument(ModDocument&& other) noexcept;
+    ModDocument& operator=(ModDocument&& other) noexcept;
+    ~ModDocument();
     ModDocument(const ModDocument&) = delete;
     ModDocument& operator=(const ModDocument&) = delete;
 
-    const std::string& property(Property p) const { return properties_[std::size_t(p)]; }
-    void setProperty(Property p, std::string value) { properties_[std::size_t(p)] = std::move(value); }
+    const Text& property(Property p) const { return properties_[std::size_t(p)]; }
+    void setProperty(Property p, Text value) { properties_[std::size_t(p)] = std::move(value); }
 
     int topLevelCount() const { return int(topLevel_.size()); }
-    Node* topLevel(int row) const { return topLevel_[std::size_t(row)].get(); }
+    Node* topLevel(int row) const { return topLevel_[std::size_t(row)]; }
     // Children of parent, or the top level for nullptr.
     int childCount(const Node* parent) const;
     Node* childAt(const Node* parent, int row) const;
@@ -83,9 +120,9 @@ public:
     // True when moveNode(node, newParent, ...) keeps the tree's shape.
     static bool canMove(const Node* node, const Node* newParent);
     void setKind(Node* node, std::int32_t kind);
-    void setFileName(Node* node, std::string fileName, LabelForm form = LabelForm::Edited);
-    void setSearchText(Node* node, std::string text) { node->item_.SearchText = std::move(text); }
-    void setActionText(Node* node, std::string text) { node->item_.ActionText = std::move(text); }
+    void setFileName(Node* node, Text fileName, LabelForm form = LabelForm::Edited);
+    void setSearchText(Node* node, Text text) { node->item_.SearchText = std::move(text); }
+    void setActionText(Node* node, Text text) { node->item_.ActionText = std::move(text); }
     void clear();
 
     // The last node in display order, or nullptr for an empty tree.
@@ -100,13 +137,13 @@ public:
     bool operator==(const ModDocument& other) const;
 
 private:
-    std::vector<std::unique_ptr<Node>>& siblings(Node* parent) {
-        return parent ? parent->children_ : topLevel_;
-    }
-    static void renumber(std::vector<std::unique_ptr<Node>>& list, std::size_t from);
+    std::vector<Node*>& siblings(Node* parent) { return parent ? parent->children_ : topLevel_; }
+    static void renumber(std::vector<Node*>& list, std::size_t from);
+    void destroyTree();
 
-    std::array<std::string, kPropertyCount> properties_;
-    std::vector<std::unique_ptr<Node>> topLevel_;
+    std::array<Text, kPropertyCount> properties_;
+    NodePool pool_;
+    std::vector<Node*> topLevel_;
     std::size_t nodeCount_ = 0;
 };
 

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "text.h"
+
 namespace torvale {
 
 // The kind of a node of the action tree. Also the Tag of the commands that add
@@ -64,10 +66,10 @@ inline constexpr std::array<std::string_view, kActionKindCount> PaneCaptions = {
 
 // The record attached to every node of the action tree.
 struct TItem {
-    std::string FileName;   // edit-file nodes: forum file, relative, with "/"
+    Text FileName;   // edit-file nodes: forum file, relative, with "/"
     std::int32_t Kind = akEditFile;
-    std::string SearchText; // search actions: lines joined by CR LF
-    std::string ActionText; // search actions: lines joined by CR LF
+    Text SearchText; // search actions: lines joined by CR LF
+    Text ActionText; // search actions: lines joined by CR LF
 
     bool operator==(const TItem&) const = default;
 };

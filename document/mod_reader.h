@@ -36,7 +36,11 @@ struct ReadOutcome {
 std::string notFoundMessage(int tagIndex);
 
 // Reads text into doc, which should be empty; what was read before a stop
-// stays in doc. Text after a NUL byte is not read.
+// stays in doc. Text after a NUL byte is not read. The texts of the document
+// point into source where they can, and keep it alive.
+ReadOutcome readMod(const SharedBytes& source, ModDocument& doc,
+                    std::size_t blockTextLimit = kMaxBlockText);
+// The same for bytes that the document may not keep: it reads a copy.
 ReadOutcome readMod(std::string_view text, ModDocument& doc,
                     std::size_t blockTextLimit = kMaxBlockText);
 

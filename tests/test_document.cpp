@@ -29,11 +29,11 @@ struct TwoFiles {
         for (int r = 0; r < doc.topLevelCount(); ++r) {
             const Node* top = doc.topLevel(r);
             EXPECT_EQ(top->row(), r);
-            names.push_back(top->item().FileName);
+            names.push_back(top->item().FileName.str());
             for (int c = 0; c < top->childCount(); ++c) {
                 EXPECT_EQ(top->child(c)->row(), c);
                 EXPECT_EQ(top->child(c)->parent(), top);
-                names.push_back(top->child(c)->item().SearchText);
+                names.push_back(top->child(c)->item().SearchText.str());
             }
         }
         return names;

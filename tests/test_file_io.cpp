@@ -15,7 +15,7 @@ TEST(ReadFileBytes, ReadsWholeFilesExactly) {
     test::writeBytes(dir / "a.mod", bytes);
     const FileBytes r = readFileBytes(dir / "a.mod", kMaxModFileSize);
     ASSERT_TRUE(r.ok) << r.error;
-    EXPECT_EQ(r.bytes, bytes);
+    EXPECT_EQ(r.bytes(), bytes);
 
     test::writeBytes(dir / "empty.mod", "");
     EXPECT_TRUE(readFileBytes(dir / "empty.mod", kMaxModFileSize).ok);
@@ -35,7 +35,7 @@ TEST(ReadFileBytes, ExplainsWhatCannotBeRead) {
     r = readFileBytes(dir / "big.mod", 1024);
     EXPECT_FALSE(r.ok);
     EXPECT_EQ(r.error, "The file is larger than 1024 bytes.");
-    EXPECT_TRUE(r.bytes.empty());
+    EXPECT_TRUE(r.bytes().empty());
 }
 
 TEST(ReadFileBytes, SpecialFilesAreCutAtTheLimit) {

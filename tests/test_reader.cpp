@@ -21,7 +21,7 @@ Read readText(std::string_view text, std::size_t limit = kMaxBlockText) {
     return r;
 }
 
-std::string prop(const Read& r, Property p) { return r.doc.property(p); }
+std::string prop(const Read& r, Property p) { return r.doc.property(p).str(); }
 
 } // namespace
 

@@ -163,8 +163,9 @@ void TFormMain::OpenFile() {
         return;
     }
     ModDocument doc;
-    const ReadOutcome outcome = readMod(file.bytes, doc);
-    const TextEncoding encoding = detectEncoding(file.bytes);
+    // The document's texts point into the bytes read.
+    const ReadOutcome outcome = readMod(file.content, doc);
+    const TextEncoding encoding = detectEncoding(file.bytes());
 
     // The tree takes the whole document at once; the selection is made once
     // at the end, as it stands when a read has placed every node.
