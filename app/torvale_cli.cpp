@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <thread>
 
 #if __has_include(<unistd.h>)
 #include <unistd.h>
@@ -70,6 +71,20 @@ extern "C" void onBusError(int) {
 }
 #endif
 
+// Touches one byte of every page of the mapped file on the other core, ahead
+// of the reader: the first touch of each page is what reading a mapped file
+// mostly costs, and this way it overlaps with the reading itself.
+std::thread prefetch(std::string_view bytes) {
+    return std::thread([bytes] {
+        constexpr std::size_t kPage = 4096;
+        const volatile char* data = bytes.data();
+        char sink = 0;
+        for (std::size_t i = 0; i < bytes.size(); i += kPage)
+            sink ^= data[i];
+        (void)sink;
+    });
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -94,9 +109,11 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "torvale-cli: cannot read %s: %s\n", path, file.error.c_str());
         return kExitUnreadable;
     }
+    std::thread prefetcher = prefetch(file.bytes());
     // The texts of the document point into the file's bytes.
     torvale::ModDocument doc;
     const torvale::ReadOutcome outcome = torvale::readMod(file.content, doc);
+    prefetcher.join();
 
     const bool written = (dump ? writePiece(torvale::dumpJson(doc, outcome))
                                : torvale::assembleMod(doc, writePiece)) &&
