@@ -1,5 +1,6 @@
 #include "mod_reader.h"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <deque>
@@ -220,6 +221,8 @@ private:
             valid = (std::uint64_t(1) << (size_ - block_)) - 1;
         }
         m.less &= valid;
+        m.cr &= valid;
+        m.lf &= valid;
         // Every LF follows a CR, and every CR is followed by an LF; the last
         // byte of a block is checked with the next one.
         const std::uint64_t mismatch = (((m.cr << 1) | carry_) & valid) ^ m.lf;
@@ -230,14 +233,14 @@ private:
         }
         carry_ = m.cr >> 63;
         less_ = m.less;
-        breaks_ = (m.cr | m.lf) & valid;
+        breaks_ = m.cr | m.lf;
         if (pending_ && !endKnown_ && breaks_)
             endLine(block_ + unsigned(std::countr_zero(breaks_)));
         if (block_ + kBlock >= size_) {
             scannedAll_ = true;
             // A CR as the last byte of the text is followed by nothing.
-            if (size_ > block_ && (m.cr >> (size_ - block_ - 1) & 1) && clean_ == kAll)
-                clean_ = size_ - 1;
+            if (size_ > block_ && (m.cr >> (size_ - block_ - 1) & 1))
+                clean_ = std::min(clean_, size_ - 1);
         }
     }
 

@@ -1,8 +1,10 @@
-// libFuzzer target for the mod reader. Any bytes must read by the rules
-// without a crash; and a document read from them whose texts hold no "<"
-// (so no tag) must come back unchanged from its own assembled text.
+// libFuzzer target for the mod reader. Any bytes must read without a crash and
+// give exactly what the reading rules, followed word for word, give; and a
+// document whose texts hold no "<" (so no tag) must come back unchanged from
+// its own assembled text.
 #include "document/mod_assembler.h"
 #include "document/mod_reader.h"
+#include "reference_reader.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -11,7 +13,7 @@
 namespace {
 
 bool holdsNoTagStart(const torvale::ModDocument& doc) {
-    const auto clean = [](const std::string& s) { return s.find('<') == std::string::npos; };
+    const auto clean = [](std::string_view s) { return s.find('<') == std::string_view::npos; };
     for (int p = 0; p < torvale::kPropertyCount; ++p)
         if (!clean(doc.property(torvale::Property(p))))
             return false;
@@ -30,17 +32,20 @@ bool holdsNoTagStart(const torvale::ModDocument& doc) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
-    torvale::ModDocument doc;
     // A small limit keeps every run short; reaching it is one of the outcomes.
-    const torvale::ReadOutcome outcome = torvale::readMod(text, doc, std::size_t(1) << 20);
-    if (outcome.complete() != outcome.message.empty())
+    const std::size_t limit = std::size_t(1) << 16;
+    torvale::ModDocument doc;
+    const torvale::ReadOutcome outcome = torvale::readMod(text, doc, limit);
+    torvale::ModDocument expected;
+    const torvale::ReadOutcome rules = torvale::test::referenceRead(text, expected, limit);
+    if (outcome.status != rules.status || outcome.message != rules.message || !(doc == expected))
         std::abort();
-    if (outcome.selected && outcome.selected->kind() != torvale::akEditFile)
+    if ((outcome.selected ? outcome.selected->row() : -1) !=
+        (rules.selected ? rules.selected->row() : -1))
         std::abort();
-    const std::string assembled = torvale::assembleMod(doc);
     if (holdsNoTagStart(doc)) {
         torvale::ModDocument again;
-        if (!torvale::readMod(assembled, again).complete() || !(again == doc))
+        if (!torvale::readMod(torvale::assembleMod(doc), again).complete() || !(again == doc))
             std::abort();
     }
     return 0;

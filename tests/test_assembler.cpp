@@ -19,6 +19,22 @@ TEST(Assembler, WritesTheSampleModByteForByte) {
     EXPECT_EQ(assembleMod(test::sampleModDocument()), test::sampleModText());
 }
 
+TEST(Assembler, PiecesMakeTheSameText) {
+    const ModDocument doc = test::sampleModDocument();
+    std::string streamed;
+    int pieces = 0;
+    EXPECT_TRUE(assembleMod(doc, [&](std::string_view piece) {
+        streamed += piece;
+        ++pieces;
+        return true;
+    }));
+    EXPECT_EQ(streamed, assembleMod(doc));
+    // A writer that fails stops the assembly.
+    pieces = 0;
+    EXPECT_FALSE(assembleMod(doc, [&](std::string_view) { return ++pieces < 1; }));
+    EXPECT_EQ(pieces, 1);
+}
+
 TEST(Assembler, EmptyDocumentIsTwentyLines) {
     const std::string text = assembleMod(ModDocument());
     EXPECT_EQ(text, kEmptyProperties);

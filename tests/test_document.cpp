@@ -131,3 +131,44 @@ TEST(Structure, EqualityComparesContentNotIdentity) {
     x.doc.clear();
     EXPECT_TRUE(x.doc == ModDocument());
 }
+
+TEST(Structure, NodesSurviveManyAddsRemovesAndMoves) {
+    // Enough nodes to fill several slabs, then holes, reuse and a moved document.
+    ModDocument doc;
+    std::vector<Node*> files;
+    for (int f = 0; f < 300; ++f) {
+        files.push_back(doc.appendNode(nullptr, editFile("f" + std::to_string(f))));
+        for (int a = 0; a < 10; ++a)
+            doc.appendNode(files.back(), action(akSearchReplace, std::to_string(f * 10 + a)));
+    }
+    EXPECT_EQ(doc.nodeCount(), 3300u);
+    for (int f = 0; f < 300; f += 2)
+        doc.removeNode(files[std::size_t(f)]);
+    EXPECT_EQ(doc.nodeCount(), 1650u);
+    for (int f = 0; f < 150; ++f)
+        doc.appendNode(doc.topLevel(f), action(akSearchAddAfter, "again"));
+    EXPECT_EQ(doc.GetTotalSteps(), 1650);
+
+    ModDocument moved(std::move(doc));
+    EXPECT_EQ(moved.topLevel(0)->item().FileName, "f1");
+    EXPECT_EQ(moved.topLevel(0)->child(10)->item().SearchText, "again");
+    EXPECT_EQ(doc.nodeCount(), 0u);
+    ModDocument other;
+    other.appendNode(nullptr, editFile("replaced"));
+    other = std::move(moved);
+    EXPECT_EQ(other.topLevelCount(), 150);
+    EXPECT_EQ(other.topLevel(149)->child(9)->item().SearchText, "2999");
+}
+
+TEST(TextBytes, SlicesKeepTheirBytesAlive) {
+    Text slice;
+    {
+        const SharedBytes source = SharedBytes::copyOf("hello, world");
+        slice = Text::slice(source.owner, source.bytes.substr(7, 5));
+    }
+    EXPECT_EQ(slice, "world");
+    EXPECT_EQ(Text(), "");
+    EXPECT_TRUE(Text("").empty());
+    EXPECT_EQ(Text(std::string(3, 'x')).size(), 3u);
+    EXPECT_TRUE(Text("a") == Text(std::string("a")));
+}

@@ -1,4 +1,5 @@
 #include "document/mod_reader.h"
+#include "reference_reader.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -182,6 +183,22 @@ TEST(Reader, StopsAtAMissingClosingTagKeepingWhatWasRead) {
     EXPECT_EQ(r.doc.nodeCount(), 0u);
 }
 
+TEST(Reader, TextsOfACrLfFileShareItsBytes) {
+    // A mod of CR LF lines is not copied: its texts point into the file.
+    const SharedBytes source = SharedBytes::copyOf(test::sampleModText());
+    ModDocument doc;
+    ASSERT_TRUE(readMod(source, doc).complete());
+    const auto inSource = [&](const Text& text) {
+        return text.data() >= source.bytes.data() &&
+               text.data() + text.size() <= source.bytes.data() + source.bytes.size();
+    };
+    const Node* file = doc.topLevel(0);
+    EXPECT_TRUE(inSource(file->item().FileName));
+    EXPECT_TRUE(inSource(file->child(1)->item().ActionText));
+    EXPECT_EQ(file->child(1)->item().ActionText, "first added line\r\nsecond added line");
+    EXPECT_TRUE(inSource(doc.property(Property::ModInfo)));
+}
+
 TEST(Reader, TextAfterANulIsNotRead) {
     std::string text = crlfLines({"<id>", "A", "</id>"});
     text.push_back('\0');
@@ -256,5 +273,96 @@ TEST(ReaderLimits, RandomBytesReadWithoutHarm) {
             EXPECT_TRUE(r.outcome.message.empty());
         else
             EXPECT_FALSE(r.outcome.message.empty());
+    }
+}
+
+// The reader against the rules followed word for word, on inputs built to
+// hit its shortcuts: texts that point into the file, line ends of every kind,
+// tags and line breaks at every place of its 64-byte steps, NULs.
+namespace {
+
+std::string randomMod(std::mt19937& rng) {
+    static const std::string_view pieces[] = {
+        "<id>", "</id>", "<mod info>", "</mod info>", "<Edit File>", "</edit file>",
+        "<search for>", "</SEARCH FOR>", "<replace>", "</replace>", "<add before>",
+        "</add before>", "<add after>", "</add after>", "<homepage>", "</homepage>",
+        "<author>", "</author>", "<version>", "</version>", "\r\n", "\r\n", "\r\n", "\r\n",
+        "\r", "\n", "text", "my $x = q~<tr>~;", "<", "</", "<a", "\t", " "};
+    std::string text;
+    // Mostly CR LF files, so that the shortcuts are taken; some of every kind.
+    const bool crlfOnly = rng() % 3 != 0;
+    const int n = int(rng() % 120);
+    for (int i = 0; i < n; ++i) {
+        std::string_view piece = pieces[rng() % std::size(pieces)];
+        if (crlfOnly && (piece == "\r" || piece == "\n"))
+            piece = "\r\n";
+        if (rng() % 9 == 0)
+            text.append(rng() % 70, 'x'); // shifts everything across the 64-byte steps
+        text += piece;
+        if (rng() % 4 == 0)
+            text += "\r\n";
+    }
+    if (!crlfOnly && rng() % 10 == 0)
+        text.insert(rng() % (text.size() + 1), 1, '\0');
+    return text;
+}
+
+std::string escaped(std::string_view text) {
+    std::string out;
+    for (const char c : text) {
+        if (c == '\r')
+            out += "\\r";
+        else if (c == '\n')
+            out += "\\n";
+        else if (c == '\0')
+            out += "\\0";
+        else
+            out += c;
+    }
+    return out;
+}
+
+std::string describe(const ModDocument& doc) {
+    std::string out;
+    for (int p = 0; p < kPropertyCount; ++p)
+        out += "[" + doc.property(Property(p)).str() + "]";
+    for (int r = 0; r < doc.topLevelCount(); ++r) {
+        const Node* top = doc.topLevel(r);
+        out += "\n" + top->label() + "|" + top->item().SearchText.str() + "|" +
+               top->item().ActionText.str();
+        for (int c = 0; c < top->childCount(); ++c)
+            out += "\n  " + std::to_string(top->child(c)->kind()) + "|" +
+                   top->child(c)->item().SearchText.str() + "|" +
+                   top->child(c)->item().ActionText.str();
+    }
+    return out;
+}
+
+} // namespace
+
+TEST(ReaderAgreesWithTheRules, OnRandomMods) {
+    std::mt19937 rng(42);
+    for (int round = 0; round < 20000; ++round) {
+        const std::string text = randomMod(rng);
+        const std::size_t limit = round % 7 == 0 ? 300 : kMaxBlockText;
+        ModDocument fast, slow;
+        const ReadOutcome a = readMod(text, fast, limit);
+        const ReadOutcome b = test::referenceRead(text, slow, limit);
+        ASSERT_EQ(a.status, b.status) << "round " << round;
+        ASSERT_EQ(a.message, b.message) << "round " << round;
+        ASSERT_TRUE(fast == slow) << "round " << round << ", text " << escaped(text) << "\n"
+                                  << describe(fast) << "\n---\n" << describe(slow);
+        ASSERT_EQ(a.selected ? a.selected->row() : -1, b.selected ? b.selected->row() : -1);
+    }
+}
+
+TEST(ReaderAgreesWithTheRules, OnTheRealMods) {
+    for (const char* name : {"add_Dutch_language.mod", "add_Russian_language.mod",
+                             "apache24_fix_2.mod", "uninstall_apache24_fix_2.mod"}) {
+        const std::string text = test::readBytes(test::sharedDir() / "realmods" / name);
+        ModDocument fast, slow;
+        readMod(text, fast);
+        test::referenceRead(text, slow);
+        EXPECT_TRUE(fast == slow) << name;
     }
 }
