@@ -4,6 +4,9 @@
 
 #include "ui/action_tree_view.h"
 
+#include "document/mod_assembler.h"
+#include "document/mod_reader.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QDropEvent>
@@ -14,6 +17,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QTreeView>
 #include <QUrl>
 
 #include <csignal>
@@ -54,6 +58,7 @@ private slots:
     void realSavePromptBox();
     void droppedFilesStartNewInstances();
     void droppedNamesArriveWhole();
+    void realModsSaveAsTheCoreAssemblesThem();
 };
 
 void LifecycleTest::savePromptOnNew() {
@@ -413,6 +418,34 @@ void LifecycleTest::droppedNamesArriveWhole() {
     QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(record).size() > 0, 10000);
     QTest::qWait(100);
     QCOMPARE(QString::fromUtf8(fileBytes(record)), QStringLiteral("1\n") + name + u'\n');
+}
+
+void LifecycleTest::realModsSaveAsTheCoreAssemblesThem() {
+    // Open, touch, Save As: the file holds exactly what the core assembles, and
+    // the UTF-8 of the Russian pack shows as Cyrillic and comes back unchanged.
+    QTemporaryDir dir;
+    const QDir mods(QStringLiteral(TORVALE_SHARED_DIR "/realmods"));
+    for (const QString& name : mods.entryList({QStringLiteral("*.mod")})) {
+        ScriptedPrompts prompts;
+        auto window = makeWindow(prompts);
+        window->openCommandLine({mods.filePath(name)});
+        QVERIFY2(prompts.messages.isEmpty(), qPrintable(name));
+        const QString copy = dir.filePath(name);
+        prompts.saveAsAnswers = {copy};
+        command(*window, "actSaveAs")->trigger();
+        const std::string original = fileBytes(mods.filePath(name)).toStdString();
+        ModDocument doc;
+        QVERIFY(readMod(original, doc).complete());
+        QCOMPARE(fileBytes(copy).toStdString(), assembleMod(doc));
+        if (name.contains(QStringLiteral("Russian"))) {
+            auto* tree = child<QTreeView>(*window, "tvActions");
+            const QModelIndex languages = tree->model()->index(tree->model()->rowCount() - 1, 0);
+            QCOMPARE(languages.data().toString(), QStringLiteral("<edit file> Languages/Lang.lng"));
+            tree->setCurrentIndex(tree->model()->index(0, 0, languages));
+            QCOMPARE(child<QPlainTextEdit>(*window, "memAndAction")->toPlainText(),
+                     QStringLiteral("$lngs{'Russian'} = 'русский язык';"));
+        }
+    }
 }
 
 QTEST_MAIN(LifecycleTest)
