@@ -46,11 +46,13 @@ public:
 
 private:
     friend class ModDocument;
+    // Ordered so that no padding lies between the members: a large mod
+    // has a hundred thousand nodes.
     TItem item_;
-    LabelForm labelForm_ = LabelForm::Added;
     Node* parent_ = nullptr;
-    int row_ = 0;
     std::vector<Node*> children_;
+    int row_ = 0;
+    LabelForm labelForm_ = LabelForm::Added;
 };
 
 // The memory of a document's nodes: slabs of many nodes each, because reading
