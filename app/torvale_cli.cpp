@@ -55,7 +55,6 @@ bool writePiece(std::string_view text) {
     return std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
 }
 
-
 } // namespace
 
 int main(int argc, char** argv) {

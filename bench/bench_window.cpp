@@ -37,8 +37,8 @@ QString modFile(std::int64_t mib) {
         const auto pool = torvale::bench::codePoolFor(TORVALE_FORUM_DIR);
         const std::string text = torvale::bench::makeBigMod(std::size_t(mib) << 20, 1, pool);
         QFile file(path);
-        if (!file.open(QIODevice::WriteOnly) || file.write(text.data(), qint64(text.size())) !=
-                                                    qint64(text.size()))
+        if (!file.open(QIODevice::WriteOnly) ||
+            file.write(text.data(), qint64(text.size())) != qint64(text.size()))
             qFatal("cannot write %s", qPrintable(path));
     }
     return path;

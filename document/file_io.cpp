@@ -18,13 +18,15 @@ FileBytes failure(std::string why) {
     return result;
 }
 
-std::string errnoText(int err) { return std::generic_category().message(err) + "."; }
+std::string errnoText(int err) {
+    return std::generic_category().message(err) + ".";
+}
 
 std::string tooLarge(std::size_t maxBytes) {
-    const std::string size = maxBytes >= (std::size_t(1) << 20) &&
-                                     maxBytes % (std::size_t(1) << 20) == 0
-                                 ? std::to_string(maxBytes >> 20) + " MiB"
-                                 : std::to_string(maxBytes) + " bytes";
+    const std::string size =
+        maxBytes >= (std::size_t(1) << 20) && maxBytes % (std::size_t(1) << 20) == 0
+            ? std::to_string(maxBytes >> 20) + " MiB"
+            : std::to_string(maxBytes) + " bytes";
     return "The file is larger than " + size + ".";
 }
 
@@ -58,8 +60,8 @@ public:
         capacity_ = capacity;
     }
     SharedBytes take(std::size_t size) {
-        std::shared_ptr<const void> owner = string_ ? std::shared_ptr<const void>(string_)
-                                                    : std::shared_ptr<const void>(block_);
+        std::shared_ptr<const void> owner =
+            string_ ? std::shared_ptr<const void>(string_) : std::shared_ptr<const void>(block_);
         return {std::move(owner), std::string_view(data_, size)};
     }
 
@@ -80,7 +82,7 @@ FileBytes readFileBytes(const std::filesystem::path& path, std::size_t maxBytes)
 
     errno = 0;
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
-                                                          &std::fclose);
+                                                         &std::fclose);
     if (!file)
         return failure(errnoText(errno ? errno : EIO));
 

@@ -47,8 +47,8 @@ void appendNode(std::string& out, const Node* node) {
 } // namespace
 
 std::string dumpJson(const ModDocument& doc, const ReadOutcome& outcome) {
-    static constexpr const char* kPropertyKeys[kPropertyCount] = {"id", "version", "info",
-                                                                  "author", "homepage"};
+    static constexpr const char* kPropertyKeys[kPropertyCount] = {"id", "version", "info", "author",
+                                                                  "homepage"};
     std::string out;
     out.append("{\"complete\": ");
     out.append(outcome.complete() ? "true" : "false");

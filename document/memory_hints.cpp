@@ -9,7 +9,9 @@
 
 namespace torvale {
 
-void FreeBlock::operator()(void* block) const { std::free(block); }
+void FreeBlock::operator()(void* block) const {
+    std::free(block);
+}
 
 std::unique_ptr<void, FreeBlock> allocateLarge(std::size_t size) {
     const std::size_t rounded = (size + kHugePage - 1) / kHugePage * kHugePage;

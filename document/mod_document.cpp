@@ -28,8 +28,7 @@ std::string Node::label() const {
 bool Node::operator==(const Node& other) const {
     // The label form only shows on edit-file nodes.
     const bool formsDiffer = item_.Kind == akEditFile && labelForm_ != other.labelForm_;
-    if (!(item_ == other.item_) || formsDiffer ||
-        children_.size() != other.children_.size())
+    if (!(item_ == other.item_) || formsDiffer || children_.size() != other.children_.size())
         return false;
     for (std::size_t i = 0; i < children_.size(); ++i)
         if (!(*children_[i] == *other.children_[i]))
@@ -67,10 +66,10 @@ Node* NodePool::make() {
                 slabs_.empty() ? kFirstSlabNodes
                                : std::min(2 * slabs_.back().capacity, kLargestSlabNodes);
             // Not initialised: a slab's pages are touched only as nodes are made.
-            auto memory = capacity == kLargestSlabNodes
-                              ? allocateLarge(capacity * sizeof(Slot))
-                              : std::unique_ptr<void, FreeBlock>(
-                                    std::malloc(capacity * sizeof(Slot)));
+            auto memory =
+                capacity == kLargestSlabNodes
+                    ? allocateLarge(capacity * sizeof(Slot))
+                    : std::unique_ptr<void, FreeBlock>(std::malloc(capacity * sizeof(Slot)));
             if (!memory)
                 throw std::bad_alloc();
             slabs_.push_back({std::move(memory), capacity});
@@ -108,7 +107,9 @@ ModDocument& ModDocument::operator=(ModDocument&& other) noexcept {
     return *this;
 }
 
-ModDocument::~ModDocument() { destroyTree(); }
+ModDocument::~ModDocument() {
+    destroyTree();
+}
 
 void ModDocument::destroyTree() {
     for (Node* top : topLevel_) {

@@ -44,17 +44,23 @@ inline constexpr int kTagCount = 10;
 
 // Index 2*t is the opening tag of tag number t, 2*t+1 its closing tag.
 inline constexpr std::array<std::string_view, 2 * kTagCount> ModTags = {
-    "<id>",         "</id>",         "<version>",    "</version>",    "<mod info>",
-    "</mod info>",  "<author>",      "</author>",    "<homepage>",    "</homepage>",
-    "<edit file>",  "</edit file>",  "<search for>", "</search for>", "<replace>",
-    "</replace>",   "<add before>",  "</add before>", "<add after>",  "</add after>",
+    "<id>",        "</id>",        "<version>",     "</version>",    "<mod info>",
+    "</mod info>", "<author>",     "</author>",     "<homepage>",    "</homepage>",
+    "<edit file>", "</edit file>", "<search for>",  "</search for>", "<replace>",
+    "</replace>",  "<add before>", "</add before>", "<add after>",   "</add after>",
 };
 
-inline constexpr std::string_view openingTag(int tag) { return ModTags[2 * tag]; }
-inline constexpr std::string_view closingTag(int tag) { return ModTags[2 * tag + 1]; }
+inline constexpr std::string_view openingTag(int tag) {
+    return ModTags[2 * tag];
+}
+inline constexpr std::string_view closingTag(int tag) {
+    return ModTags[2 * tag + 1];
+}
 
 // The action block of a search action of kind k carries tag number 6 + k.
-inline constexpr int actionTagOf(std::int32_t kind) { return tagSearchFor + kind; }
+inline constexpr int actionTagOf(std::int32_t kind) {
+    return tagSearchFor + kind;
+}
 
 // Node labels by kind. An edit-file node added by the user shows entry 0 alone.
 inline constexpr std::array<std::string_view, kActionKindCount> NodeLabels = {
@@ -66,7 +72,7 @@ inline constexpr std::array<std::string_view, kActionKindCount> PaneCaptions = {
 
 // The record attached to every node of the action tree.
 struct TItem {
-    Text FileName;   // edit-file nodes: forum file, relative, with "/"
+    Text FileName; // edit-file nodes: forum file, relative, with "/"
     std::int32_t Kind = akEditFile;
     Text SearchText; // search actions: lines joined by CR LF
     Text ActionText; // search actions: lines joined by CR LF

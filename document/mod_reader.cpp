@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <array>
 #include <bit>
-#include <deque>
 #include <cstdint>
 #include <cstring>
+#include <deque>
 #include <limits>
 
 #if defined(__SSE2__)
@@ -67,7 +67,9 @@ std::string_view untilNul(std::string_view text) {
 
 // Tags are ASCII; bytes above 127 lowercase to nothing ASCII in the code pages
 // mod files are written in, so only A-Z need folding.
-inline unsigned char lower(unsigned char c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; }
+inline unsigned char lower(unsigned char c) {
+    return c >= 'A' && c <= 'Z' ? c + 32 : c;
+}
 
 // For each byte, the tag numbers (as bits) whose name starts with it in either
 // case: one lookup settles most "<" of the HTML and Perl in a mod.
@@ -271,9 +273,8 @@ private:
             out = line_;
         // The line's ends are the line breaks around the tag, from the masks.
         const std::uint64_t before = breaks_ & ((std::uint64_t(1) << bit) - 1);
-        const std::size_t start =
-            before ? block_ + 64 - unsigned(std::countl_zero(before))
-                   : (lastBreak_ == kAll ? 0 : lastBreak_ + 1);
+        const std::size_t start = before ? block_ + 64 - unsigned(std::countl_zero(before))
+                                         : (lastBreak_ == kAll ? 0 : lastBreak_ + 1);
         line_ = {std::uint32_t(start), 0, masks};
         pending_ = true;
         endKnown_ = false;

@@ -96,8 +96,8 @@ inline ReadOutcome referenceRead(std::string_view text, ModDocument& doc,
                 return store(stopped);
             }
             if (t == tagEditFile) {
-                selected = doc.appendNode(nullptr, TItem{file, akEditFile, "", ""},
-                                          LabelForm::Read);
+                selected =
+                    doc.appendNode(nullptr, TItem{file, akEditFile, "", ""}, LabelForm::Read);
                 file.clear();
             } else if (t >= tagReplace) {
                 doc.appendNode(selected, TItem{"", t - tagSearchFor, search, action},

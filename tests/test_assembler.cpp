@@ -8,10 +8,9 @@ using torvale::test::crlfLines;
 
 namespace {
 
-const std::string kEmptyProperties =
-    crlfLines({"<id>", "", "</id>", "", "<version>", "", "</version>", "", "<mod info>", "",
-               "</mod info>", "", "<author>", "", "</author>", "", "<homepage>", "",
-               "</homepage>", ""});
+const std::string kEmptyProperties = crlfLines(
+    {"<id>",        "", "</id>",    "", "<version>", "", "</version>", "", "<mod info>",  "",
+     "</mod info>", "", "<author>", "", "</author>", "", "<homepage>", "", "</homepage>", ""});
 
 } // namespace
 
@@ -55,12 +54,12 @@ TEST(Assembler, EndsWithoutLineEndOnlyAfterALastSearchAction) {
     doc.appendNode(a, TItem{"", akSearchReplace, "x", "y"});
     doc.moveNode(b, nullptr, 0);
     const std::string text = assembleMod(doc);
-    EXPECT_EQ(text, kEmptyProperties + crlfLines({"<edit file>", "b.pl", "</edit file>", "",
+    EXPECT_EQ(text, kEmptyProperties + crlfLines({"<edit file>",  "b.pl", "</edit file>",  "",
                                                   "<search for>", "find", "</search for>", "",
-                                                  "<add before>", "add", "</add before>", "",
-                                                  "<edit file>", "a.pl", "</edit file>", "",
-                                                  "<search for>", "x", "</search for>", "",
-                                                  "<replace>", "y"}) +
+                                                  "<add before>", "add",  "</add before>", "",
+                                                  "<edit file>",  "a.pl", "</edit file>",  "",
+                                                  "<search for>", "x",    "</search for>", "",
+                                                  "<replace>",    "y"}) +
                         "</replace>");
 }
 
@@ -68,7 +67,7 @@ TEST(Assembler, WritesTextsAsTheyAre) {
     ModDocument doc;
     doc.setProperty(Property::ModInfo, "line 1\r\n\r\nline 3\r\n");
     doc.appendNode(nullptr, TItem{"", akSearchReplace, "", ""}); // top level, empty texts
-    doc.appendNode(nullptr, TItem{"", akEditFile, "", ""});       // empty file name
+    doc.appendNode(nullptr, TItem{"", akEditFile, "", ""});      // empty file name
     Node* f = doc.topLevel(1);
     doc.appendNode(f, TItem{"", akSearchAddAfter, "ends with a break\r\n", "<added>"});
     const std::string text = assembleMod(doc);

@@ -27,7 +27,8 @@ TEST(Cli, AssemblesAndDumpsACompleteRead) {
 
     r = cli({"dump", (dir / "sample.mod").string()});
     EXPECT_EQ(r.exitCode, 0);
-    EXPECT_TRUE(r.out.starts_with(R"({"complete": true, "error": null, "properties": {"id": "Sample Mod")"));
+    EXPECT_TRUE(r.out.starts_with(
+        R"({"complete": true, "error": null, "properties": {"id": "Sample Mod")"));
     EXPECT_TRUE(r.out.ends_with("\"selected\": 0}\n"));
 }
 

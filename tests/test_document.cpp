@@ -6,7 +6,9 @@ using namespace torvale;
 
 namespace {
 
-TItem editFile(std::string name) { return TItem{std::move(name), akEditFile, "", ""}; }
+TItem editFile(std::string name) {
+    return TItem{std::move(name), akEditFile, "", ""};
+}
 TItem action(std::int32_t kind, std::string search = "") {
     return TItem{"", kind, std::move(search), ""};
 }
@@ -80,7 +82,8 @@ TEST(Structure, InsertRemoveAndCount) {
     EXPECT_EQ(t.doc.nodeCount(), 7u);
     EXPECT_EQ(t.doc.lastNode(), t.b->child(2));
     t.doc.insertNode(t.a, 1, action(akSearchReplace, "mid"));
-    EXPECT_EQ(t.order(), (std::vector<std::string>{"a.pl", "a0", "mid", "a1", "b.pl", "b0", "b1", "b2"}));
+    EXPECT_EQ(t.order(),
+              (std::vector<std::string>{"a.pl", "a0", "mid", "a1", "b.pl", "b0", "b1", "b2"}));
     EXPECT_EQ(t.doc.removeNode(t.a), 4u) << "children go with their edit-file node";
     EXPECT_EQ(t.doc.nodeCount(), 4u);
     EXPECT_EQ(t.b->row(), 0);

@@ -22,7 +22,9 @@ Read readText(std::string_view text, std::size_t limit = kMaxBlockText) {
     return r;
 }
 
-std::string prop(const Read& r, Property p) { return r.doc.property(p).str(); }
+std::string prop(const Read& r, Property p) {
+    return r.doc.property(p).str();
+}
 
 } // namespace
 
@@ -57,9 +59,9 @@ TEST(Reader, ReadsTheSampleMod) {
 }
 
 TEST(Reader, RecognisesTagsByLowercaseSubstringOnly) {
-    const Read r = readText(crlfLines({"junk <ID> junk", "Name", "xx</Id>yy", "<Edit File>",
-                                       "a.pl", "</EDIT FILE>", "< id>", "<modinfo>",
-                                       "<search  for>", "<replace >", "x"}));
+    const Read r = readText(
+        crlfLines({"junk <ID> junk", "Name", "xx</Id>yy", "<Edit File>", "a.pl", "</EDIT FILE>",
+                   "< id>", "<modinfo>", "<search  for>", "<replace >", "x"}));
     EXPECT_TRUE(r.outcome.complete());
     EXPECT_EQ(prop(r, Property::Id), "Name");
     ASSERT_EQ(r.doc.topLevelCount(), 1);
@@ -82,15 +84,44 @@ TEST(Reader, BlockOnOneLineLooksForItsClosingTagFromTheNextLine) {
 
 TEST(Reader, AccumulatesEachKindOfBlock) {
     const Read r = readText(crlfLines({
-        "<id>", "Part one", " and two", "</id>",   // single-line: joined with nothing
-        "<id>", "+more", "</id>",                   // a second block appends
-        "<mod info>", "", "", "first", "", "second", "", "</mod info>",
-        "<mod info>", "again", "</mod info>",       // joined by CR LF
-        "<edit file>", "old/name.pl", "new/name.pl", "</edit file>",
-        "<edit file>", "kept.pl", "", "</edit file>", // empty last line wins
-        "<search for>", "", "s1", "</search for>",
-        "<search for>", "s2", "</search for>",      // joins the first
-        "<add before>", "", "a1", "", "</add before>",
+        "<id>",
+        "Part one",
+        " and two",
+        "</id>", // single-line: joined with nothing
+        "<id>",
+        "+more",
+        "</id>", // a second block appends
+        "<mod info>",
+        "",
+        "",
+        "first",
+        "",
+        "second",
+        "",
+        "</mod info>",
+        "<mod info>",
+        "again",
+        "</mod info>", // joined by CR LF
+        "<edit file>",
+        "old/name.pl",
+        "new/name.pl",
+        "</edit file>",
+        "<edit file>",
+        "kept.pl",
+        "",
+        "</edit file>", // empty last line wins
+        "<search for>",
+        "",
+        "s1",
+        "</search for>",
+        "<search for>",
+        "s2",
+        "</search for>", // joins the first
+        "<add before>",
+        "",
+        "a1",
+        "",
+        "</add before>",
     }));
     ASSERT_TRUE(r.outcome.complete());
     EXPECT_EQ(prop(r, Property::Id), "Part one and two+more");
@@ -110,13 +141,36 @@ TEST(Reader, AccumulatesEachKindOfBlock) {
 
 TEST(Reader, GroupsSearchActionsByPosition) {
     const Read r = readText(crlfLines({
-        "<replace>", "lonely", "</replace>", // before any edit file: top level, no search
-        "<edit file>", "a.pl", "</edit file>",
-        "<search for>", "x", "</search for>", "<add after>", "y", "</add after>",
-        "<edit file>", "b.pl", "</edit file>",
-        "<search for>", "p", "</search for>", "<replace>", "q", "</replace>",
-        "<search for>", "r", "</search for>", "<add before>", "s", "</add before>",
-        "<search for>", "dropped at the end", "</search for>",
+        "<replace>",
+        "lonely",
+        "</replace>", // before any edit file: top level, no search
+        "<edit file>",
+        "a.pl",
+        "</edit file>",
+        "<search for>",
+        "x",
+        "</search for>",
+        "<add after>",
+        "y",
+        "</add after>",
+        "<edit file>",
+        "b.pl",
+        "</edit file>",
+        "<search for>",
+        "p",
+        "</search for>",
+        "<replace>",
+        "q",
+        "</replace>",
+        "<search for>",
+        "r",
+        "</search for>",
+        "<add before>",
+        "s",
+        "</add before>",
+        "<search for>",
+        "dropped at the end",
+        "</search for>",
     }));
     ASSERT_TRUE(r.outcome.complete());
     ASSERT_EQ(r.doc.topLevelCount(), 3);
@@ -137,18 +191,32 @@ TEST(Reader, GroupsSearchActionsByPosition) {
 TEST(Reader, ContentLinesThatHoldTagsOpenOrCloseBlocks) {
     // Forum code that contains a tag: the format has no escape for it.
     const Read r = readText(crlfLines({
-        "<edit file>", "a.pl", "</edit file>",
-        "<search for>", "print '<replace>';", "more", "</replace>", "</search for>",
-        "<replace>", "new", "</replace>",
-        "<search for>", "ends </search for> early", "tail", "</search for>",
-        "<add after>", "z", "</add after>",
+        "<edit file>",
+        "a.pl",
+        "</edit file>",
+        "<search for>",
+        "print '<replace>';",
+        "more",
+        "</replace>",
+        "</search for>",
+        "<replace>",
+        "new",
+        "</replace>",
+        "<search for>",
+        "ends </search for> early",
+        "tail",
+        "</search for>",
+        "<add after>",
+        "z",
+        "</add after>",
     }));
     ASSERT_TRUE(r.outcome.complete());
     const Node* file = r.doc.topLevel(0);
     ASSERT_EQ(file->childCount(), 3);
     // The "<replace>" inside the search text made a search action of its own,
     // with the search text as collected so far.
-    EXPECT_EQ(file->child(0)->item(), (TItem{"", akSearchReplace, "print '<replace>';\r\nmore\r\n</replace>", "more"}));
+    EXPECT_EQ(file->child(0)->item(),
+              (TItem{"", akSearchReplace, "print '<replace>';\r\nmore\r\n</replace>", "more"}));
     EXPECT_EQ(file->child(1)->item(), (TItem{"", akSearchReplace, "", "new"}));
     EXPECT_EQ(file->child(2)->item().SearchText, "")
         << "the block ended at its own closing tag inside the content";
@@ -163,8 +231,8 @@ TEST(Reader, OpeningTagOnTheLastLineIsIgnored) {
 }
 
 TEST(Reader, StopsAtAMissingClosingTagKeepingWhatWasRead) {
-    Read r = readText(crlfLines({"<edit file>", "a.pl", "</edit file>", "<homepage>", "http://",
-                                 "example.org", "", "/x"}));
+    Read r = readText(crlfLines(
+        {"<edit file>", "a.pl", "</edit file>", "<homepage>", "http://", "example.org", "", "/x"}));
     EXPECT_EQ(r.outcome.status, ReadOutcome::Status::MissingClosingTag);
     EXPECT_EQ(r.outcome.missingTag, 9);
     EXPECT_EQ(r.outcome.message, "</homepage>not found!");
@@ -172,8 +240,8 @@ TEST(Reader, StopsAtAMissingClosingTagKeepingWhatWasRead) {
     EXPECT_EQ(r.doc.topLevelCount(), 1);
 
     r = readText(crlfLines({"<edit file>", "a.pl", "</edit file>", "<search for>", "x",
-                            "</search for>", "<replace>", "y", "</replace>", "<search for>",
-                            "p", "</search for>", "<replace>", "never closed"}));
+                            "</search for>", "<replace>", "y", "</replace>", "<search for>", "p",
+                            "</search for>", "<replace>", "never closed"}));
     EXPECT_EQ(r.outcome.message, "</replace>not found!");
     ASSERT_EQ(r.doc.topLevelCount(), 1);
     EXPECT_EQ(r.doc.topLevel(0)->childCount(), 1) << "no node for the open action";
@@ -255,10 +323,22 @@ TEST(ReaderLimits, LoneCarriageReturnsSplitInLinearTime) {
 
 TEST(ReaderLimits, RandomBytesReadWithoutHarm) {
     std::mt19937 rng(20261208);
-    const std::string_view pieces[] = {"<id>", "</id>", "<edit file>", "</edit file>",
-                                       "<search for>", "</search for>", "<REPLACE>",
-                                       "</replace>", "<add after>", "</add before>", "\r",
-                                       "\n", "\r\n", "x", "<", std::string_view("\0", 1)};
+    const std::string_view pieces[] = {"<id>",
+                                       "</id>",
+                                       "<edit file>",
+                                       "</edit file>",
+                                       "<search for>",
+                                       "</search for>",
+                                       "<REPLACE>",
+                                       "</replace>",
+                                       "<add after>",
+                                       "</add before>",
+                                       "\r",
+                                       "\n",
+                                       "\r\n",
+                                       "x",
+                                       "<",
+                                       std::string_view("\0", 1)};
     for (int round = 0; round < 300; ++round) {
         std::string text;
         const int n = int(rng() % 400);
@@ -282,12 +362,39 @@ TEST(ReaderLimits, RandomBytesReadWithoutHarm) {
 namespace {
 
 std::string randomMod(std::mt19937& rng) {
-    static const std::string_view pieces[] = {
-        "<id>", "</id>", "<mod info>", "</mod info>", "<Edit File>", "</edit file>",
-        "<search for>", "</SEARCH FOR>", "<replace>", "</replace>", "<add before>",
-        "</add before>", "<add after>", "</add after>", "<homepage>", "</homepage>",
-        "<author>", "</author>", "<version>", "</version>", "\r\n", "\r\n", "\r\n", "\r\n",
-        "\r", "\n", "text", "my $x = q~<tr>~;", "<", "</", "<a", "\t", " "};
+    static const std::string_view pieces[] = {"<id>",
+                                              "</id>",
+                                              "<mod info>",
+                                              "</mod info>",
+                                              "<Edit File>",
+                                              "</edit file>",
+                                              "<search for>",
+                                              "</SEARCH FOR>",
+                                              "<replace>",
+                                              "</replace>",
+                                              "<add before>",
+                                              "</add before>",
+                                              "<add after>",
+                                              "</add after>",
+                                              "<homepage>",
+                                              "</homepage>",
+                                              "<author>",
+                                              "</author>",
+                                              "<version>",
+                                              "</version>",
+                                              "\r\n",
+                                              "\r\n",
+                                              "\r\n",
+                                              "\r\n",
+                                              "\r",
+                                              "\n",
+                                              "text",
+                                              "my $x = q~<tr>~;",
+                                              "<",
+                                              "</",
+                                              "<a",
+                                              "\t",
+                                              " "};
     std::string text;
     // Mostly CR LF files, so that the shortcuts are taken; some of every kind.
     const bool crlfOnly = rng() % 3 != 0;
@@ -351,7 +458,8 @@ TEST(ReaderAgreesWithTheRules, OnRandomMods) {
         ASSERT_EQ(a.status, b.status) << "round " << round;
         ASSERT_EQ(a.message, b.message) << "round " << round;
         ASSERT_TRUE(fast == slow) << "round " << round << ", text " << escaped(text) << "\n"
-                                  << describe(fast) << "\n---\n" << describe(slow);
+                                  << describe(fast) << "\n---\n"
+                                  << describe(slow);
         ASSERT_EQ(a.selected ? a.selected->row() : -1, b.selected ? b.selected->row() : -1);
     }
 }

@@ -64,8 +64,8 @@ public:
     explicit TextMaker(unsigned seed) : rng_(seed) {}
 
     std::string line() {
-        static const std::string_view words[] = {"my", "$x", "=", "q~", "<tr>", "</td>", "é",
-                                                 "\xE2\x82\xAC", "\t", " ", "id", ">",
+        static const std::string_view words[] = {"my",  "$x",           "=",  "q~", "<tr>", "</td>",
+                                                 "é",   "\xE2\x82\xAC", "\t", " ",  "id",   ">",
                                                  "\xFF"};
         std::string s;
         const int n = int(rng_() % 8);
@@ -105,13 +105,14 @@ TEST(RoundTrip, GeneratedDocumentsReadBackUnchanged) {
         doc.setProperty(Property::ModInfo, make.multiLine());
         const int files = int(make.pick(5));
         for (int f = 0; f < files; ++f) {
-            Node* file = doc.appendNode(nullptr, TItem{make.line(), akEditFile, "", ""},
-                                        LabelForm::Read);
+            Node* file =
+                doc.appendNode(nullptr, TItem{make.line(), akEditFile, "", ""}, LabelForm::Read);
             const int actions = int(make.pick(4));
             for (int a = 0; a < actions; ++a)
-                doc.appendNode(file, TItem{"", std::int32_t(1 + make.pick(3)), make.multiLine(),
-                                           make.multiLine()},
-                               LabelForm::Read);
+                doc.appendNode(
+                    file,
+                    TItem{"", std::int32_t(1 + make.pick(3)), make.multiLine(), make.multiLine()},
+                    LabelForm::Read);
         }
         const std::string text = assembleMod(doc);
         ModDocument again;

@@ -10,7 +10,9 @@
 
 namespace torvale::test {
 
-std::filesystem::path sharedDir() { return TORVALE_SHARED_DIR; }
+std::filesystem::path sharedDir() {
+    return TORVALE_SHARED_DIR;
+}
 
 std::string readBytes(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -87,15 +89,46 @@ std::string crlfLines(const std::vector<std::string>& lines) {
 namespace torvale::test {
 
 std::string sampleModText() {
-    std::string text = crlfLines({"<id>", "Sample Mod", "</id>", "", "<version>", "1.0",
-                                  "</version>", "", "<mod info>", "Adds a line to the footer.",
-                                  "Second line of the description.", "</mod info>", "",
-                                  "<author>", "A. Writer", "</author>", "", "<homepage>", "",
-                                  "</homepage>", "", "<edit file>", "Sources/Sample.pl",
-                                  "</edit file>", "", "<search for>", "old text",
-                                  "</search for>", "", "<replace>", "new text", "</replace>", "",
-                                  "<search for>", "anchor line", "</search for>", "",
-                                  "<add after>", "first added line", "second added line"});
+    std::string text = crlfLines({"<id>",
+                                  "Sample Mod",
+                                  "</id>",
+                                  "",
+                                  "<version>",
+                                  "1.0",
+                                  "</version>",
+                                  "",
+                                  "<mod info>",
+                                  "Adds a line to the footer.",
+                                  "Second line of the description.",
+                                  "</mod info>",
+                                  "",
+                                  "<author>",
+                                  "A. Writer",
+                                  "</author>",
+                                  "",
+                                  "<homepage>",
+                                  "",
+                                  "</homepage>",
+                                  "",
+                                  "<edit file>",
+                                  "Sources/Sample.pl",
+                                  "</edit file>",
+                                  "",
+                                  "<search for>",
+                                  "old text",
+                                  "</search for>",
+                                  "",
+                                  "<replace>",
+                                  "new text",
+                                  "</replace>",
+                                  "",
+                                  "<search for>",
+                                  "anchor line",
+                                  "</search for>",
+                                  "",
+                                  "<add after>",
+                                  "first added line",
+                                  "second added line"});
     return text + "</add after>";
 }
 
@@ -106,13 +139,12 @@ ModDocument sampleModDocument() {
     doc.setProperty(Property::ModInfo,
                     "Adds a line to the footer.\r\nSecond line of the description.");
     doc.setProperty(Property::Author, "A. Writer");
-    Node* file = doc.appendNode(nullptr, TItem{"Sources/Sample.pl", akEditFile, "", ""},
-                                LabelForm::Read);
+    Node* file =
+        doc.appendNode(nullptr, TItem{"Sources/Sample.pl", akEditFile, "", ""}, LabelForm::Read);
     doc.appendNode(file, TItem{"", akSearchReplace, "old text", "new text"}, LabelForm::Read);
-    doc.appendNode(file,
-                   TItem{"", akSearchAddAfter, "anchor line",
-                         "first added line\r\nsecond added line"},
-                   LabelForm::Read);
+    doc.appendNode(
+        file, TItem{"", akSearchAddAfter, "anchor line", "first added line\r\nsecond added line"},
+        LabelForm::Read);
     return doc;
 }
 

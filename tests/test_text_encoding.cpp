@@ -19,8 +19,12 @@ TEST(Utf8, AcceptsOnlyStrictUtf8) {
     EXPECT_FALSE(isValidUtf8("\xF4\x90\x80\x80")) << "above U+10FFFF";
     EXPECT_FALSE(isValidUtf8("\xE2\x82")) << "cut short";
     EXPECT_FALSE(isValidUtf8("\x80"));
-    EXPECT_EQ(detectEncoding("Stra\xC3\x9F" "e"), TextEncoding::Utf8);
-    EXPECT_EQ(detectEncoding("Stra\xDF" "e"), TextEncoding::Windows1252);
+    EXPECT_EQ(detectEncoding("Stra\xC3\x9F"
+                             "e"),
+              TextEncoding::Utf8);
+    EXPECT_EQ(detectEncoding("Stra\xDF"
+                             "e"),
+              TextEncoding::Windows1252);
 }
 
 TEST(Windows1252, IsABijectionOfAllBytes) {

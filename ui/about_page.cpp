@@ -24,8 +24,12 @@ AboutPage::AboutPage(QWidget* parent) : QWidget(parent) {
     setBackgroundRole(QPalette::Base);
 }
 
-QString AboutPage::creditLine() { return QStringLiteral("A mod file editor for YaBB forums"); }
-QString AboutPage::versionLine() { return QStringLiteral("Ver 1.0.3beta"); }
+QString AboutPage::creditLine() {
+    return QStringLiteral("A mod file editor for YaBB forums");
+}
+QString AboutPage::versionLine() {
+    return QStringLiteral("Ver 1.0.3beta");
+}
 
 void AboutPage::paintEvent(QPaintEvent*) {
     QPainter painter(this);

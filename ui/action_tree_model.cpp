@@ -90,7 +90,9 @@ int ActionTreeModel::rowCount(const QModelIndex& parent) const {
     return doc_.childCount(nodeFromIndex(parent));
 }
 
-int ActionTreeModel::columnCount(const QModelIndex&) const { return 1; }
+int ActionTreeModel::columnCount(const QModelIndex&) const {
+    return 1;
+}
 
 QVariant ActionTreeModel::data(const QModelIndex& index, int role) const {
     const Node* node = nodeFromIndex(index);
@@ -110,8 +112,7 @@ QVariant ActionTreeModel::data(const QModelIndex& index, int role) const {
 Qt::ItemFlags ActionTreeModel::flags(const QModelIndex& index) const {
     if (!index.isValid())
         return Qt::ItemIsDropEnabled;
-    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled |
-           Qt::ItemIsDropEnabled;
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled | Qt::ItemIsDropEnabled;
 }
 
 } // namespace torvale

@@ -29,7 +29,9 @@ struct CommandSpec {
     int picture; // image-list slot, -1 for none
 };
 
-constexpr int key(QKeyCombination combination) { return combination.toCombined(); }
+constexpr int key(QKeyCombination combination) {
+    return combination.toCombined();
+}
 
 // The retype commands' captions are the node labels of their kinds.
 const CommandSpec kCommands[] = {
@@ -64,8 +66,7 @@ const CommandSpec kCommands[] = {
     {"actSearchAndReplace", "ActionTree", NodeLabels[1].data(), nullptr, 0, akSearchReplace, -1},
     {"actSearchAndAddBefore", "ActionTree", NodeLabels[2].data(), nullptr, 0, akSearchAddBefore,
      -1},
-    {"actSearchAndAddAfter", "ActionTree", NodeLabels[3].data(), nullptr, 0, akSearchAddAfter,
-     -1},
+    {"actSearchAndAddAfter", "ActionTree", NodeLabels[3].data(), nullptr, 0, akSearchAddAfter, -1},
     {"actTreeFullExpand", "", "", nullptr, key(Qt::Key_F11), 0, -1},
     {"actTreeFullCollapse", "", "", nullptr, key(Qt::Key_F12), 0, -1},
 };
@@ -112,13 +113,14 @@ void TFormMain::createCommands() {
         on(name, [this, action] { AddAction(action->data().toInt()); });
     }
     on("actDeleteAction", [this] { actDeleteActionExecute(); });
-    on("EditUndo1", [this] { editUndo(); });
-    on("EditCut1", [this] { editCut(); });
-    on("EditCopy1", [this] { editCopy(); });
-    on("EditPaste1", [this] { editPaste(); });
-    on("EditSelectAll1", [this] { editSelectAll(); });
+    on("EditUndo1", [this] { runEditCommand(EditCommand::Undo); });
+    on("EditCut1", [this] { runEditCommand(EditCommand::Cut); });
+    on("EditCopy1", [this] { runEditCommand(EditCommand::Copy); });
+    on("EditPaste1", [this] { runEditCommand(EditCommand::Paste); });
+    on("EditSelectAll1", [this] { runEditCommand(EditCommand::SelectAll); });
     on("actAbout", [this] { PageControl1->setCurrentWidget(tsAbout); });
-    for (const char* name : {"actSearchAndReplace", "actSearchAndAddBefore", "actSearchAndAddAfter"}) {
+    for (const char* name :
+         {"actSearchAndReplace", "actSearchAndAddBefore", "actSearchAndAddAfter"}) {
         QAction* action = command(name);
         on(name, [this, action] { actSearchAndReplaceExecute(action->data().toInt()); });
     }
@@ -160,10 +162,12 @@ void TFormMain::updateCommandStates() {
     for (const char* name : {"actAddReplace", "actAddBefore", "actAddAfter", "actDeleteAction"})
         command(name)->setEnabled(onActionPage && selected);
     command("actBrowseFileToEdit")
-        ->setEnabled(memFileToEdit && memFileToEdit->isEnabled() && !forumScriptLocation_.isEmpty());
+        ->setEnabled(memFileToEdit && memFileToEdit->isEnabled() &&
+                     !forumScriptLocation_.isEmpty());
 
     const bool searchAction = selected && selected->kind() != akEditFile;
-    for (const char* name : {"actSearchAndReplace", "actSearchAndAddBefore", "actSearchAndAddAfter"}) {
+    for (const char* name :
+         {"actSearchAndReplace", "actSearchAndAddBefore", "actSearchAndAddAfter"}) {
         QAction* action = command(name);
         action->setVisible(searchAction);
         action->setChecked(searchAction && selected->kind() == action->data().toInt());
@@ -197,48 +201,51 @@ void TFormMain::updateCommandStates() {
     command("EditSelectAll1")->setEnabled(canSelectAll);
 }
 
-void TFormMain::editUndo() {
+void TFormMain::runEditCommand(EditCommand which) {
     QWidget* field = focusedTextField();
-    if (auto* line = qobject_cast<QLineEdit*>(field))
-        line->undo();
-    else if (auto* text = qobject_cast<QPlainTextEdit*>(field))
-        text->undo();
-}
-
-void TFormMain::editCut() {
-    QWidget* field = focusedTextField();
-    if (auto* line = qobject_cast<QLineEdit*>(field))
-        line->cut();
-    else if (auto* text = qobject_cast<QPlainTextEdit*>(field))
-        text->cut();
-}
-
-void TFormMain::editCopy() {
-    QWidget* field = focusedTextField();
-    if (auto* line = qobject_cast<QLineEdit*>(field))
-        line->copy();
-    else if (auto* text = qobject_cast<QPlainTextEdit*>(field))
-        text->copy();
-    else if (auto* view = qobject_cast<PlainTextView*>(field))
-        view->copy();
-}
-
-void TFormMain::editPaste() {
-    QWidget* field = focusedTextField();
-    if (auto* line = qobject_cast<QLineEdit*>(field))
-        line->paste();
-    else if (auto* text = qobject_cast<QPlainTextEdit*>(field))
-        text->paste();
-}
-
-void TFormMain::editSelectAll() {
-    QWidget* field = focusedTextField();
-    if (auto* line = qobject_cast<QLineEdit*>(field))
-        line->selectAll();
-    else if (auto* text = qobject_cast<QPlainTextEdit*>(field))
-        text->selectAll();
-    else if (auto* view = qobject_cast<PlainTextView*>(field))
-        view->selectAll();
+    if (auto* line = qobject_cast<QLineEdit*>(field)) {
+        switch (which) {
+        case EditCommand::Undo:
+            line->undo();
+            break;
+        case EditCommand::Cut:
+            line->cut();
+            break;
+        case EditCommand::Copy:
+            line->copy();
+            break;
+        case EditCommand::Paste:
+            line->paste();
+            break;
+        case EditCommand::SelectAll:
+            line->selectAll();
+            break;
+        }
+    } else if (auto* text = qobject_cast<QPlainTextEdit*>(field)) {
+        switch (which) {
+        case EditCommand::Undo:
+            text->undo();
+            break;
+        case EditCommand::Cut:
+            text->cut();
+            break;
+        case EditCommand::Copy:
+            text->copy();
+            break;
+        case EditCommand::Paste:
+            text->paste();
+            break;
+        case EditCommand::SelectAll:
+            text->selectAll();
+            break;
+        }
+    } else if (auto* view = qobject_cast<PlainTextView*>(field)) {
+        // Read-only: only copying and selecting apply.
+        if (which == EditCommand::Copy)
+            view->copy();
+        else if (which == EditCommand::SelectAll)
+            view->selectAll();
+    }
     updateCommandStates();
 }
 

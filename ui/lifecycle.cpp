@@ -157,9 +157,9 @@ void TFormMain::OpenFile() {
         // Nothing was read, so there is nothing that Save could put back.
         currentFileName_.clear();
         setModified(false);
-        prompts().showError(this, QStringLiteral("Cannot open the file \"%1\".\n%2")
-                                      .arg(QDir::toNativeSeparators(path),
-                                           QString::fromStdString(file.error)));
+        prompts().showError(
+            this, QStringLiteral("Cannot open the file \"%1\".\n%2")
+                      .arg(QDir::toNativeSeparators(path), QString::fromStdString(file.error)));
         return;
     }
     ModDocument doc;
@@ -278,7 +278,9 @@ bool TFormMain::writeDocument() {
 
 // ---- Closing ---------------------------------------------------------------
 
-void TFormMain::actExitExecute() { close(); }
+void TFormMain::actExitExecute() {
+    close();
+}
 
 void TFormMain::closeEvent(QCloseEvent* event) {
     if (modified_) {
@@ -300,9 +302,13 @@ void TFormMain::closeEvent(QCloseEvent* event) {
 
 // ---- Dropped files ---------------------------------------------------------
 
-void TFormMain::dragEnterEvent(QDragEnterEvent* event) { handleFileDrop(event); }
+void TFormMain::dragEnterEvent(QDragEnterEvent* event) {
+    handleFileDrop(event);
+}
 
-void TFormMain::dropEvent(QDropEvent* event) { handleFileDrop(event); }
+void TFormMain::dropEvent(QDropEvent* event) {
+    handleFileDrop(event);
+}
 
 // Files dropped anywhere on the window are not opened here: each starts a new
 // instance of the program with the file's whole path as its one argument, so

@@ -15,7 +15,9 @@
 #include <array>
 
 // Resources compiled into a static library are registered by hand.
-static void initResources() { Q_INIT_RESOURCE(icons); }
+static void initResources() {
+    Q_INIT_RESOURCE(icons);
+}
 
 namespace torvale {
 
@@ -74,7 +76,9 @@ TFormMain::~TFormMain() {
     commands_.clear();
 }
 
-UserPrompts& TFormMain::prompts() const { return *prompts_; }
+UserPrompts& TFormMain::prompts() const {
+    return *prompts_;
+}
 
 void TFormMain::FormCreate() {
     // Files dropped from the desktop start new instances (see dropEvent).
@@ -94,7 +98,9 @@ void TFormMain::openCommandLine(const QStringList& arguments) {
     CheckModifiedAndOpen(QFileInfo(arguments.constFirst()).absoluteFilePath());
 }
 
-void TFormMain::FormShow() { setModified(false); }
+void TFormMain::FormShow() {
+    setModified(false);
+}
 
 void TFormMain::FormDestroy() {}
 

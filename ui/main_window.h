@@ -90,11 +90,9 @@ private:
     QAction* command(const char* name) const;
     void updateCommandStates();
     QWidget* focusedTextField() const;
-    void editUndo();
-    void editCut();
-    void editCopy();
-    void editPaste();
-    void editSelectAll();
+    // The standard edit commands, on the focused text field.
+    enum class EditCommand { Undo, Cut, Copy, Paste, SelectAll };
+    void runEditCommand(EditCommand which);
     bool isWindowShortcut(const QKeyEvent* event) const;
 
     // lifecycle.cpp

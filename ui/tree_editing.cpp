@@ -26,9 +26,13 @@ Node* TFormMain::selectedNode() const {
     return model_->nodeFromIndex(tvActions->selectionModel()->currentIndex());
 }
 
-int TFormMain::GetStep() const { return model_->document().GetStep(selectedNode()); }
+int TFormMain::GetStep() const {
+    return model_->document().GetStep(selectedNode());
+}
 
-int TFormMain::GetTotalSteps() const { return model_->document().GetTotalSteps(); }
+int TFormMain::GetTotalSteps() const {
+    return model_->document().GetTotalSteps();
+}
 
 void TFormMain::selectNode(const Node* node) {
     const QModelIndex index = model_->indexFromNode(node);
@@ -146,9 +150,13 @@ void TFormMain::dropNode(Node* dragged, Node* target) {
     setModified(true);
 }
 
-void TFormMain::actTreeFullExpandExecute() { tvActions->expandAll(); }
+void TFormMain::actTreeFullExpandExecute() {
+    tvActions->expandAll();
+}
 
-void TFormMain::actTreeFullCollapseExecute() { tvActions->collapseAll(); }
+void TFormMain::actTreeFullCollapseExecute() {
+    tvActions->collapseAll();
+}
 
 void TFormMain::UpdateStepStatus() {
     stepPanel_->setText(

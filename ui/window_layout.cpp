@@ -338,7 +338,8 @@ void TFormMain::createToolBarsAndMenus() {
 
     pmActionTree = new QMenu(this);
     pmActionTree->setObjectName(QStringLiteral("pmActionTree"));
-    for (const char* name : {"actSearchAndReplace", "actSearchAndAddBefore", "actSearchAndAddAfter"})
+    for (const char* name :
+         {"actSearchAndReplace", "actSearchAndAddBefore", "actSearchAndAddAfter"})
         pmActionTree->addAction(command(name));
 
     for (QWidget* field : std::initializer_list<QWidget*>{

@@ -12,9 +12,13 @@ QMessageBox::StandardButton ScriptedPrompts::confirmSave(QWidget*, const QString
     return saveAnswers.isEmpty() ? QMessageBox::Cancel : saveAnswers.takeFirst();
 }
 
-void ScriptedPrompts::showMessage(QWidget*, const QString& text) { messages << text; }
+void ScriptedPrompts::showMessage(QWidget*, const QString& text) {
+    messages << text;
+}
 
-void ScriptedPrompts::showError(QWidget*, const QString& text) { errors << text; }
+void ScriptedPrompts::showError(QWidget*, const QString& text) {
+    errors << text;
+}
 
 QString ScriptedPrompts::openFileName(QWidget*, const FileDialogOptions& options) {
     openDialogs << options;
@@ -40,6 +44,12 @@ std::unique_ptr<TFormMain> makeWindow(ScriptedPrompts& prompts) {
     return window;
 }
 
+OpenWindow::OpenWindow(const QByteArray& mod, const QString& name) : path(dir.filePath(name)) {
+    writeFile(path, mod);
+    window = makeWindow(prompts);
+    window->openCommandLine({path});
+}
+
 QAction* command(const QWidget& window, const char* name) {
     return child<QAction>(window, name);
 }
@@ -57,6 +67,8 @@ void writeFile(const QString& path, const QByteArray& bytes) {
         qFatal("cannot write %s", qPrintable(path));
 }
 
-QByteArray sampleMod() { return QByteArray::fromStdString(sampleModText()); }
+QByteArray sampleMod() {
+    return QByteArray::fromStdString(sampleModText());
+}
 
 } // namespace torvale::test

@@ -6,6 +6,7 @@
 
 #include <QList>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
@@ -41,6 +42,16 @@ public:
 // A window answering through prompts, shown and active so that its
 // shortcuts work.
 std::unique_ptr<TFormMain> makeWindow(ScriptedPrompts& prompts);
+
+// A window, answering through its prompts, with a mod file of a temporary
+// folder open in it.
+struct OpenWindow {
+    explicit OpenWindow(const QByteArray& mod, const QString& name = QStringLiteral("t.mod"));
+    QTemporaryDir dir;
+    QString path;
+    ScriptedPrompts prompts;
+    std::unique_ptr<TFormMain> window;
+};
 
 template <typename T> T* child(const QWidget& window, const char* name) {
     T* found = window.findChild<T*>(QLatin1String(name));

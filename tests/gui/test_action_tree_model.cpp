@@ -23,8 +23,12 @@ private slots:
 
 namespace {
 
-TItem editFile(const char* name) { return TItem{name, akEditFile, "", ""}; }
-TItem search(std::int32_t kind, const char* text) { return TItem{"", kind, text, ""}; }
+TItem editFile(const char* name) {
+    return TItem{name, akEditFile, "", ""};
+}
+TItem search(std::int32_t kind, const char* text) {
+    return TItem{"", kind, text, ""};
+}
 
 QString labelAt(const ActionTreeModel& model, int row, int child = -1) {
     QModelIndex index = model.index(row, 0);
@@ -76,7 +80,10 @@ void ActionTreeModelTest::labelsAndPicturesFollowTheNode() {
     red.fill(Qt::red);
     model.setKindIcons({QIcon(), QIcon(red), QIcon(), QIcon()});
     ModDocument doc;
-    doc.appendNode(nullptr, TItem{"Sources/\xC3\x9C" "bersicht.pl", akEditFile, "", ""},
+    doc.appendNode(nullptr,
+                   TItem{"Sources/\xC3\x9C"
+                         "bersicht.pl",
+                         akEditFile, "", ""},
                    LabelForm::Read);
     model.resetDocument(std::move(doc), TextEncoding::Utf8);
     QCOMPARE(labelAt(model, 0), QStringLiteral("<edit file> Sources/Übersicht.pl"));
@@ -113,7 +120,8 @@ void ActionTreeModelTest::refusedMovesChangeNothing() {
 
 void ActionTreeModelTest::codecRoundTripsEveryText() {
     // Texts as the reader makes them: lines joined by CR LF, no lone breaks.
-    const std::string utf8 = "Stra\xC3\x9F" "e\r\n\xD0\x96\xD0\xB8\xD0\xB2\r\n\r\n"
+    const std::string utf8 = "Stra\xC3\x9F"
+                             "e\r\n\xD0\x96\xD0\xB8\xD0\xB2\r\n\r\n"
                              "\xC2\xA0nbsp \xF0\x9F\x98\x80\t";
     QCOMPARE(decodeText(utf8, TextEncoding::Utf8),
              QStringLiteral("Straße\nЖив\n\n\u00A0nbsp \U0001F600\t"));

@@ -99,12 +99,8 @@ void LifecycleTest::saveAsCancelledInsideNewKeepsTheDocument() {
 }
 
 void LifecycleTest::yesInThePromptSavesATitledDocument() {
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("sample.mod"));
-    writeFile(path, sampleMod());
-    ScriptedPrompts prompts;
-    auto window = makeWindow(prompts);
-    window->openCommandLine({path});
+    OpenWindow open(sampleMod());
+    auto& [dir, path, prompts, window] = open;
     typeInto(child<QLineEdit>(*window, "edtAuthor"), QStringLiteral("!"));
 
     prompts.saveAnswers = {QMessageBox::Yes};
@@ -195,7 +191,8 @@ void LifecycleTest::commandLineOpensTheFirstArgumentOnly() {
     auto window = makeWindow(prompts);
     window->openCommandLine({QStringLiteral("first.mod"), QStringLiteral("second.mod")});
     QDir::setCurrent(before);
-    const QString absolute = QFileInfo(dir.filePath(QStringLiteral("first.mod"))).absoluteFilePath();
+    const QString absolute =
+        QFileInfo(dir.filePath(QStringLiteral("first.mod"))).absoluteFilePath();
     QCOMPARE(window->currentFileName(), absolute);
     QCOMPARE(window->windowTitle(), QStringLiteral("Torvale - ") + absolute);
     QCOMPARE(child<QLineEdit>(*window, "edtId")->text(), QStringLiteral("Sample Mod"));
@@ -217,7 +214,8 @@ void LifecycleTest::readStoppedAtAMissingTag() {
     QCOMPARE(window->windowTitle(), QStringLiteral("Torvale"));
     // What was read stays on screen.
     QCOMPARE(child<QLineEdit>(*window, "edtId")->text(), QStringLiteral("Cut short"));
-    QCOMPARE(child<QLineEdit>(*window, "edtHomepage")->text(), QStringLiteral("http://example.org"));
+    QCOMPARE(child<QLineEdit>(*window, "edtHomepage")->text(),
+             QStringLiteral("http://example.org"));
     QCOMPARE(window->model().document().topLevelCount(), 1);
     // It is untitled and clean, so a plain Save cannot write it over the file.
     QCOMPARE(window->currentFileName(), QString());
@@ -256,12 +254,8 @@ void LifecycleTest::unreadableFileIsReportedAndNothingIsKept() {
 void LifecycleTest::failedWriteKeepsTheOldFileAndTheFlag() {
     // A full disk, simulated by a limit on the size of files this process
     // writes; it holds for root too.
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("sample.mod"));
-    writeFile(path, sampleMod());
-    ScriptedPrompts prompts;
-    auto window = makeWindow(prompts);
-    window->openCommandLine({path});
+    OpenWindow open(sampleMod());
+    auto& [dir, path, prompts, window] = open;
     auto* description = child<QPlainTextEdit>(*window, "memDescription");
     description->setPlainText(QString(4000, QLatin1Char('x')));
     QVERIFY(window->isModified());
@@ -280,7 +274,8 @@ void LifecycleTest::failedWriteKeepsTheOldFileAndTheFlag() {
     QVERIFY(prompts.errors[0].contains(path));
     QCOMPARE(fileBytes(path), sampleMod());
     QVERIFY(window->isModified());
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("sample.mod")}); // no temporary file is left behind
+    // No temporary file is left behind.
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QFileInfo(path).fileName()});
 }
 
 void LifecycleTest::saveIntoReadOnlyFolder() {
@@ -303,12 +298,8 @@ void LifecycleTest::saveIntoReadOnlyFolder() {
         QCOMPARE(WEXITSTATUS(status), 0);
         return;
     }
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("sample.mod"));
-    writeFile(path, sampleMod());
-    ScriptedPrompts prompts;
-    auto window = makeWindow(prompts);
-    window->openCommandLine({path});
+    OpenWindow open(sampleMod());
+    auto& [dir, path, prompts, window] = open;
     typeInto(child<QLineEdit>(*window, "edtId"), QStringLiteral(" changed"));
     QVERIFY(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner));
     command(*window, "actSave")->trigger();
@@ -388,7 +379,8 @@ void LifecycleTest::droppedFilesStartNewInstances() {
     QApplication::sendEvent(target, &drop);
     QCOMPARE(prompts.started.size(), 3);
     for (int i = 0; i < 3; ++i)
-        QCOMPARE(prompts.started[i], (QStringList{QStringLiteral("/opt/torvale/torvale"), files[i]}));
+        QCOMPARE(prompts.started[i],
+                 (QStringList{QStringLiteral("/opt/torvale/torvale"), files[i]}));
     QCOMPARE(child<QLineEdit>(*window, "edtId")->text(), QStringLiteral("mine"));
     QVERIFY(child<QPlainTextEdit>(*window, "memDescription")->toPlainText().isEmpty());
     QVERIFY(prompts.confirmTexts.isEmpty());
@@ -399,9 +391,9 @@ void LifecycleTest::droppedNamesArriveWhole() {
     QTemporaryDir dir;
     const QString record = dir.filePath(QStringLiteral("args.txt"));
     const QString program = dir.filePath(QStringLiteral("record.sh"));
-    writeFile(program, QStringLiteral("#!/bin/sh\nprintf '%s\\n' \"$#\" \"$1\" > '%1'\n")
-                           .arg(record)
-                           .toUtf8());
+    writeFile(
+        program,
+        QStringLiteral("#!/bin/sh\nprintf '%s\\n' \"$#\" \"$1\" > '%1'\n").arg(record).toUtf8());
     QFile::setPermissions(program, QFile::ReadOwner | QFile::ExeOwner | QFile::WriteOwner);
     const QString name = dir.filePath(QStringLiteral("it's a \"mod\" ") + QString(260, u'x') +
                                       QStringLiteral(".mod"));

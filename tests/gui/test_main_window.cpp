@@ -37,17 +37,11 @@ QByteArray twoFilesMod() {
     return text;
 }
 
-struct Opened {
-    QTemporaryDir dir;
-    ScriptedPrompts prompts;
-    std::unique_ptr<TFormMain> window;
+// A mod open on the Mod Action page.
+struct Opened : OpenWindow {
     ActionTreeView* tree = nullptr;
 
-    explicit Opened(const QByteArray& mod) {
-        const QString path = dir.filePath(QStringLiteral("t.mod"));
-        writeFile(path, mod);
-        window = makeWindow(prompts);
-        window->openCommandLine({path});
+    explicit Opened(const QByteArray& mod) : OpenWindow(mod) {
         tree = child<ActionTreeView>(*window, "tvActions");
         child<QTabWidget>(*window, "PageControl1")
             ->setCurrentWidget(child<QWidget>(*window, "tsModAction"));
@@ -58,8 +52,7 @@ struct Opened {
     }
     void click(const QModelIndex& index) const {
         tree->scrollTo(index);
-        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
-                          tree->visualRect(index).center());
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualRect(index).center());
     }
     QString step() const { return child<QLabel>(*window, "StatusBarPanel0")->text(); }
 };
@@ -93,8 +86,8 @@ void MainWindowTest::startsAsDesigned() {
     QStringList captions;
     for (int i = 0; i < pages->count(); ++i)
         captions << pages->tabText(i);
-    QCOMPARE(captions, (QStringList{"Mod Property", "Mod Action", "Preview", "EditingFile",
-                                    "About..."}));
+    QCOMPARE(captions,
+             (QStringList{"Mod Property", "Mod Action", "Preview", "EditingFile", "About..."}));
     QCOMPARE(pages->currentIndex(), 0);
     QCOMPARE(child<QLabel>(*window, "StatusBarPanel0")->text(), QStringLiteral("Step #"));
     QCOMPARE(child<QLineEdit>(*window, "edtAuthor")->text(), QString());
@@ -114,8 +107,8 @@ void MainWindowTest::startsAsDesigned() {
     for (; order.size() < 5; field = field->nextInFocusChain())
         if (fields.contains(field->objectName()))
             order << field->objectName();
-    QCOMPARE(order, (QStringList{"edtId", "edtVersion", "memDescription", "edtAuthor",
-                                 "edtHomepage"}));
+    QCOMPARE(order,
+             (QStringList{"edtId", "edtVersion", "memDescription", "edtAuthor", "edtHomepage"}));
 }
 
 void MainWindowTest::everyCommandHasItsCaptionShortcutTagAndPicture() {
