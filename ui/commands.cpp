@@ -19,7 +19,7 @@ namespace torvale {
 
 namespace {
 
-struct CommandSpec {
+struct CommandEntry {
     const char* name;
     const char* category;
     const char* caption;
@@ -34,7 +34,7 @@ constexpr int key(QKeyCombination combination) {
 }
 
 // The retype commands' captions are the node labels of their kinds.
-const CommandSpec kCommands[] = {
+const CommandEntry kCommands[] = {
     {"actNew", "File", "&New", "New File", key(Qt::CTRL | Qt::Key_N), 0, 6},
     {"actOpen", "File", "&Open...", "Open File", key(Qt::CTRL | Qt::Key_O), 0, 7},
     {"actReopen", "File", "&Reopen", nullptr, 0, 0, -1},
@@ -76,20 +76,20 @@ const CommandSpec kCommands[] = {
 void TFormMain::createCommands() {
     auto* kinds = new QActionGroup(this);
     kinds->setExclusive(true);
-    for (const CommandSpec& spec : kCommands) {
-        auto* action = new QAction(QString::fromLatin1(spec.caption), this);
-        action->setObjectName(QLatin1String(spec.name));
-        action->setProperty("category", QLatin1String(spec.category));
-        action->setData(spec.tag);
-        if (spec.tooltip)
-            action->setToolTip(QString::fromLatin1(spec.tooltip));
-        if (spec.shortcut)
-            action->setShortcut(QKeySequence(QKeyCombination::fromCombined(spec.shortcut)));
+    for (const CommandEntry& entry : kCommands) {
+        auto* action = new QAction(QString::fromLatin1(entry.caption), this);
+        action->setObjectName(QLatin1String(entry.name));
+        action->setProperty("category", QLatin1String(entry.category));
+        action->setData(entry.tag);
+        if (entry.tooltip)
+            action->setToolTip(QString::fromLatin1(entry.tooltip));
+        if (entry.shortcut)
+            action->setShortcut(QKeySequence(QKeyCombination::fromCombined(entry.shortcut)));
         action->setShortcutContext(Qt::WindowShortcut);
-        action->setProperty("imageIndex", spec.picture);
-        if (spec.picture >= 0)
-            action->setIcon(imageListIcon(spec.picture));
-        if (QLatin1String(spec.category) == QLatin1String("ActionTree")) {
+        action->setProperty("imageIndex", entry.picture);
+        if (entry.picture >= 0)
+            action->setIcon(imageListIcon(entry.picture));
+        if (QLatin1String(entry.category) == QLatin1String("ActionTree")) {
             action->setCheckable(true);
             kinds->addAction(action);
         }
