@@ -140,7 +140,6 @@ private:
     QString settingsFilePath_;
     QString currentFileName_;
     bool modified_ = false;
-    bool loading_ = false;
     bool shownOnce_ = false;
     QString authorDefault_;
     QString homepageDefault_;

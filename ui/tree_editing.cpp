@@ -113,9 +113,7 @@ void TFormMain::AddAction(int tag) {
             return;
         // A new search action goes to the end of the selected node's group.
         Node* parent = selected->level() == 0 ? selected : selected->parent();
-        loading_ = true;
         added = model_->appendNode(parent, std::move(item));
-        loading_ = false;
     }
     selectNode(model_->nodeFromIndex(added));
     setModified(true);
