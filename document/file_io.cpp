@@ -8,6 +8,14 @@
 #include <memory>
 #include <system_error>
 
+#if __has_include(<sys/mman.h>) && __has_include(<unistd.h>)
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#define TORVALE_HAVE_MMAP 1
+#endif
+
 namespace torvale {
 
 namespace {
@@ -72,13 +80,52 @@ private:
     std::size_t capacity_ = 0;
 };
 
+#ifdef TORVALE_HAVE_MMAP
+// Maps a regular file; nullopt-like empty result (ok false, no error) when
+// mapping does not apply, so that the caller reads the file instead.
+FileBytes mapFile(const std::filesystem::path& path, std::size_t maxBytes) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return failure(errnoText(errno));
+    struct stat st {};
+    FileBytes result;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
+        const auto size = std::size_t(st.st_size);
+        if (size > maxBytes) {
+            ::close(fd);
+            return failure(tooLarge(maxBytes));
+        }
+        // MAP_POPULATE maps every page at once instead of one fault at a time.
+        void* data = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+        if (data != MAP_FAILED) {
+            result.ok = true;
+            result.content.owner = std::shared_ptr<const void>(
+                data, [size](const void* p) { ::munmap(const_cast<void*>(p), size); });
+            result.content.bytes = std::string_view(static_cast<const char*>(data), size);
+        }
+    }
+    ::close(fd);
+    return result;
+}
+#endif
+
 } // namespace
 
-FileBytes readFileBytes(const std::filesystem::path& path, std::size_t maxBytes) {
+FileBytes readFileBytes(const std::filesystem::path& path, std::size_t maxBytes,
+                        FileAccess access) {
     std::error_code ec;
     const auto status = std::filesystem::status(path, ec);
     if (std::filesystem::is_directory(status))
         return failure("It is a folder, not a file.");
+#ifdef TORVALE_HAVE_MMAP
+    if (access == FileAccess::Map) {
+        FileBytes mapped = mapFile(path, maxBytes);
+        if (mapped.ok || !mapped.error.empty())
+            return mapped;
+    }
+#else
+    (void)access;
+#endif
 
     errno = 0;
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),

@@ -13,6 +13,15 @@ namespace torvale {
 // once read and assembled.
 inline constexpr std::size_t kMaxModFileSize = std::size_t(256) << 20;
 
+enum class FileAccess {
+    Copy, // the bytes are read into memory of their own
+    // The file is mapped into memory where the system allows it: no copy and
+    // nothing to clear, which suits a short-lived reader of a large file; but
+    // the bytes change if the file is changed meanwhile, and reading them
+    // fails (SIGBUS) if it is cut short.
+    Map,
+};
+
 struct FileBytes {
     bool ok = false;
     SharedBytes content;
@@ -22,8 +31,9 @@ struct FileBytes {
     std::string_view bytes() const { return content.bytes; }
 };
 
-// Reads the whole file into memory of its own. Directories, unreadable files
-// and files of more than maxBytes bytes give an error instead of bytes.
-FileBytes readFileBytes(const std::filesystem::path& path, std::size_t maxBytes);
+// Reads the whole file. Directories, unreadable files and files of more than
+// maxBytes bytes give an error instead of bytes.
+FileBytes readFileBytes(const std::filesystem::path& path, std::size_t maxBytes,
+                        FileAccess access = FileAccess::Copy);
 
 } // namespace torvale

@@ -35,6 +35,22 @@ TEST(ReadFileBytes, LargeFilesReadExactlyToo) {
               "The file is larger than 4 MiB.");
 }
 
+TEST(ReadFileBytes, MappedFilesReadTheSame) {
+    test::TempDir dir;
+    test::writeBytes(dir / "a.mod", test::sampleModText());
+    test::writeBytes(dir / "empty.mod", "");
+    for (const char* name : {"a.mod", "empty.mod"}) {
+        const FileBytes copied = readFileBytes(dir / name, kMaxModFileSize, FileAccess::Copy);
+        const FileBytes mapped = readFileBytes(dir / name, kMaxModFileSize, FileAccess::Map);
+        ASSERT_TRUE(copied.ok && mapped.ok) << name;
+        EXPECT_EQ(mapped.bytes(), copied.bytes()) << name;
+    }
+    EXPECT_EQ(readFileBytes(dir / "a.mod", 10, FileAccess::Map).error,
+              "The file is larger than 10 bytes.");
+    EXPECT_EQ(readFileBytes(dir / "none.mod", 10, FileAccess::Map).error,
+              "No such file or directory.");
+}
+
 TEST(ReadFileBytes, ExplainsWhatCannotBeRead) {
     test::TempDir dir;
     FileBytes r = readFileBytes(dir / "missing.mod", kMaxModFileSize);
