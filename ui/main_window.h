@@ -84,6 +84,8 @@ private:
     void createToolBarsAndMenus();
     void createStatusBar();
     void setEditorFont(const QFont& font);
+    // Every text field of the window, which share the edit commands and menu.
+    std::vector<QWidget*> textFields() const;
 
     // commands.cpp
     void createCommands();

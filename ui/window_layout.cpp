@@ -93,6 +93,11 @@ QWidget* page(const char* name) {
 
 } // namespace
 
+std::vector<QWidget*> TFormMain::textFields() const {
+    return {edtId,         edtVersion, memDescription, edtAuthor,  edtHomepage,
+            memFileToEdit, memSearch,  memAndAction,   memPreview, memEditingFile};
+}
+
 void TFormMain::createPages() {
     PageControl1 = new QTabWidget(this);
     PageControl1->setObjectName(QStringLiteral("PageControl1"));
@@ -126,9 +131,7 @@ void TFormMain::createPages() {
 
     setEditorFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
 
-    for (QWidget* field : std::initializer_list<QWidget*>{
-             edtId, edtVersion, memDescription, edtAuthor, edtHomepage, memFileToEdit, memSearch,
-             memAndAction, memPreview, memEditingFile}) {
+    for (QWidget* field : textFields()) {
         field->setContextMenuPolicy(Qt::CustomContextMenu);
         field->installEventFilter(this);
         if (auto* area = qobject_cast<QAbstractScrollArea*>(field))
@@ -342,9 +345,7 @@ void TFormMain::createToolBarsAndMenus() {
          {"actSearchAndReplace", "actSearchAndAddBefore", "actSearchAndAddAfter"})
         pmActionTree->addAction(command(name));
 
-    for (QWidget* field : std::initializer_list<QWidget*>{
-             edtId, edtVersion, memDescription, edtAuthor, edtHomepage, memFileToEdit, memSearch,
-             memAndAction, memPreview, memEditingFile}) {
+    for (QWidget* field : textFields()) {
         auto* area = qobject_cast<QAbstractScrollArea*>(field);
         connect(field, &QWidget::customContextMenuRequested, this, [this, field, area](QPoint pos) {
             field->setFocus(Qt::PopupFocusReason);
