@@ -110,14 +110,21 @@ int main(int argc, char** argv) {
         return kExitUnreadable;
     }
     std::thread prefetcher = prefetch(file.bytes());
+    torvale::ReadOutcome outcome;
+    bool written = false;
     // The texts of the document point into the file's bytes.
     torvale::ModDocument doc;
-    const torvale::ReadOutcome outcome = torvale::readMod(file.content, doc);
+    if (dump) {
+        outcome = torvale::readMod(file.content, doc);
+        written = writePiece(torvale::dumpJson(doc, outcome));
+    } else {
+        // Assembling needs no document: the text goes out as the file is read.
+        torvale::StreamedAssembly assembly = torvale::readAndAssemble(file.content, writePiece);
+        outcome = std::move(assembly.outcome);
+        written = assembly.written;
+    }
     prefetcher.join();
-
-    const bool written = (dump ? writePiece(torvale::dumpJson(doc, outcome))
-                               : torvale::assembleMod(doc, writePiece)) &&
-                         std::fflush(stdout) == 0;
+    written = written && std::fflush(stdout) == 0;
     if (!written) {
         std::fprintf(stderr, "torvale-cli: cannot write the output: %s\n", std::strerror(errno));
         return kExitCannotWrite;

@@ -1,5 +1,9 @@
 #include "mod_assembler.h"
 
+#include <cstring>
+#include <memory>
+#include <vector>
+
 namespace torvale {
 
 namespace {
@@ -69,14 +73,18 @@ public:
         out_.put(kCrLf);
     }
 
+    void searchAction(std::int32_t kind, std::string_view search, std::string_view action,
+                      bool last) {
+        block(tagSearchFor, search);
+        block(actionTagOf(kind), action, last);
+    }
+
     void node(const Node* node, bool last) {
         const TItem& item = node->item();
-        if (item.Kind == akEditFile) {
+        if (item.Kind == akEditFile)
             block(tagEditFile, item.FileName);
-            return;
-        }
-        block(tagSearchFor, item.SearchText);
-        block(actionTagOf(item.Kind), item.ActionText, last);
+        else
+            searchAction(item.Kind, item.SearchText, item.ActionText, last);
     }
 
     void document(const ModDocument& doc) {
@@ -115,6 +123,139 @@ std::size_t expectedSize(const ModDocument& doc) {
     return size;
 }
 
+// The assembled text as a list of pieces, to be written once the whole file
+// is read (the properties come first in the text, but may come last in the
+// file). A piece that goes on with the bytes of the source file where the
+// piece before it ends there lengthens that piece: a file already in the
+// canonical layout comes back as a few long stretches of its own bytes.
+class PieceList {
+public:
+    explicit PieceList(std::string_view source) : source_(source) {}
+
+    // Makes sure the bytes of text outlive the list; returns them.
+    std::string_view hold(Text&& text) {
+        const std::string_view bytes = text.view();
+        if (bytes.size() > kSmall && !inSource(bytes))
+            kept_.push_back(std::move(text));
+        return bytes;
+    }
+
+    // Adds bytes that are static, in the source, held, or small (then copied).
+    void put(std::string_view piece) {
+        if (piece.empty())
+            return;
+        if (!pieces_.empty() && continuesSource(piece)) {
+            std::string_view& last = pieces_.back();
+            last = {last.data(), last.size() + piece.size()};
+            return;
+        }
+        if (piece.size() > kSmall || inSource(piece)) {
+            pieces_.push_back(piece);
+            return;
+        }
+        copySmall(piece);
+    }
+
+    // Takes the last count bytes off the end.
+    void dropLast(std::size_t count) {
+        while (count && !pieces_.empty()) {
+            std::string_view& last = pieces_.back();
+            const std::size_t n = std::min(count, last.size());
+            last.remove_suffix(n);
+            count -= n;
+            if (last.empty())
+                pieces_.pop_back();
+        }
+    }
+
+    template <class Out> void writeTo(Out& out) const {
+        for (const std::string_view piece : pieces_)
+            out.put(piece);
+    }
+
+private:
+    static constexpr std::size_t kSmall = 64;
+    static constexpr std::size_t kArenaChunk = std::size_t(1) << 16;
+
+    bool inSource(std::string_view bytes) const {
+        const char* begin = source_.data();
+        return bytes.data() >= begin && bytes.data() + bytes.size() <= begin + source_.size();
+    }
+
+    // True when piece equals the source bytes right after the last piece,
+    // which must be a stretch of the source.
+    bool continuesSource(std::string_view piece) const {
+        const std::string_view last = pieces_.back();
+        if (!inSource(last))
+            return false;
+        const char* end = last.data() + last.size();
+        if (piece.data() == end)
+            return inSource(piece);
+        const std::size_t left = std::size_t(source_.data() + source_.size() - end);
+        return piece.size() <= kSmall && piece.size() <= left &&
+               std::memcmp(end, piece.data(), piece.size()) == 0;
+    }
+
+    // Small pieces from elsewhere (tags, line ends, short texts of their own)
+    // are gathered in chunks, where neighbours merge into one piece.
+    void copySmall(std::string_view piece) {
+        if (arena_.empty() || arenaUsed_ + piece.size() > kArenaChunk) {
+            arena_.push_back(std::make_unique<char[]>(kArenaChunk));
+            arenaUsed_ = 0;
+        }
+        char* at = arena_.back().get() + arenaUsed_;
+        std::memcpy(at, piece.data(), piece.size());
+        arenaUsed_ += piece.size();
+        if (!pieces_.empty() && pieces_.back().data() + pieces_.back().size() == at) {
+            std::string_view& last = pieces_.back();
+            last = {last.data(), last.size() + piece.size()};
+        } else {
+            pieces_.push_back({at, piece.size()});
+        }
+    }
+
+    std::string_view source_;
+    std::vector<std::string_view> pieces_;
+    std::vector<Text> kept_;
+    std::vector<std::unique_ptr<char[]>> arena_;
+    std::size_t arenaUsed_ = 0;
+};
+
+// Assembles what the reader finds as it finds it, into piece lists.
+class AssemblingTarget final : public ReadTarget {
+public:
+    explicit AssemblingTarget(std::string_view source) : header_(source), nodes_(source) {}
+
+    void editFile(Text fileName) override {
+        const std::string_view name = nodes_.hold(std::move(fileName));
+        Writer<PieceList>(nodes_).block(tagEditFile, name);
+        lastIsAction_ = false;
+    }
+    void searchAction(std::int32_t kind, Text searchText, Text actionText) override {
+        const std::string_view search = nodes_.hold(std::move(searchText));
+        const std::string_view action = nodes_.hold(std::move(actionText));
+        Writer<PieceList>(nodes_).searchAction(kind, search, action, false);
+        lastIsAction_ = true;
+    }
+    void property(Property p, Text value) override {
+        Writer<PieceList>(header_).block(int(p), header_.hold(std::move(value)));
+    }
+
+    template <class Out> void writeTo(Out& out) {
+        // The text ends right after the closing tag of a search action that
+        // is the last node: without the line end and the empty line.
+        if (lastIsAction_)
+            nodes_.dropLast(2 * kCrLf.size());
+        header_.writeTo(out);
+        nodes_.writeTo(out);
+    }
+
+private:
+    PieceList header_;
+    PieceList nodes_;
+    bool lastIsAction_ = false;
+};
+
 } // namespace
 
 std::string assembleMod(const ModDocument& doc) {
@@ -129,6 +270,18 @@ bool assembleMod(const ModDocument& doc, const std::function<bool(std::string_vi
     StreamOut out(write);
     Writer<StreamOut>(out).document(doc);
     return out.finish();
+}
+
+StreamedAssembly readAndAssemble(const SharedBytes& source,
+                                 const std::function<bool(std::string_view)>& write,
+                                 std::size_t blockTextLimit) {
+    AssemblingTarget target(source.bytes);
+    StreamedAssembly result;
+    result.outcome = readMod(source, target, blockTextLimit);
+    StreamOut out(write);
+    target.writeTo(out);
+    result.written = out.finish();
+    return result;
 }
 
 } // namespace torvale

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "mod_document.h"
+#include "mod_reader.h"
 
 #include <functional>
 #include <string>
@@ -17,5 +18,18 @@ std::string assembleMod(const ModDocument& doc);
 // The same text, handed to write in pieces instead of held whole; stops and
 // returns false as soon as write does.
 bool assembleMod(const ModDocument& doc, const std::function<bool(std::string_view)>& write);
+
+struct StreamedAssembly {
+    ReadOutcome outcome; // selected is always nullptr: no document is built
+    bool written = false; // false when write failed
+};
+
+// Reads source and writes the text that assembleMod would give for the
+// document read, without building the document: for a one-off conversion of
+// a large file. Stretches of source that come out unchanged are handed to
+// write straight from source.
+StreamedAssembly readAndAssemble(const SharedBytes& source,
+                                 const std::function<bool(std::string_view)>& write,
+                                 std::size_t blockTextLimit = kMaxBlockText);
 
 } // namespace torvale

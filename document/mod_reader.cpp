@@ -365,17 +365,13 @@ private:
 
 class Reader {
 public:
-    Reader(const SharedBytes& source, ModDocument& doc, std::size_t limit)
-        : owner_(source.owner), text_(source.bytes), doc_(doc), limit_(limit) {
-        for (int p = 0; p < kPropertyCount; ++p)
-            properties_[std::size_t(p)] = Collected(doc.property(Property(p)));
-    }
+    Reader(const SharedBytes& source, ReadTarget& target, std::size_t limit)
+        : owner_(source.owner), text_(source.bytes), target_(target), limit_(limit) {}
 
     ReadOutcome run() {
         ReadOutcome outcome = readAll();
         for (int p = 0; p < kPropertyCount; ++p)
-            doc_.setProperty(Property(p), properties_[std::size_t(p)].take());
-        outcome.selected = selected_;
+            target_.property(Property(p), properties_[std::size_t(p)].take());
         return outcome;
     }
 
@@ -518,23 +514,16 @@ private:
 
     void finish(int tag) {
         if (tag == tagEditFile) {
-            TItem item;
-            item.FileName = std::move(pendingFile_);
-            item.Kind = akEditFile;
-            selected_ = doc_.appendNode(nullptr, std::move(item), LabelForm::Read);
+            target_.editFile(std::move(pendingFile_));
             pendingFile_ = {};
         } else if (tag >= tagReplace) {
-            TItem item;
-            item.Kind = tag - tagSearchFor;
-            item.SearchText = pendingSearch_.take();
-            item.ActionText = pendingAction_.take();
-            doc_.appendNode(selected_, std::move(item), LabelForm::Read);
+            target_.searchAction(tag - tagSearchFor, pendingSearch_.take(), pendingAction_.take());
         }
     }
 
     std::shared_ptr<const void> owner_;
     std::string_view text_;
-    ModDocument& doc_;
+    ReadTarget& target_;
     const std::size_t limit_;
     std::size_t taken_ = 0;
     bool crLfOnly_ = false; // for the block at hand
@@ -542,6 +531,32 @@ private:
     Text pendingFile_;
     Collected pendingSearch_;
     Collected pendingAction_;
+};
+
+// Builds the document: each search action goes under the edit-file node
+// before it, or on the top level before the first one.
+class DocumentTarget final : public ReadTarget {
+public:
+    explicit DocumentTarget(ModDocument& doc) : doc_(doc) {}
+    Node* selected() const { return selected_; }
+
+    void editFile(Text fileName) override {
+        TItem item;
+        item.FileName = std::move(fileName);
+        item.Kind = akEditFile;
+        selected_ = doc_.appendNode(nullptr, std::move(item), LabelForm::Read);
+    }
+    void searchAction(std::int32_t kind, Text searchText, Text actionText) override {
+        TItem item;
+        item.Kind = kind;
+        item.SearchText = std::move(searchText);
+        item.ActionText = std::move(actionText);
+        doc_.appendNode(selected_, std::move(item), LabelForm::Read);
+    }
+    void property(Property p, Text value) override { doc_.setProperty(p, std::move(value)); }
+
+private:
+    ModDocument& doc_;
     Node* selected_ = nullptr;
 };
 
@@ -551,8 +566,15 @@ std::string notFoundMessage(int tagIndex) {
     return std::string(ModTags[std::size_t(tagIndex)]) + "not found!";
 }
 
+ReadOutcome readMod(const SharedBytes& source, ReadTarget& target, std::size_t blockTextLimit) {
+    return Reader(source, target, blockTextLimit).run();
+}
+
 ReadOutcome readMod(const SharedBytes& source, ModDocument& doc, std::size_t blockTextLimit) {
-    return Reader(source, doc, blockTextLimit).run();
+    DocumentTarget target(doc);
+    ReadOutcome outcome = readMod(source, target, blockTextLimit);
+    outcome.selected = target.selected();
+    return outcome;
 }
 
 ReadOutcome readMod(std::string_view text, ModDocument& doc, std::size_t blockTextLimit) {

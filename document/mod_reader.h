@@ -4,6 +4,7 @@
 #include "mod_document.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -34,6 +35,24 @@ struct ReadOutcome {
 
 // The message for a missing closing tag: the tag and "not found!".
 std::string notFoundMessage(int tagIndex);
+
+// What the reader makes of a file, handed over in file order.
+class ReadTarget {
+public:
+    virtual ~ReadTarget() = default;
+    // A completed edit-file block.
+    virtual void editFile(Text fileName) = 0;
+    // A completed search action; it belongs to the last edit-file block before
+    // it, or to the top level when there is none.
+    virtual void searchAction(std::int32_t kind, Text searchText, Text actionText) = 0;
+    // The five properties, once each, after everything else (also after a stop).
+    virtual void property(Property p, Text value) = 0;
+};
+
+// Reads source and hands what it finds to target. Texts point into source
+// where they can, and keep it alive.
+ReadOutcome readMod(const SharedBytes& source, ReadTarget& target,
+                    std::size_t blockTextLimit = kMaxBlockText);
 
 // Reads text into doc, which should be empty; what was read before a stop
 // stays in doc. Text after a NUL byte is not read. The texts of the document

@@ -1,6 +1,7 @@
 // libFuzzer target for the mod reader. Any bytes must read without a crash and
-// give exactly what the reading rules, followed word for word, give; and a
-// document whose texts hold no "<" (so no tag) must come back unchanged from
+// give exactly what the reading rules, followed word for word, give; reading
+// and assembling in one go must give the assembled text of that document; and
+// a document whose texts hold no "<" (so no tag) must come back unchanged from
 // its own assembled text.
 #include "document/mod_assembler.h"
 #include "document/mod_reader.h"
@@ -8,6 +9,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <string>
 #include <string_view>
 
 namespace {
@@ -42,6 +44,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::abort();
     if ((outcome.selected ? outcome.selected->row() : -1) !=
         (rules.selected ? rules.selected->row() : -1))
+        std::abort();
+    std::string streamed;
+    const torvale::StreamedAssembly assembly = torvale::readAndAssemble(
+        torvale::SharedBytes::copyOf(text),
+        [&streamed](std::string_view piece) {
+            streamed += piece;
+            return true;
+        },
+        limit);
+    if (assembly.outcome.status != outcome.status || !assembly.written ||
+        streamed != torvale::assembleMod(doc))
         std::abort();
     if (holdsNoTagStart(doc)) {
         torvale::ModDocument again;

@@ -1,7 +1,11 @@
 #include "document/mod_assembler.h"
+#include "document/mod_reader.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
+
+#include <random>
+#include <vector>
 
 using namespace torvale;
 using torvale::test::crlfLines;
@@ -80,4 +84,110 @@ TEST(Assembler, WritesTextsAsTheyAre) {
            "empty line";
     EXPECT_TRUE(text.ends_with("<search for>\r\nends with a break\r\n\r\n</search for>\r\n\r\n"
                                "<add after>\r\n<added>\r\n</add after>"));
+}
+
+// Reading and assembling in one go, without a document, must give what
+// assembling the document read gives.
+namespace {
+
+struct Streamed {
+    StreamedAssembly result;
+    std::string text;
+    std::vector<std::string_view> pieces;
+};
+
+Streamed readAndAssembleText(const SharedBytes& source, std::size_t limit = kMaxBlockText) {
+    Streamed s;
+    s.result = readAndAssemble(
+        source,
+        [&s](std::string_view piece) {
+            s.text += piece;
+            s.pieces.push_back(piece);
+            return true;
+        },
+        limit);
+    return s;
+}
+
+void expectSameAsDocument(const std::string& text, std::size_t limit, const std::string& what) {
+    const SharedBytes source = SharedBytes::copyOf(text);
+    ModDocument doc;
+    const ReadOutcome read = readMod(source, doc, limit);
+    const Streamed s = readAndAssembleText(source, limit);
+    ASSERT_EQ(s.result.outcome.status, read.status) << what;
+    ASSERT_EQ(s.result.outcome.message, read.message) << what;
+    ASSERT_EQ(s.result.outcome.missingTag, read.missingTag) << what;
+    ASSERT_TRUE(s.result.written) << what;
+    ASSERT_EQ(s.text, assembleMod(doc)) << what;
+}
+
+bool within(std::string_view part, std::string_view whole) {
+    return part.data() >= whole.data() && part.data() + part.size() <= whole.data() + whole.size();
+}
+
+} // namespace
+
+TEST(ReadAndAssemble, GivesWhatTheDocumentGives) {
+    expectSameAsDocument(test::sampleModText(), kMaxBlockText, "sample mod");
+    expectSameAsDocument("", kMaxBlockText, "empty file");
+    // Properties after the nodes, LF and lone CR line ends, a stop at a
+    // missing closing tag, a last edit file and a last search action.
+    expectSameAsDocument("<edit file>\na.pl\n</edit file>\n<id>\rlate\r</id>\r\n",
+                         kMaxBlockText, "late properties");
+    expectSameAsDocument("<edit file>\r\na.pl\r\n</edit file>\r\n<search for>\r\nx\r\n"
+                         "</search for>\r\n<replace>\r\ny\r\n</replace>",
+                         kMaxBlockText, "last search action");
+    expectSameAsDocument("<search for>\r\nx\r\n</search for>\r\n<add after>\r\nnever closed\r\n",
+                         kMaxBlockText, "stopped");
+    // Texts of their own, longer than what is gathered in small pieces.
+    expectSameAsDocument("<search for>\n" + std::string(300, 'a') + "\n" + std::string(90, 'b') +
+                             "\n</search for>\n<replace>\n" + std::string(65, 'c') +
+                             "\n</replace>\n",
+                         kMaxBlockText, "long texts of their own");
+    for (const char* name : {"add_Dutch_language.mod", "add_German_language.mod",
+                             "add_Russian_language.mod", "add_Suomi_language.mod",
+                             "apache24_fix_2.mod", "uninstall_apache24_fix_2.mod"})
+        expectSameAsDocument(test::readBytes(test::sharedDir() / "realmods" / name),
+                             kMaxBlockText, name);
+}
+
+TEST(ReadAndAssemble, AgreesOnRandomMods) {
+    std::mt19937 rng(7);
+    for (int round = 0; round < 20000; ++round) {
+        const std::string text = test::randomMod(rng);
+        expectSameAsDocument(text, round % 7 == 0 ? 300 : kMaxBlockText,
+                             "round " + std::to_string(round));
+        if (::testing::Test::HasFatalFailure())
+            return;
+    }
+}
+
+TEST(ReadAndAssemble, WritesACanonicalFileStraightFromItsBytes) {
+    // A large file the assembler wrote is handed back as stretches of the
+    // file itself, not copied piece by piece.
+    ModDocument doc;
+    doc.setProperty(Property::Id, "canonical");
+    for (int f = 0; f < 200; ++f) {
+        Node* file = doc.appendNode(nullptr, TItem{"Sources/File" + std::to_string(f) + ".pm", akEditFile, "", ""});
+        for (int a = 0; a < 10; ++a)
+            doc.appendNode(file, TItem{"", akSearchReplace, "my $x = q~<tr>~;\r\n  $y++;",
+                                       std::string(100, 'z') + "\r\n<b>bold</b>"});
+    }
+    const SharedBytes source = SharedBytes::copyOf(assembleMod(doc));
+    const Streamed s = readAndAssembleText(source);
+    ASSERT_EQ(s.text, source.bytes);
+    std::size_t straight = 0;
+    for (const std::string_view piece : s.pieces)
+        straight += within(piece, source.bytes) ? piece.size() : 0;
+    EXPECT_GT(straight, source.bytes.size() * 9 / 10);
+}
+
+TEST(ReadAndAssemble, StopsWritingWhenAWriteFails) {
+    const SharedBytes source = SharedBytes::copyOf(test::sampleModText());
+    int calls = 0;
+    const StreamedAssembly result =
+        readAndAssemble(source, [&calls](std::string_view) { return ++calls < 1; });
+    EXPECT_FALSE(result.written);
+    EXPECT_TRUE(result.outcome.complete());
+    EXPECT_EQ(calls, 1);
 }

@@ -356,63 +356,8 @@ TEST(ReaderLimits, RandomBytesReadWithoutHarm) {
     }
 }
 
-// The reader against the rules followed word for word, on inputs built to
-// hit its shortcuts: texts that point into the file, line ends of every kind,
-// tags and line breaks at every place of its 64-byte steps, NULs.
+// The reader against the rules followed word for word.
 namespace {
-
-std::string randomMod(std::mt19937& rng) {
-    static const std::string_view pieces[] = {"<id>",
-                                              "</id>",
-                                              "<mod info>",
-                                              "</mod info>",
-                                              "<Edit File>",
-                                              "</edit file>",
-                                              "<search for>",
-                                              "</SEARCH FOR>",
-                                              "<replace>",
-                                              "</replace>",
-                                              "<add before>",
-                                              "</add before>",
-                                              "<add after>",
-                                              "</add after>",
-                                              "<homepage>",
-                                              "</homepage>",
-                                              "<author>",
-                                              "</author>",
-                                              "<version>",
-                                              "</version>",
-                                              "\r\n",
-                                              "\r\n",
-                                              "\r\n",
-                                              "\r\n",
-                                              "\r",
-                                              "\n",
-                                              "text",
-                                              "my $x = q~<tr>~;",
-                                              "<",
-                                              "</",
-                                              "<a",
-                                              "\t",
-                                              " "};
-    std::string text;
-    // Mostly CR LF files, so that the shortcuts are taken; some of every kind.
-    const bool crlfOnly = rng() % 3 != 0;
-    const int n = int(rng() % 120);
-    for (int i = 0; i < n; ++i) {
-        std::string_view piece = pieces[rng() % std::size(pieces)];
-        if (crlfOnly && (piece == "\r" || piece == "\n"))
-            piece = "\r\n";
-        if (rng() % 9 == 0)
-            text.append(rng() % 70, 'x'); // shifts everything across the 64-byte steps
-        text += piece;
-        if (rng() % 4 == 0)
-            text += "\r\n";
-    }
-    if (!crlfOnly && rng() % 10 == 0)
-        text.insert(rng() % (text.size() + 1), 1, '\0');
-    return text;
-}
 
 std::string escaped(std::string_view text) {
     std::string out;
@@ -450,7 +395,7 @@ std::string describe(const ModDocument& doc) {
 TEST(ReaderAgreesWithTheRules, OnRandomMods) {
     std::mt19937 rng(42);
     for (int round = 0; round < 20000; ++round) {
-        const std::string text = randomMod(rng);
+        const std::string text = test::randomMod(rng);
         const std::size_t limit = round % 7 == 0 ? 300 : kMaxBlockText;
         ModDocument fast, slow;
         const ReadOutcome a = readMod(text, fast, limit);

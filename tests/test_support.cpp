@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
+#include <iterator>
+#include <string_view>
 #include <sstream>
 #include <stdexcept>
 #include <sys/wait.h>
@@ -146,6 +148,59 @@ ModDocument sampleModDocument() {
         file, TItem{"", akSearchAddAfter, "anchor line", "first added line\r\nsecond added line"},
         LabelForm::Read);
     return doc;
+}
+
+std::string randomMod(std::mt19937& rng) {
+    static const std::string_view pieces[] = {"<id>",
+                                              "</id>",
+                                              "<mod info>",
+                                              "</mod info>",
+                                              "<Edit File>",
+                                              "</edit file>",
+                                              "<search for>",
+                                              "</SEARCH FOR>",
+                                              "<replace>",
+                                              "</replace>",
+                                              "<add before>",
+                                              "</add before>",
+                                              "<add after>",
+                                              "</add after>",
+                                              "<homepage>",
+                                              "</homepage>",
+                                              "<author>",
+                                              "</author>",
+                                              "<version>",
+                                              "</version>",
+                                              "\r\n",
+                                              "\r\n",
+                                              "\r\n",
+                                              "\r\n",
+                                              "\r",
+                                              "\n",
+                                              "text",
+                                              "my $x = q~<tr>~;",
+                                              "<",
+                                              "</",
+                                              "<a",
+                                              "\t",
+                                              " "};
+    std::string text;
+    // Mostly CR LF files, so that the shortcuts are taken; some of every kind.
+    const bool crlfOnly = rng() % 3 != 0;
+    const int n = int(rng() % 120);
+    for (int i = 0; i < n; ++i) {
+        std::string_view piece = pieces[rng() % std::size(pieces)];
+        if (crlfOnly && (piece == "\r" || piece == "\n"))
+            piece = "\r\n";
+        if (rng() % 9 == 0)
+            text.append(rng() % 70, 'x'); // shifts everything across the 64-byte steps
+        text += piece;
+        if (rng() % 4 == 0)
+            text += "\r\n";
+    }
+    if (!crlfOnly && rng() % 10 == 0)
+        text.insert(rng() % (text.size() + 1), 1, '\0');
+    return text;
 }
 
 } // namespace torvale::test

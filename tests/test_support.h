@@ -2,6 +2,7 @@
 #pragma once
 
 #include <filesystem>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,11 @@ struct ProcessResult {
 // first, so that file permissions apply to it.
 ProcessResult runProcess(const std::string& program, const std::vector<std::string>& args,
                          bool asUnprivileged = false);
+
+// A random mod text built to hit the reader's shortcuts: texts that point into
+// the file, line ends of every kind, tags and line breaks at every place of
+// its 64-byte steps, NULs.
+std::string randomMod(std::mt19937& rng);
 
 // Joins lines with CR LF after each one, as the writer ends its lines.
 std::string crlfLines(const std::vector<std::string>& lines);
