@@ -61,6 +61,59 @@ bool writePiece(std::string_view text) {
     return std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
 }
 
+// Writes the assembled text. Long stretches of it that are bytes of the input
+// file go from file to file inside the system where it can (standard output a
+// regular file), without a trip through this process's memory.
+class Output {
+public:
+    Output(std::string_view file, int descriptor) : file_(file), descriptor_(descriptor) {}
+
+    bool write(std::string_view piece) {
+        if (copying_ && piece.size() >= kCopyAtLeast && within(piece))
+            piece.remove_prefix(copyWithinSystem(piece));
+        return writePiece(piece);
+    }
+
+private:
+    static constexpr std::size_t kCopyAtLeast = std::size_t(1) << 16;
+
+    bool within(std::string_view piece) const {
+        return descriptor_ >= 0 && piece.data() >= file_.data() &&
+               piece.data() + piece.size() <= file_.data() + file_.size();
+    }
+
+    // How many bytes of piece went out; the rest is for writePiece, which
+    // reports a real failure (a full disk) when it meets it again.
+    std::size_t copyWithinSystem(std::string_view piece) {
+#if defined(__linux__)
+        if (std::fflush(stdout) != 0)
+            return 0;
+        auto offset = off64_t(piece.data() - file_.data());
+        std::size_t copied = 0;
+        while (copied < piece.size()) {
+            const ssize_t n =
+                ::copy_file_range(descriptor_, &offset, 1, nullptr, piece.size() - copied, 0);
+            if (n <= 0) {
+                // Output a pipe or a terminal, another file system, or an
+                // input cut short: write from memory from now on.
+                copying_ = false;
+                break;
+            }
+            copied += std::size_t(n);
+        }
+        return copied;
+#else
+        (void)piece;
+        copying_ = false;
+        return 0;
+#endif
+    }
+
+    std::string_view file_;
+    int descriptor_;
+    bool copying_ = true;
+};
+
 #if defined(SIGBUS) && __has_include(<unistd.h>)
 // The file is mapped into memory; if another program cuts it short while it is
 // read, touching the lost part raises SIGBUS. Say so instead of crashing.
@@ -119,7 +172,9 @@ int main(int argc, char** argv) {
         written = writePiece(torvale::dumpJson(doc, outcome));
     } else {
         // Assembling needs no document: the text goes out as the file is read.
-        torvale::StreamedAssembly assembly = torvale::readAndAssemble(file.content, writePiece);
+        Output output(file.bytes(), file.descriptor);
+        torvale::StreamedAssembly assembly = torvale::readAndAssemble(
+            file.content, [&output](std::string_view piece) { return output.write(piece); });
         outcome = std::move(assembly.outcome);
         written = assembly.written;
     }

@@ -99,9 +99,14 @@ FileBytes mapFile(const std::filesystem::path& path, std::size_t maxBytes) {
         void* data = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
         if (data != MAP_FAILED) {
             result.ok = true;
-            result.content.owner = std::shared_ptr<const void>(
-                data, [size](const void* p) { ::munmap(const_cast<void*>(p), size); });
+            result.content.owner =
+                std::shared_ptr<const void>(data, [size, fd](const void* p) {
+                    ::munmap(const_cast<void*>(p), size);
+                    ::close(fd);
+                });
             result.content.bytes = std::string_view(static_cast<const char*>(data), size);
+            result.descriptor = fd;
+            return result;
         }
     }
     ::close(fd);

@@ -25,6 +25,9 @@ enum class FileAccess {
 struct FileBytes {
     bool ok = false;
     SharedBytes content;
+    // For a mapped file: the file, open for reading while content's owner
+    // lives, so that its bytes can be copied on inside the system; else -1.
+    int descriptor = -1;
     // When not ok: why, e.g. "No such file or directory."
     std::string error;
 

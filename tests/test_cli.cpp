@@ -50,6 +50,37 @@ TEST(Cli, RealModsAssembleToAFixedPoint) {
         ASSERT_LT(static_cast<unsigned char>(c), 0x80) << "the dump is ASCII";
 }
 
+TEST(Cli, LargeFilesComeBackWholeWhateverTheOutput) {
+    // Long stretches of a file in the writer's own layout go from file to
+    // file inside the system when the output is a regular file; into a pipe,
+    // or a file opened for appending, they are written from memory.
+    test::TempDir dir;
+    const std::string mod = test::readBytes(test::sharedDir() / "realmods" / "apache24_fix_2.mod");
+    std::string body;
+    const std::string block = mod.substr(mod.find("<edit file>"));
+    while (body.size() < (std::size_t(3) << 20))
+        body += block + "\r\n\r\n";
+    test::writeBytes(dir / "big.mod", body);
+    const ProcessResult canonical = cli({"assemble", (dir / "big.mod").string()});
+    ASSERT_EQ(canonical.exitCode, 0) << canonical.err;
+    test::writeBytes(dir / "canonical.mod", canonical.out);
+
+    const std::string in = (dir / "canonical.mod").string();
+    const ProcessResult toFile = cli({"assemble", in});
+    EXPECT_EQ(toFile.exitCode, 0);
+    EXPECT_TRUE(toFile.out == canonical.out);
+
+    const std::string piped = (dir / "piped.mod").string();
+    const std::string appended = (dir / "appended.mod").string();
+    test::writeBytes(appended, "before\n");
+    const ProcessResult shell = test::runProcess(
+        "/bin/sh", {"-c", "\"$0\" assemble \"$1\" | cat > \"$2\" && \"$0\" assemble \"$1\" >> \"$3\"",
+                    TORVALE_CLI_PATH, in, piped, appended});
+    ASSERT_EQ(shell.exitCode, 0) << shell.err;
+    EXPECT_TRUE(test::readBytes(piped) == canonical.out);
+    EXPECT_TRUE(test::readBytes(appended) == "before\n" + canonical.out);
+}
+
 TEST(Cli, StoppedReadStillWritesTheDocumentAsRead) {
     test::TempDir dir;
     test::writeBytes(dir / "cut.mod", test::crlfLines({"<id>", "Cut", "</id>", "<homepage>", "x"}));
