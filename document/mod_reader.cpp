@@ -97,12 +97,52 @@ struct TagMasks {
     std::uint16_t close = 0;
 };
 
+#if defined(__SSE2__)
+// Each tag as 16 bytes to compare with, and which of them count.
+struct TagPattern {
+    __m128i bytes;
+    unsigned used;
+};
+
+std::array<TagPattern, 2 * kTagCount> makeTagPatterns() {
+    std::array<TagPattern, 2 * kTagCount> patterns{};
+    for (std::size_t i = 0; i < ModTags.size(); ++i) {
+        alignas(16) char bytes[16] = {};
+        std::memcpy(bytes, ModTags[i].data(), ModTags[i].size());
+        patterns[i] = {_mm_load_si128(reinterpret_cast<const __m128i*>(bytes)),
+                       (1u << ModTags[i].size()) - 1};
+    }
+    return patterns;
+}
+
+const std::array<TagPattern, 2 * kTagCount> kTagPatterns = makeTagPatterns();
+#endif
+
 // Adds the tag that starts at p, if one does.
 void addTagAt(const char* p, const char* end, TagMasks& masks) {
     if (end - p < 4) // "<id>" is the shortest tag
         return;
     const bool closing = p[1] == '/';
     unsigned candidates = kTagsByFirstLetter[static_cast<unsigned char>(p[closing ? 2 : 1])];
+#if defined(__SSE2__)
+    // Most "<" in a mod start tags: compare 16 bytes at once, folded to lower
+    // case, when the text goes on that far. The longest tag has 14 bytes.
+    if (candidates && end - p >= 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const __m128i upper = _mm_and_si128(_mm_cmpgt_epi8(v, _mm_set1_epi8('A' - 1)),
+                                            _mm_cmplt_epi8(v, _mm_set1_epi8('Z' + 1)));
+        const __m128i lowered = _mm_or_si128(v, _mm_and_si128(upper, _mm_set1_epi8(0x20)));
+        while (candidates) {
+            const int t = std::countr_zero(candidates);
+            candidates &= candidates - 1;
+            const TagPattern& tag = kTagPatterns[std::size_t(2 * t + (closing ? 1 : 0))];
+            const unsigned same = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(lowered, tag.bytes)));
+            if ((same & tag.used) == tag.used)
+                (closing ? masks.close : masks.open) |= std::uint16_t(1u << t);
+        }
+        return;
+    }
+#endif
     while (candidates) {
         const int t = std::countr_zero(candidates);
         candidates &= candidates - 1;
