@@ -201,44 +201,37 @@ void TFormMain::updateCommandStates() {
     command("EditSelectAll1")->setEnabled(canSelectAll);
 }
 
+namespace {
+
+// QLineEdit and QPlainTextEdit share these slots but no base class that has them.
+template <class Field> void applyEditCommand(Field* field, EditCommand which) {
+    switch (which) {
+    case EditCommand::Undo:
+        field->undo();
+        break;
+    case EditCommand::Cut:
+        field->cut();
+        break;
+    case EditCommand::Copy:
+        field->copy();
+        break;
+    case EditCommand::Paste:
+        field->paste();
+        break;
+    case EditCommand::SelectAll:
+        field->selectAll();
+        break;
+    }
+}
+
+} // namespace
+
 void TFormMain::runEditCommand(EditCommand which) {
     QWidget* field = focusedTextField();
     if (auto* line = qobject_cast<QLineEdit*>(field)) {
-        switch (which) {
-        case EditCommand::Undo:
-            line->undo();
-            break;
-        case EditCommand::Cut:
-            line->cut();
-            break;
-        case EditCommand::Copy:
-            line->copy();
-            break;
-        case EditCommand::Paste:
-            line->paste();
-            break;
-        case EditCommand::SelectAll:
-            line->selectAll();
-            break;
-        }
+        applyEditCommand(line, which);
     } else if (auto* text = qobject_cast<QPlainTextEdit*>(field)) {
-        switch (which) {
-        case EditCommand::Undo:
-            text->undo();
-            break;
-        case EditCommand::Cut:
-            text->cut();
-            break;
-        case EditCommand::Copy:
-            text->copy();
-            break;
-        case EditCommand::Paste:
-            text->paste();
-            break;
-        case EditCommand::SelectAll:
-            text->selectAll();
-            break;
-        }
+        applyEditCommand(text, which);
     } else if (auto* view = qobject_cast<PlainTextView*>(field)) {
         // Read-only: only copying and selecting apply.
         if (which == EditCommand::Copy)

@@ -35,6 +35,9 @@ class ActionTreeView;
 class PlainTextView;
 class SplitPane;
 
+// The standard edit commands of the Edit menu and the fields' popup menu.
+enum class EditCommand { Undo, Cut, Copy, Paste, SelectAll };
+
 class TFormMain : public QMainWindow {
     Q_OBJECT
 
@@ -93,7 +96,6 @@ private:
     void updateCommandStates();
     QWidget* focusedTextField() const;
     // The standard edit commands, on the focused text field.
-    enum class EditCommand { Undo, Cut, Copy, Paste, SelectAll };
     void runEditCommand(EditCommand which);
     bool isWindowShortcut(const QKeyEvent* event) const;
 
