@@ -145,8 +145,7 @@ public:
         if (piece.empty())
             return;
         if (!pieces_.empty() && continuesSource(piece)) {
-            std::string_view& last = pieces_.back();
-            last = {last.data(), last.size() + piece.size()};
+            lengthenLast(piece.size());
             return;
         }
         if (piece.size() > kSmall || inSource(piece)) {
@@ -206,12 +205,15 @@ private:
         char* at = arena_.back().get() + arenaUsed_;
         std::memcpy(at, piece.data(), piece.size());
         arenaUsed_ += piece.size();
-        if (!pieces_.empty() && pieces_.back().data() + pieces_.back().size() == at) {
-            std::string_view& last = pieces_.back();
-            last = {last.data(), last.size() + piece.size()};
-        } else {
+        if (!pieces_.empty() && pieces_.back().data() + pieces_.back().size() == at)
+            lengthenLast(piece.size());
+        else
             pieces_.push_back({at, piece.size()});
-        }
+    }
+
+    void lengthenLast(std::size_t count) {
+        std::string_view& last = pieces_.back();
+        last = {last.data(), last.size() + count};
     }
 
     std::string_view source_;
