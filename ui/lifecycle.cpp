@@ -279,21 +279,10 @@ void TFormMain::actExitExecute() {
 }
 
 void TFormMain::closeEvent(QCloseEvent* event) {
-    if (modified_) {
+    if (saveBeforeDiscard())
+        event->accept();
+    else
         event->ignore();
-        switch (ConfirmSaveOrNot()) {
-        case QMessageBox::Yes:
-            actSaveExecute();
-            if (modified_)
-                return;
-            break;
-        case QMessageBox::No:
-            break;
-        default:
-            return;
-        }
-    }
-    event->accept();
 }
 
 // ---- Dropped files ---------------------------------------------------------
