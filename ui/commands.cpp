@@ -2,8 +2,8 @@
 // and the rules that enable, show or check it.
 #include "main_window.h"
 
-#include "action_tree_view.h"
-#include "plain_text_view.h"
+#include "widgets/action_tree_view.h"
+#include "widgets/plain_text_view.h"
 
 #include <QAction>
 #include <QActionGroup>

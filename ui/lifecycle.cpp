@@ -2,8 +2,8 @@
 // the command line and files dropped on the window.
 #include "main_window.h"
 
-#include "action_tree_view.h"
-#include "plain_text_view.h"
+#include "widgets/action_tree_view.h"
+#include "widgets/plain_text_view.h"
 #include "text_codec.h"
 
 #include "document/file_io.h"

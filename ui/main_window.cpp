@@ -1,7 +1,7 @@
 #include "main_window.h"
 
-#include "action_tree_view.h"
-#include "plain_text_view.h"
+#include "widgets/action_tree_view.h"
+#include "widgets/plain_text_view.h"
 
 #include <QApplication>
 #include <QClipboard>

@@ -3,7 +3,7 @@
 // retype, move, expand and collapse nodes.
 #include "main_window.h"
 
-#include "action_tree_view.h"
+#include "widgets/action_tree_view.h"
 #include "text_codec.h"
 
 #include <QLabel>

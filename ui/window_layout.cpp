@@ -2,9 +2,9 @@
 #include "main_window.h"
 
 #include "about_page.h"
-#include "action_tree_view.h"
-#include "plain_text_view.h"
-#include "split_pane.h"
+#include "widgets/action_tree_view.h"
+#include "widgets/plain_text_view.h"
+#include "widgets/split_pane.h"
 
 #include <QFontDatabase>
 #include <QGridLayout>

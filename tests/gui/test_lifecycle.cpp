@@ -2,7 +2,7 @@
 // the command line, reads that stop, writes that fail, dropped files.
 #include "gui_support.h"
 
-#include "ui/action_tree_view.h"
+#include "ui/widgets/action_tree_view.h"
 
 #include "document/mod_assembler.h"
 #include "document/mod_reader.h"

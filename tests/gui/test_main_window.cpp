@@ -3,8 +3,8 @@
 #include "gui_support.h"
 #include "test_support.h"
 
-#include "ui/action_tree_view.h"
-#include "ui/plain_text_view.h"
+#include "ui/widgets/action_tree_view.h"
+#include "ui/widgets/plain_text_view.h"
 
 #include <QAction>
 #include <QApplication>

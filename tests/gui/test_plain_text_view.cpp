@@ -1,4 +1,4 @@
-#include "ui/plain_text_view.h"
+#include "ui/widgets/plain_text_view.h"
 
 #include <QAction>
 #include <QApplication>

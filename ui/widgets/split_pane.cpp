@@ -1,3 +1,4 @@
+// SplitPane: two stacked panes that always share the height equally.
 #include "split_pane.h"
 
 #include <QResizeEvent>

@@ -1,3 +1,4 @@
+// ActionTreeView: the action tree's view, and dragging a node to another place in it.
 #include "action_tree_view.h"
 
 #include <QDrag>
