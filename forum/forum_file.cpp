@@ -1,0 +1,55 @@
+// Reading a forum source file for the file-to-edit view.
+#include "forum_file.h"
+
+#include "document/file_io.h"
+
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+namespace torvale {
+
+namespace {
+
+ForumFile outcome(ForumFile::Status status, std::string error = {}) {
+    ForumFile file;
+    file.status = status;
+    file.error = std::move(error);
+    return file;
+}
+
+} // namespace
+
+ForumFile loadForumFile(const std::string& path, std::size_t maxBytes) {
+    namespace fs = std::filesystem;
+    if (path.empty())
+        return outcome(ForumFile::Status::NotFound);
+    std::error_code ec;
+    const fs::file_status status = fs::status(path, ec);
+    if (ec && ec != std::errc::no_such_file_or_directory && ec != std::errc::not_a_directory)
+        return outcome(ForumFile::Status::Unreadable, ec.message() + ".");
+    if (!fs::exists(status) || fs::is_directory(status))
+        return outcome(ForumFile::Status::NotFound);
+    // Opening a pipe or a device would wait for a writer or read forever.
+    if (!fs::is_regular_file(status))
+        return outcome(ForumFile::Status::Refused, "It is not a regular file.");
+    const auto size = fs::file_size(path, ec);
+    if (!ec && size > maxBytes)
+        return outcome(ForumFile::Status::Refused,
+                       "It is larger than " + std::to_string(maxBytes >> 20) + " MiB.");
+
+    // Copied, not mapped: a forum file may be rewritten while it is shown.
+    FileBytes read = readFileBytes(path, maxBytes, FileAccess::Copy);
+    if (!read.ok)
+        return outcome(ForumFile::Status::Unreadable, read.error);
+    if (std::memchr(read.bytes().data(), '\0', read.bytes().size()))
+        return outcome(ForumFile::Status::Refused,
+                       "It holds NUL bytes, so it is not a text file.");
+    ForumFile file;
+    file.status = ForumFile::Status::Loaded;
+    file.encoding = detectEncoding(read.bytes());
+    file.content = std::move(read.content);
+    return file;
+}
+
+} // namespace torvale

@@ -1,0 +1,32 @@
+// Reading a forum source file for display: found, refused (too large, binary,
+// not a regular file) or unreadable, each with its reason.
+#pragma once
+
+#include "document/text.h"
+#include "document/text_encoding.h"
+
+#include <cstddef>
+#include <string>
+
+namespace torvale {
+
+// Forum sources are a few hundred KiB; a file far beyond that is not one.
+inline constexpr std::size_t kMaxForumFileSize = std::size_t(64) << 20;
+
+struct ForumFile {
+    enum class Status {
+        Loaded,     // content holds the file
+        NotFound,   // no file at the path (or the path is empty, or a folder)
+        Refused,    // not shown, for the reason in error
+        Unreadable, // the system could not read it, for the reason in error
+    };
+    Status status = Status::NotFound;
+    SharedBytes content;
+    // How to show content: UTF-8 when all of it is, else Windows-1252.
+    TextEncoding encoding = TextEncoding::Utf8;
+    std::string error;
+};
+
+ForumFile loadForumFile(const std::string& path, std::size_t maxBytes = kMaxForumFileSize);
+
+} // namespace torvale
