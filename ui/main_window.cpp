@@ -52,7 +52,8 @@ TFormMain::TFormMain(UserPrompts* prompts, QWidget* parent)
     setObjectName(QStringLiteral("FormMain"));
     setWindowTitle(QStringLiteral("Torvale"));
     QIcon appIcon;
-    for (const char* file : {"torvale", "torvale-32", "torvale-48", "torvale-256"})
+    for (const char* file :
+         {"torvale", "torvale-32", "torvale-48", "torvale-64", "torvale-128", "torvale-256"})
         appIcon.addFile(QStringLiteral(":/icons/%1.png").arg(QLatin1String(file)));
     setWindowIcon(appIcon);
     model_->setKindIcons({imageListIcon(akEditFile), imageListIcon(akSearchReplace),

@@ -1,5 +1,6 @@
 // Draws Torvale's own pictures: the 16 px image list shared by menus, tool bars, the action tree
-// and commands (each with an @2x copy that Qt picks on high-DPI screens), and the window icon.
+// and commands (each with an @2x copy that Qt picks on high-DPI screens), and the application
+// icon, which serves as the window icon and is installed into the desktop's icon theme.
 //
 // Every list picture is drawn with paths on a 16-unit grid and scaled, so the one drawing gives
 // crisp 16 and 32 px files as long as it keeps to two habits: outlined shapes have their corners
@@ -8,9 +9,11 @@
 //
 //   draw_icons OUTDIR [--sheet FILE]
 //
-// writes the PNGs and icons.qrc into OUTDIR and, with --sheet, a contact sheet of the whole set
-// at 1x and magnified, on light and dark backgrounds, for checking the pictures by eye.
+// writes the PNGs, the scalable application icon torvale.svg and icons.qrc into OUTDIR and, with
+// --sheet, a contact sheet of the whole set at 1x and magnified, on light and dark backgrounds,
+// for checking the pictures by eye (the SVG drawn back beside the PNGs).
 
+#include <QBuffer>
 #include <QDir>
 #include <QGuiApplication>
 #include <QImage>
@@ -20,8 +23,11 @@
 #include <QPainterPathStroker>
 #include <QSaveFile>
 #include <QStringList>
+#include <QSvgGenerator>
+#include <QSvgRenderer>
 #include <QTransform>
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <initializer_list>
@@ -490,7 +496,9 @@ const Picture pictures[] = {
     {"replace", drawReplace},
 };
 
-const int appSizes[] = {16, 32, 48, 256};
+// The sizes the desktop's icon theme asks for; all go into the window icon as well, so that the
+// task switcher does not have to shrink the largest.
+const int appSizes[] = {16, 32, 48, 64, 128, 256};
 
 QImage blank(int size) {
     QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
@@ -508,23 +516,63 @@ QImage render(void (*draw)(QPainter&), int size) {
     return image;
 }
 
-QImage renderApp(int size) {
-    if (size == 16)
-        return render(drawAppSmall, 16);
-    QImage image = blank(size);
-    QPainter p(&image);
+// Draws the large icon as it looks at `size` px on any paint device.
+void paintAppLarge(QPainter& p, int size) {
     p.setRenderHint(QPainter::Antialiasing);
     const qreal scale = size / 32.0;
     p.scale(scale, scale);
     // Edges thin out relative to the picture as it grows: 8 px edges at 256 px look crude.
     const qreal edgePixels = size <= 32 ? 1.0 : size <= 48 ? 1.5 : size / 56.0;
     drawAppLarge(p, edgePixels / scale);
+}
+
+QImage renderApp(int size) {
+    if (size == 16)
+        return render(drawAppSmall, 16);
+    QImage image = blank(size);
+    QPainter p(&image);
+    paintAppLarge(p, size);
+    p.end();
+    return image;
+}
+
+// The scalable icon is the large drawing with the edges of the largest PNG: desktops scale it
+// up rather than down, and the small sizes have PNGs of their own.
+constexpr int svgSize = 256;
+
+QByteArray appSvg() {
+    QBuffer buffer;
+    QSvgGenerator svg;
+    svg.setOutputDevice(&buffer);
+    svg.setSize(QSize(svgSize, svgSize));
+    svg.setViewBox(QRect(0, 0, svgSize, svgSize));
+    svg.setTitle(QStringLiteral("Torvale"));
+    svg.setDescription(QStringLiteral("Drawn by tools/icons/draw_icons; redraw it there."));
+    QPainter p(&svg);
+    paintAppLarge(p, svgSize);
+    p.end();
+    return buffer.data();
+}
+
+QImage renderSvg(const QByteArray& svg, int size) {
+    QImage image = blank(size);
+    QSvgRenderer renderer(svg);
+    QPainter p(&image);
+    renderer.render(&p);
     p.end();
     return image;
 }
 
 QString appFileName(int size) {
     return size == 16 ? QStringLiteral("torvale.png") : QStringLiteral("torvale-%1.png").arg(size);
+}
+
+bool saveBytes(const QByteArray& bytes, const QString& path) {
+    QSaveFile out(path);
+    if (out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size() && out.commit())
+        return true;
+    std::fprintf(stderr, "draw_icons: cannot write %s\n", qPrintable(path));
+    return false;
 }
 
 bool save(const QImage& image, const QString& path) {
@@ -561,7 +609,10 @@ QImage contactSheet() {
     for (int h : rowHeights)
         height += h;
     height += 8 + 256 + 8;
-    QImage sheet(n * cell, height, QImage::Format_ARGB32_Premultiplied);
+    int appRow = 8 + 16 * 8 + 8 + 256 + 8; // the magnified 16 px icon and the SVG
+    for (int size : appSizes)
+        appRow += 2 * (size + 8);
+    QImage sheet(std::max(n * cell, appRow), height, QImage::Format_ARGB32_Premultiplied);
     sheet.fill(QColor("#e8e8e8"));
     QPainter p(&sheet);
 
@@ -598,6 +649,10 @@ QImage contactSheet() {
     const QImage small = magnified(renderApp(16), 8);
     p.fillRect(x, y, small.width(), small.height(), grounds[0]);
     p.drawImage(x, y, small);
+    x += small.width() + 8;
+    const QImage scalable = renderSvg(appSvg(), 256);
+    p.fillRect(x, y, scalable.width(), scalable.height(), grounds[2]);
+    p.drawImage(x, y, scalable);
     p.end();
     return sheet;
 }
@@ -631,6 +686,7 @@ int main(int argc, char* argv[]) {
         ok = save(renderApp(size), out.filePath(appFileName(size))) && ok;
         files << appFileName(size);
     }
+    ok = saveBytes(appSvg(), out.filePath(QStringLiteral("torvale.svg"))) && ok;
     if (!writeQrc(out.filePath("icons.qrc"), files)) {
         std::fprintf(stderr, "draw_icons: cannot write icons.qrc\n");
         ok = false;
