@@ -31,9 +31,9 @@ Reads the mod file FILE with the same reader as the Torvale editor.
 
 Commands:
   dump FILE      Print the document as one JSON object:
-                 {"complete": true|false, "error": null|"<message>",
-                  "properties": {"id", "version", "info", "author", "homepage"},
-                  "nodes": [NODE, ...], "selected": INDEX|null}
+                   {"complete": true|false, "error": null|"<message>",
+                    "properties": {"id", "version", "info", "author", "homepage"},
+                    "nodes": [NODE, ...], "selected": INDEX|null}
                  NODE is {"kind": 0..3, "label", "file", "search", "action",
                  "children": [NODE, ...]}; kind 0 is an edit-file node, 1 search
                  and replace, 2 search and add before, 3 search and add after.
@@ -45,6 +45,7 @@ Commands:
   assemble FILE  Write the mod text the editor would save for the document,
                  byte for byte, to standard output.
   --help         Show this text.
+  --version      Show the version number.
 
 Exit status:
   0   the file was read completely
@@ -143,6 +144,10 @@ std::thread prefetch(std::string_view bytes) {
 int main(int argc, char** argv) {
     if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
         std::fputs(kHelp, stdout);
+        return kExitComplete;
+    }
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::puts("torvale-cli " TORVALE_VERSION);
         return kExitComplete;
     }
     const bool dump = argc == 3 && std::strcmp(argv[1], "dump") == 0;
