@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Installs what is missing from Debian's packages, builds Torvale, then starts
-# the editor ("run") or runs every test ("test").
+# the editor ("run"), runs every test ("test") or makes the Debian package
+# ("package": build/torvale_<version>_<arch>.deb).
 set -euo pipefail
 
 usage() {
-    echo "usage: tools/build.sh run [MOD-FILE] | test | build" >&2
+    echo "usage: tools/build.sh run [MOD-FILE] | test | build | package" >&2
     exit 64
 }
 [ $# -ge 1 ] || usage
@@ -19,6 +20,10 @@ packages=(
     qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
     libgtest-dev libbenchmark-dev
     fonts-dejavu-core fonts-liberation
+    # The install and package tests: the desktop's own validators and databases,
+    # the manual page reader, and the Debian package tools.
+    desktop-file-utils appstream shared-mime-info xdg-utils libfile-mimeinfo-perl
+    man-db dpkg-dev file
 )
 
 install_missing() {
@@ -64,6 +69,11 @@ test)
 build)
     install_missing
     compile
+    ;;
+package)
+    install_missing
+    compile
+    (cd "$build" && cpack -G DEB)
     ;;
 *) usage ;;
 esac
