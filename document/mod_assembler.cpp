@@ -1,3 +1,5 @@
+// Writes a document as mod-file text in the canonical layout, whole or in
+// pieces, and straight from the reader for torvale-cli assemble.
 #include "mod_assembler.h"
 
 #include <cstring>
@@ -53,54 +55,64 @@ private:
     bool ok_ = true;
 };
 
+// Writes blocks in the canonical layout. What follows a block's closing tag
+// (its line end and an empty line) is written when the next block starts or at
+// the end, where the format's end rule decides it.
 template <class Out> class Writer {
 public:
     explicit Writer(Out& out) : out_(out) {}
+
+    void block(int tag, std::string_view content) {
+        if (lastTag_ >= 0)
+            out_.put(kAfterBlock);
+        line(openingTag(tag));
+        line(content);
+        out_.put(closingTag(tag));
+        lastTag_ = tag;
+    }
+
+    void searchAction(std::int32_t kind, std::string_view search, std::string_view action) {
+        block(tagSearchFor, search);
+        block(actionTagOf(kind), action);
+    }
+
+    void node(const TItem& item) {
+        if (item.Kind == akEditFile)
+            block(tagEditFile, item.FileName);
+        else
+            searchAction(item.Kind, item.SearchText, item.ActionText);
+    }
+
+    // The text ends right after the closing tag of a search action that is the
+    // last node; any other last block ends as every block does.
+    void end() {
+        if (lastTag_ >= 0 && lastTag_ < tagReplace)
+            out_.put(kAfterBlock);
+        lastTag_ = -1;
+    }
+
+    void document(const ModDocument& doc) {
+        for (int p = 0; p < kPropertyCount; ++p)
+            block(p, doc.property(Property(p)));
+        for (int r = 0; r < doc.topLevelCount(); ++r) {
+            const Node* top = doc.topLevel(r);
+            node(top->item());
+            for (int c = 0; c < top->childCount(); ++c)
+                node(top->child(c)->item());
+        }
+        end();
+    }
+
+private:
+    static constexpr std::string_view kAfterBlock = "\r\n\r\n";
 
     void line(std::string_view text) {
         out_.put(text);
         out_.put(kCrLf);
     }
 
-    void block(int tag, std::string_view content, bool last = false) {
-        line(openingTag(tag));
-        line(content);
-        if (last) {
-            out_.put(closingTag(tag));
-            return;
-        }
-        line(closingTag(tag));
-        out_.put(kCrLf);
-    }
-
-    void searchAction(std::int32_t kind, std::string_view search, std::string_view action,
-                      bool last) {
-        block(tagSearchFor, search);
-        block(actionTagOf(kind), action, last);
-    }
-
-    void node(const Node* node, bool last) {
-        const TItem& item = node->item();
-        if (item.Kind == akEditFile)
-            block(tagEditFile, item.FileName);
-        else
-            searchAction(item.Kind, item.SearchText, item.ActionText, last);
-    }
-
-    void document(const ModDocument& doc) {
-        for (int p = 0; p < kPropertyCount; ++p)
-            block(p, doc.property(Property(p)));
-        const Node* last = doc.lastNode();
-        for (int r = 0; r < doc.topLevelCount(); ++r) {
-            const Node* top = doc.topLevel(r);
-            node(top, top == last);
-            for (int c = 0; c < top->childCount(); ++c)
-                node(top->child(c), top->child(c) == last);
-        }
-    }
-
-private:
     Out& out_;
+    int lastTag_ = -1; // of the block written last, if its end is still due
 };
 
 // Each block adds its tags, three or four line ends and its content.
@@ -153,18 +165,6 @@ public:
             return;
         }
         copySmall(piece);
-    }
-
-    // Takes the last count bytes off the end.
-    void dropLast(std::size_t count) {
-        while (count && !pieces_.empty()) {
-            std::string_view& last = pieces_.back();
-            const std::size_t n = std::min(count, last.size());
-            last.remove_suffix(n);
-            count -= n;
-            if (last.empty())
-                pieces_.pop_back();
-        }
     }
 
     template <class Out> void writeTo(Out& out) const {
@@ -226,28 +226,24 @@ private:
 // Assembles what the reader finds as it finds it, into piece lists.
 class AssemblingTarget final : public ReadTarget {
 public:
-    explicit AssemblingTarget(std::string_view source) : header_(source), nodes_(source) {}
+    explicit AssemblingTarget(std::string_view source)
+        : header_(source), nodes_(source), headerWriter_(header_), nodesWriter_(nodes_) {}
 
     void editFile(Text fileName) override {
-        const std::string_view name = nodes_.hold(std::move(fileName));
-        Writer<PieceList>(nodes_).block(tagEditFile, name);
-        lastIsAction_ = false;
+        nodesWriter_.block(tagEditFile, nodes_.hold(std::move(fileName)));
     }
     void searchAction(std::int32_t kind, Text searchText, Text actionText) override {
         const std::string_view search = nodes_.hold(std::move(searchText));
         const std::string_view action = nodes_.hold(std::move(actionText));
-        Writer<PieceList>(nodes_).searchAction(kind, search, action, false);
-        lastIsAction_ = true;
+        nodesWriter_.searchAction(kind, search, action);
     }
     void property(Property p, Text value) override {
-        Writer<PieceList>(header_).block(int(p), header_.hold(std::move(value)));
+        headerWriter_.block(int(p), header_.hold(std::move(value)));
     }
 
     template <class Out> void writeTo(Out& out) {
-        // The text ends right after the closing tag of a search action that
-        // is the last node: without the line end and the empty line.
-        if (lastIsAction_)
-            nodes_.dropLast(2 * kCrLf.size());
+        headerWriter_.end();
+        nodesWriter_.end();
         header_.writeTo(out);
         nodes_.writeTo(out);
     }
@@ -255,7 +251,8 @@ public:
 private:
     PieceList header_;
     PieceList nodes_;
-    bool lastIsAction_ = false;
+    Writer<PieceList> headerWriter_;
+    Writer<PieceList> nodesWriter_;
 };
 
 } // namespace
