@@ -1,6 +1,7 @@
 // PlainTextView: the text, its lines and their layout, scrolling and painting.
 #include "plain_text_view_p.h"
 
+#include "document/text.h"
 #include "ui/text_codec.h"
 
 #include <QApplication>
@@ -49,8 +50,14 @@ PlainTextView::PlainTextView(QWidget* parent) : QAbstractScrollArea(parent) {
 
 PlainTextView::~PlainTextView() = default;
 
-void PlainTextView::setText(std::shared_ptr<const std::string> bytes, TextEncoding encoding) {
-    bytes_ = std::move(bytes);
+void PlainTextView::setText(const std::shared_ptr<const std::string>& bytes,
+                            TextEncoding encoding) {
+    setText(bytes ? SharedBytes{bytes, *bytes} : SharedBytes{}, encoding);
+}
+
+void PlainTextView::setText(SharedBytes bytes, TextEncoding encoding) {
+    owner_ = std::move(bytes.owner);
+    bytes_ = bytes.bytes;
     encoding_ = encoding;
     cache_.clear();
     decodedLines_ = 0;
@@ -64,11 +71,11 @@ void PlainTextView::setText(std::shared_ptr<const std::string> bytes, TextEncodi
 }
 
 void PlainTextView::clear() {
-    setText(nullptr, TextEncoding::Utf8);
+    setText(SharedBytes{}, TextEncoding::Utf8);
 }
 
 bool PlainTextView::isEmpty() const {
-    return !bytes_ || bytes_->empty();
+    return bytes_.empty();
 }
 
 int PlainTextView::lineCount() const {
@@ -78,12 +85,12 @@ int PlainTextView::lineCount() const {
 void PlainTextView::indexLines() {
     lineStarts_.clear();
     longestLine_ = 0;
-    if (!bytes_) {
+    if (bytes_.empty()) {
         lineStarts_.shrink_to_fit();
         return;
     }
-    const char* data = bytes_->data();
-    const std::size_t size = bytes_->size();
+    const char* data = bytes_.data();
+    const std::size_t size = bytes_.size();
     // About one line in 50 bytes; a close guess saves most reallocation.
     lineStarts_.reserve(size / 50 + 1);
     lineStarts_.push_back(0);
@@ -126,8 +133,8 @@ std::string_view PlainTextView::lineBytes(int line) const {
     if (line < 0 || line >= lineCount())
         return {};
     const std::size_t begin = lineStarts_[std::size_t(line)];
-    std::size_t end = line + 1 < lineCount() ? lineStarts_[std::size_t(line) + 1] : bytes_->size();
-    const char* data = bytes_->data();
+    std::size_t end = line + 1 < lineCount() ? lineStarts_[std::size_t(line) + 1] : bytes_.size();
+    const char* data = bytes_.data();
     if (end > begin && data[end - 1] == '\n')
         --end;
     // Every CR ends a line, so one found here is a line end too.

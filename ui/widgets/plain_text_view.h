@@ -30,6 +30,8 @@
 
 namespace torvale {
 
+struct SharedBytes;
+
 class PlainTextView : public QAbstractScrollArea {
     Q_OBJECT
 
@@ -47,11 +49,12 @@ public:
 
     // Shows the bytes, which the view shares and never changes. Scrolls to the
     // top and clears the selection.
-    void setText(std::shared_ptr<const std::string> bytes, TextEncoding encoding);
+    void setText(SharedBytes bytes, TextEncoding encoding);
+    void setText(const std::shared_ptr<const std::string>& bytes, TextEncoding encoding);
     void clear();
     bool isEmpty() const;
     int lineCount() const;
-    std::shared_ptr<const std::string> bytes() const { return bytes_; }
+    std::string_view bytes() const { return bytes_; }
     TextEncoding encoding() const { return encoding_; }
 
     // One line without its line end; empty past the last line.
@@ -141,7 +144,9 @@ private:
     void restartBlink();
     void publishMouseSelection();
 
-    std::shared_ptr<const std::string> bytes_;
+    // The bytes shown, and what keeps them alive.
+    std::shared_ptr<const void> owner_;
+    std::string_view bytes_;
     TextEncoding encoding_ = TextEncoding::Utf8;
     // Byte offset where each line starts.
     std::vector<std::uint64_t> lineStarts_;

@@ -1,6 +1,7 @@
 // PlainTextView: the caret, the selection, and what the keyboard and the mouse do.
 #include "plain_text_view_p.h"
 
+#include "document/text.h"
 #include "ui/text_codec.h"
 
 #include <QApplication>
@@ -48,7 +49,7 @@ QString PlainTextView::selectedText() const {
 // several times what decoding the lines one at a time does.
 QString PlainTextView::textBetween(Position start, Position end) const {
     const std::string_view last = lineBytes(end.line);
-    const char* first = bytes_->data() + lineStarts_[std::size_t(start.line)];
+    const char* first = bytes_.data() + lineStarts_[std::size_t(start.line)];
     QString text;
     // Neither encoding makes more UTF-16 units than bytes.
     text.reserve(qsizetype(last.data() + last.size() - first));
