@@ -43,8 +43,7 @@ ForumFile loadForumFile(const std::string& path, std::size_t maxBytes) {
     if (!read.ok)
         return outcome(ForumFile::Status::Unreadable, read.error);
     if (std::memchr(read.bytes().data(), '\0', read.bytes().size()))
-        return outcome(ForumFile::Status::Refused,
-                       "It holds NUL bytes, so it is not a text file.");
+        return outcome(ForumFile::Status::Refused, "It holds NUL bytes, so it is not a text file.");
     ForumFile file;
     file.status = ForumFile::Status::Loaded;
     file.encoding = detectEncoding(read.bytes());

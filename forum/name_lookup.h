@@ -14,8 +14,8 @@ namespace torvale {
 // Looks for the entry name in a directory (given with its trailing separator,
 // or "" for the current directory) and returns the entry's name as stored,
 // or nothing.
-using EntryLookup =
-    std::function<std::optional<std::string>(const std::string& directory, const std::string& name)>;
+using EntryLookup = std::function<std::optional<std::string>(const std::string& directory,
+                                                             const std::string& name)>;
 
 // On disk: the name itself when the entry exists; else, because mods are
 // written on systems that ignore letter case, the entry that differs from it

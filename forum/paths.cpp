@@ -144,8 +144,8 @@ std::string chabspath(std::string_view base, std::string_view relative, PathStyl
     // The separator that ends the directory goes, unless it belongs to the
     // root ("C:\", "/") or follows a colon or another separator.
     std::string dir(base.substr(0, last));
-    const bool keep = last <= rootLength(base, style) ||
-                      (last >= 2 && endsDirectory(base[last - 2], style));
+    const bool keep =
+        last <= rootLength(base, style) || (last >= 2 && endsDirectory(base[last - 2], style));
     if (isSeparator(dir.back(), style) && !keep)
         dir.pop_back();
     if (dir.empty())
@@ -176,8 +176,7 @@ std::string forumScriptDirectory(std::string_view location, PathStyle style) {
     return std::string(location.substr(0, end));
 }
 
-std::string relativeToForum(std::string_view chosen, std::string_view location,
-                            PathStyle style) {
+std::string relativeToForum(std::string_view chosen, std::string_view location, PathStyle style) {
     const std::string_view anchor = anchorOf(chosen, style);
     if (!sameName(anchor, anchorOf(location, style), style))
         return std::string(chosen);

@@ -27,11 +27,9 @@ struct Case {
 
 // Each case checked as written in the Windows style, and translated by
 // posix() in this system's style.
-template <class Operation>
-void checkBothStyles(const std::vector<Case>& cases, Operation op) {
+template <class Operation> void checkBothStyles(const std::vector<Case>& cases, Operation op) {
     for (const Case& c : cases) {
-        EXPECT_EQ(op(c.first, c.second, kWindowsPaths), c.expected)
-            << c.first << " | " << c.second;
+        EXPECT_EQ(op(c.first, c.second, kWindowsPaths), c.expected) << c.first << " | " << c.second;
         EXPECT_EQ(op(posix(c.first), posix(c.second), kPosixPaths), posix(c.expected))
             << posix(c.first) << " | " << posix(c.second);
     }
@@ -56,18 +54,17 @@ TEST(IncludeDelimiter, AppendsOneSeparatorWhenMissing) {
 }
 
 TEST(Updir, GivesTheParentWithItsSeparator) {
-    checkBothStyles({{"C:\\yabb\\cgi-bin\\", "", "C:\\yabb\\"},
-                     {"C:\\yabb\\cgi-bin", "", "C:\\yabb\\"},
-                     {"C:\\yabb\\", "", "C:\\"},
-                     {"C:\\a\\b\\", "", "C:\\a\\"},
-                     {"C:\\a\\b", "", "C:\\a\\"},
-                     {"C:\\a\\\\", "", "C:\\a\\"}, // only one trailing separator goes
-                     {"C:\\", "", ""},
-                     {"name", "", ""},
-                     {"", "", ""}},
-                    [](const std::string& p, const std::string&, PathStyle s) {
-                        return updir(p, s);
-                    });
+    checkBothStyles(
+        {{"C:\\yabb\\cgi-bin\\", "", "C:\\yabb\\"},
+         {"C:\\yabb\\cgi-bin", "", "C:\\yabb\\"},
+         {"C:\\yabb\\", "", "C:\\"},
+         {"C:\\a\\b\\", "", "C:\\a\\"},
+         {"C:\\a\\b", "", "C:\\a\\"},
+         {"C:\\a\\\\", "", "C:\\a\\"}, // only one trailing separator goes
+         {"C:\\", "", ""},
+         {"name", "", ""},
+         {"", "", ""}},
+        [](const std::string& p, const std::string&, PathStyle s) { return updir(p, s); });
 }
 
 TEST(Chabspath, ResolvesAgainstTheBaseDirectory) {
@@ -115,13 +112,13 @@ TEST(RelativeToForum, WalksFromTheForumFolderToTheChosenFile) {
             return relativeToForum(chosen, forum, s);
         });
     // Another drive keeps the chosen path; the mod then stores it with "/".
-    EXPECT_EQ(fileNameOf(relativeToForum("D:\\work\\x.pl", "C:\\yabb\\cgi-bin\\YaBB.pl",
-                                         kWindowsPaths),
-                         kWindowsPaths),
-              "D:/work/x.pl");
-    EXPECT_EQ(relativeToForum("c:\\YABB\\Cgi-Bin\\x.pl", "C:\\yabb\\cgi-bin\\YaBB.pl",
-                              kWindowsPaths),
-              "x.pl");
+    EXPECT_EQ(
+        fileNameOf(relativeToForum("D:\\work\\x.pl", "C:\\yabb\\cgi-bin\\YaBB.pl", kWindowsPaths),
+                   kWindowsPaths),
+        "D:/work/x.pl");
+    EXPECT_EQ(
+        relativeToForum("c:\\YABB\\Cgi-Bin\\x.pl", "C:\\yabb\\cgi-bin\\YaBB.pl", kWindowsPaths),
+        "x.pl");
     EXPECT_EQ(relativeToForum("\\\\srv\\share\\x.pl", "C:\\yabb\\YaBB.pl", kWindowsPaths),
               "\\\\srv\\share\\x.pl");
     // This system tells names apart by their letter case.

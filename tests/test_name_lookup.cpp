@@ -100,13 +100,13 @@ TEST(ResolveEditFile, JoinsRelativeNamesAndKeepsAbsoluteOnes) {
     EXPECT_EQ(resolveEditFile("", "Sources/Post.pl"), "");
 
     // In the Windows style a drive or a leading backslash is absolute too.
-    EXPECT_EQ(resolveEditFile("C:\\Program Files\\YaBB\\", "sources/x.pl", kWindowsPaths,
-                              windowsDrive),
-              "C:\\Program Files\\YaBB\\Sources\\x.pl");
-    EXPECT_EQ(resolveEditFile("C:\\Program Files\\YaBB\\", "D:/work/x.pl", kWindowsPaths,
-                              windowsDrive),
-              "D:\\work\\x.pl");
-    EXPECT_EQ(resolveEditFile("C:\\Program Files\\YaBB\\", "/progra~1/x.pl", kWindowsPaths,
-                              windowsDrive),
-              "\\progra~1\\x.pl");
+    EXPECT_EQ(
+        resolveEditFile("C:\\Program Files\\YaBB\\", "sources/x.pl", kWindowsPaths, windowsDrive),
+        "C:\\Program Files\\YaBB\\Sources\\x.pl");
+    EXPECT_EQ(
+        resolveEditFile("C:\\Program Files\\YaBB\\", "D:/work/x.pl", kWindowsPaths, windowsDrive),
+        "D:\\work\\x.pl");
+    EXPECT_EQ(
+        resolveEditFile("C:\\Program Files\\YaBB\\", "/progra~1/x.pl", kWindowsPaths, windowsDrive),
+        "\\progra~1\\x.pl");
 }
