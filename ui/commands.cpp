@@ -113,6 +113,7 @@ void TFormMain::createCommands() {
         on(name, [this, action] { AddAction(action->data().toInt()); });
     }
     on("actDeleteAction", [this] { actDeleteActionExecute(); });
+    on("actBrowseFileToEdit", [this] { actBrowseFileToEditExecute(); });
     on("EditUndo1", [this] { runEditCommand(EditCommand::Undo); });
     on("EditCut1", [this] { runEditCommand(EditCommand::Cut); });
     on("EditCopy1", [this] { runEditCommand(EditCommand::Copy); });

@@ -133,7 +133,9 @@ void TFormMain::CheckModifiedAndOpen(const QString& path) {
 void TFormMain::ClearAllValue() {
     setWindowTitle(QStringLiteral("Torvale"));
     currentFileName_.clear();
+    loading_ = true;
     model_->resetDocument(ModDocument(), TextEncoding::Utf8);
+    loading_ = false;
     showProperties();
     for (QWidget* field : std::initializer_list<QWidget*>{memFileToEdit, memSearch, memAndAction}) {
         const QSignalBlocker blocker(field);
@@ -144,7 +146,7 @@ void TFormMain::ClearAllValue() {
     }
     preview_.reset();
     memPreview->clear();
-    memEditingFile->clear();
+    emptyEditingFile({});
 }
 
 void TFormMain::OpenFile() {
@@ -167,9 +169,11 @@ void TFormMain::OpenFile() {
 
     // The tree takes the whole document at once; the selection is made once
     // at the end, as it stands when a read has placed every node.
+    loading_ = true;
     model_->resetDocument(std::move(doc), encoding);
     showProperties();
     selectNode(outcome.selected);
+    loading_ = false;
 
     if (!outcome.complete()) {
         // Show what was read, but never let a plain Save write that part over

@@ -3,10 +3,14 @@
 #include "widgets/action_tree_view.h"
 #include "widgets/plain_text_view.h"
 
+#include "forum/name_lookup.h"
+#include "forum/path_cfg.h"
+
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QIcon>
 #include <QLineEdit>
@@ -88,7 +92,20 @@ void TFormMain::FormCreate() {
     const QFileInfo program(QCoreApplication::applicationFilePath());
     settingsFilePath_ = program.absolutePath() + QLatin1Char('/') + program.completeBaseName() +
                         QStringLiteral(".ini");
+    // Before any settings are stored, path.cfg beside the program may name
+    // the forum script.
+    const QString pathCfg = programDir_ + QStringLiteral("path.cfg");
+    if (!QFileInfo::exists(settingsFilePath_) && QFileInfo::exists(pathCfg)) {
+        const PathCfg cfg = LoadFrom_path_cfg(QFile::encodeName(programDir_).toStdString());
+        if (cfg.ok)
+            forumScriptLocation_ = QFile::decodeName(QByteArray::fromStdString(cfg.location));
+        else
+            prompts().showError(this, QStringLiteral("Cannot read the file \"%1\".\n%2")
+                                          .arg(QDir::toNativeSeparators(pathCfg),
+                                               QString::fromStdString(cfg.error)));
+    }
     AutoFillInfo();
+    emptyEditingFile({});
     SetInputFieldEnabled();
     updateCommandStates();
 }
@@ -96,7 +113,10 @@ void TFormMain::FormCreate() {
 void TFormMain::openCommandLine(const QStringList& arguments) {
     if (arguments.isEmpty() || arguments.constFirst().isEmpty())
         return;
-    CheckModifiedAndOpen(QFileInfo(arguments.constFirst()).absoluteFilePath());
+    // The name as typed may differ in letter case from the one on disk.
+    const QString path = QFileInfo(arguments.constFirst()).absoluteFilePath();
+    CheckModifiedAndOpen(QFile::decodeName(
+        QByteArray::fromStdString(ExpandShortName(QFile::encodeName(path).toStdString()))));
 }
 
 void TFormMain::FormShow() {

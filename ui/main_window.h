@@ -8,6 +8,7 @@
 //   commands.cpp      the command table and when each command is enabled
 //   lifecycle.cpp     new, open, save, the save prompt, caption, dropped files
 //   tree_editing.cpp  the action tree: selection, live write-back, add, delete
+//   editing_file.cpp  the forum file the selection edits, and browsing for it
 #pragma once
 
 #include "action_tree_model.h"
@@ -59,6 +60,10 @@ public:
     int GetTotalSteps() const;
     // The text of the last assembly, which Save writes.
     std::shared_ptr<const std::string> previewText() const { return preview_; }
+
+    // The full path of the forum's YaBB.pl or YaBB.cgi; empty when not set.
+    void setForumScriptLocation(const QString& location);
+    const QString& forumScriptLocation() const { return forumScriptLocation_; }
 
     // The program that dropped files are opened with; the running one by default.
     void setProgramPath(const QString& path) { programPath_ = path; }
@@ -135,6 +140,13 @@ private:
     void dropNode(Node* dragged, Node* target);
     bool handleFileDrop(QEvent* event);
 
+    // editing_file.cpp
+    void tvActionsChanging(const Node* selected, const Node* next);
+    void LoadEditingFile(const Node* node);
+    void showForumFile(const std::string& path, const QString& name);
+    void emptyEditingFile(const QString& why);
+    void actBrowseFileToEditExecute();
+
     UserPrompts defaultPrompts_;
     UserPrompts* prompts_;
     ActionTreeModel* model_;
@@ -144,6 +156,11 @@ private:
     QString settingsFilePath_;
     QString currentFileName_;
     bool modified_ = false;
+    // Set while the program itself fills or clears the tree: those selection
+    // changes leave the reload decision as it was.
+    bool loading_ = false;
+    // Whether the selection change under way loads the file-to-edit view.
+    bool reload_ = false;
     bool shownOnce_ = false;
     QString authorDefault_;
     QString homepageDefault_;
@@ -178,6 +195,7 @@ private:
     QPlainTextEdit* memAndAction = nullptr;
     PlainTextView* memPreview = nullptr;
     PlainTextView* memEditingFile = nullptr;
+    QLabel* pnlEditingFile = nullptr;
     QLabel* stepPanel_ = nullptr;
     QMenu* PopupMenu1 = nullptr;
     QMenu* pmForMemo = nullptr;

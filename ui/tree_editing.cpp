@@ -44,13 +44,16 @@ void TFormMain::selectNode(const Node* node) {
         tvActions->scrollTo(index);
 }
 
-void TFormMain::tvActionsChange(const QModelIndex& current, const QModelIndex&) {
+void TFormMain::tvActionsChange(const QModelIndex& current, const QModelIndex& previous) {
+    tvActionsChanging(model_->nodeFromIndex(previous), model_->nodeFromIndex(current));
     // When the tree moves the current node by itself (the node was deleted),
     // the selection follows, so that selected and current never differ.
     if (current.isValid() && !tvActions->selectionModel()->isSelected(current))
         tvActions->selectionModel()->select(current, QItemSelectionModel::ClearAndSelect);
     SetInputFieldEnabled();
     showSelectedNode();
+    if (reload_ && selectedNode())
+        LoadEditingFile(selectedNode());
     updateCommandStates();
 }
 
@@ -113,7 +116,9 @@ void TFormMain::AddAction(int tag) {
             return;
         // A new search action goes to the end of the selected node's group.
         Node* parent = selected->level() == 0 ? selected : selected->parent();
+        loading_ = true;
         added = model_->appendNode(parent, std::move(item));
+        loading_ = false;
     }
     selectNode(model_->nodeFromIndex(added));
     setModified(true);

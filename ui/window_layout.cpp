@@ -114,8 +114,13 @@ void TFormMain::createPages() {
 
     tsEditingFile = page("tsEditingFile");
     memEditingFile = viewField("memEditingFile", tsEditingFile);
+    // Which forum file the view shows, or why it shows none.
+    pnlEditingFile = captionBar("pnlEditingFile", QString(), tsEditingFile);
+    pnlEditingFile->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     auto* editingLayout = new QVBoxLayout(tsEditingFile);
     editingLayout->setContentsMargins(2, 2, 2, 2);
+    editingLayout->setSpacing(2);
+    editingLayout->addWidget(pnlEditingFile);
     editingLayout->addWidget(memEditingFile);
 
     tsAbout = new AboutPage;

@@ -2,8 +2,12 @@
 
 #include "test_support.h"
 
+#include "ui/widgets/action_tree_view.h"
+
 #include <QAction>
 #include <QFile>
+#include <QLabel>
+#include <QTabWidget>
 
 namespace torvale::test {
 
@@ -52,6 +56,26 @@ OpenWindow::OpenWindow(const QByteArray& mod, const QString& name) : path(dir.fi
 
 QAction* command(const QWidget& window, const char* name) {
     return child<QAction>(window, name);
+}
+
+Opened::Opened(const QByteArray& mod) : OpenWindow(mod) {
+    tree = child<ActionTreeView>(*window, "tvActions");
+    child<QTabWidget>(*window, "PageControl1")
+        ->setCurrentWidget(child<QWidget>(*window, "tsModAction"));
+}
+
+QModelIndex Opened::index(int row, int childRow) const {
+    QModelIndex i = tree->model()->index(row, 0);
+    return childRow < 0 ? i : tree->model()->index(childRow, 0, i);
+}
+
+void Opened::click(const QModelIndex& index) const {
+    tree->scrollTo(index);
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualRect(index).center());
+}
+
+QString Opened::step() const {
+    return child<QLabel>(*window, "StatusBarPanel0")->text();
 }
 
 QByteArray fileBytes(const QString& path) {

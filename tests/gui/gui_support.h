@@ -14,6 +14,10 @@
 class QLineEdit;
 class QPlainTextEdit;
 
+namespace torvale {
+class ActionTreeView;
+}
+
 namespace torvale::test {
 
 // Answers the window's questions from scripts and records what was asked.
@@ -61,6 +65,16 @@ template <typename T> T* child(const QWidget& window, const char* name) {
 }
 
 QAction* command(const QWidget& window, const char* name);
+
+// A mod open on the Mod Action page, whose tree is clicked as a user would.
+struct Opened : OpenWindow {
+    ActionTreeView* tree = nullptr;
+
+    explicit Opened(const QByteArray& mod);
+    QModelIndex index(int row, int childRow = -1) const;
+    void click(const QModelIndex& index) const;
+    QString step() const;
+};
 
 QByteArray fileBytes(const QString& path);
 void writeFile(const QString& path, const QByteArray& bytes);

@@ -37,26 +37,6 @@ QByteArray twoFilesMod() {
     return text;
 }
 
-// A mod open on the Mod Action page.
-struct Opened : OpenWindow {
-    ActionTreeView* tree = nullptr;
-
-    explicit Opened(const QByteArray& mod) : OpenWindow(mod) {
-        tree = child<ActionTreeView>(*window, "tvActions");
-        child<QTabWidget>(*window, "PageControl1")
-            ->setCurrentWidget(child<QWidget>(*window, "tsModAction"));
-    }
-    QModelIndex index(int row, int childRow = -1) const {
-        QModelIndex i = tree->model()->index(row, 0);
-        return childRow < 0 ? i : tree->model()->index(childRow, 0, i);
-    }
-    void click(const QModelIndex& index) const {
-        tree->scrollTo(index);
-        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualRect(index).center());
-    }
-    QString step() const { return child<QLabel>(*window, "StatusBarPanel0")->text(); }
-};
-
 } // namespace
 
 class MainWindowTest : public QObject {

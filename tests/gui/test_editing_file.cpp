@@ -1,0 +1,246 @@
+// The EditingFile page as a user meets it: the forum file of the selected
+// group, when a selection change loads it again, files it does not show, and
+// browsing for the file to edit.
+#include "gui_support.h"
+
+#include "ui/widgets/action_tree_view.h"
+#include "ui/widgets/plain_text_view.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTabWidget>
+
+using namespace torvale;
+using namespace torvale::test;
+
+namespace {
+
+const QString kShared = QDir::cleanPath(QStringLiteral(TORVALE_SHARED_DIR));
+const QString kForum = kShared + QStringLiteral("/forum/yabb2");
+
+QByteArray viewBytes(const TFormMain& window) {
+    const std::string_view bytes = child<PlainTextView>(window, "memEditingFile")->bytes();
+    return QByteArray(bytes.data(), qsizetype(bytes.size()));
+}
+
+const char* viewData(const TFormMain& window) {
+    return child<PlainTextView>(window, "memEditingFile")->bytes().data();
+}
+
+QString caption(const TFormMain& window) {
+    return child<QLabel>(window, "pnlEditingFile")->text();
+}
+
+QString fileName(const Opened& t, int row) {
+    const Text& name = t.window->model().document().topLevel(row)->item().FileName;
+    return QString::fromUtf8(name.data(), qsizetype(name.size()));
+}
+
+QByteArray editFiles(const QStringList& names) {
+    QByteArray mod;
+    for (const QString& name : names)
+        mod += "<edit file>\r\n" + name.toUtf8() +
+               "\r\n</edit file>\r\n<search for>\r\nx\r\n</search for>\r\n"
+               "<replace>\r\ny\r\n</replace>\r\n";
+    return mod;
+}
+
+void showPage(const TFormMain& window, const char* page) {
+    child<QTabWidget>(window, "PageControl1")->setCurrentWidget(child<QWidget>(window, page));
+}
+
+} // namespace
+
+class EditingFileTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void eachGroupShowsItsForumFile();
+    void movingInsideAGroupReloadsOnlyUntilAssembled();
+    void filesThatAreNotShownSayWhy();
+    void aReadErrorKeepsTheViewAndNamesTheFile();
+    void browsingWritesTheRelativeName();
+    void browsingNeedsAnEditFileNodeAndAForum();
+};
+
+void EditingFileTest::eachGroupShowsItsForumFile() {
+    Opened t(fileBytes(kShared + QStringLiteral("/realmods/apache24_fix_2.mod")));
+    t.window->setForumScriptLocation(kForum + QStringLiteral("/YaBB.pl"));
+    const int groups = t.tree->model()->rowCount();
+    QCOMPARE(groups, 13);
+    for (int row = 0; row < groups; ++row) {
+        t.click(t.index(row));
+        const QString path = kForum + QLatin1Char('/') + fileName(t, row);
+        QCOMPARE(caption(*t.window), path);
+        QCOMPARE(viewBytes(*t.window), fileBytes(path));
+    }
+    // A search action of another group shows its own group's file.
+    t.click(t.index(2, 3));
+    QCOMPARE(caption(*t.window), kForum + QStringLiteral("/Sources/Subs.pm"));
+    QCOMPARE(viewBytes(*t.window), fileBytes(kForum + QStringLiteral("/Sources/Subs.pm")));
+
+    // A new node gets its name typed; it is looked for when next selected.
+    command(*t.window, "actAddEditFile")->trigger();
+    QCOMPARE(caption(*t.window), QStringLiteral("No forum file: the edit-file node names none."));
+    QTest::keyClicks(child<QLineEdit>(*t.window, "memFileToEdit"),
+                     QStringLiteral("Sources/Post.pl"));
+    t.click(t.index(0));
+    t.click(t.index(groups));
+    QCOMPARE(caption(*t.window), QStringLiteral("File not found: Sources/Post.pl"));
+    QVERIFY(viewBytes(*t.window).isEmpty());
+
+    t.window->setForumScriptLocation({});
+    t.click(t.index(0));
+    QCOMPARE(
+        caption(*t.window),
+        QStringLiteral("Admin/ModList.pm is not shown: the forum script location is not set."));
+    QVERIFY(viewBytes(*t.window).isEmpty());
+
+    t.window->setForumScriptLocation(kForum + QStringLiteral("/YaBB.pl"));
+    t.click(t.index(1));
+    QVERIFY(!viewBytes(*t.window).isEmpty());
+    command(*t.window, "actNew")->trigger();
+    t.prompts.saveAnswers << QMessageBox::No;
+    command(*t.window, "actNew")->trigger();
+    QVERIFY(viewBytes(*t.window).isEmpty());
+    QCOMPARE(caption(*t.window), QStringLiteral("No forum file is shown."));
+    QVERIFY(t.prompts.errors.isEmpty());
+}
+
+void EditingFileTest::movingInsideAGroupReloadsOnlyUntilAssembled() {
+    Opened t(fileBytes(kShared + QStringLiteral("/realmods/apache24_fix_2.mod")));
+    t.window->setForumScriptLocation(kForum + QStringLiteral("/YaBB.pl"));
+    t.click(t.index(1));
+    const char* first = viewData(*t.window);
+    QVERIFY(first);
+    // Not assembled yet: every change loads, to fill the view for this document.
+    t.click(t.index(1, 0));
+    const char* second = viewData(*t.window);
+    QVERIFY(second != first);
+
+    showPage(*t.window, "tsPreview");
+    showPage(*t.window, "tsModAction");
+    for (int action = 1; action < 8; ++action) {
+        t.click(t.index(1, action));
+        QCOMPARE(viewData(*t.window), second);
+    }
+    t.click(t.index(1));
+    QCOMPARE(viewData(*t.window), second);
+    t.click(t.index(2, 0));
+    QCOMPARE(caption(*t.window), kForum + QStringLiteral("/Sources/Subs.pm"));
+}
+
+void EditingFileTest::filesThatAreNotShownSayWhy() {
+    QTemporaryDir forum;
+    QDir(forum.path()).mkpath(QStringLiteral("Sources"));
+    const QString post = forum.filePath(QStringLiteral("Sources/Post.pl"));
+    writeFile(post, "print \"caf\xe9\";\r\n");
+    writeFile(forum.filePath(QStringLiteral("bin.gif")), QByteArray("GIF89a\0\0", 8));
+    QFile big(forum.filePath(QStringLiteral("big.pl")));
+    QVERIFY(big.open(QIODevice::WriteOnly) && big.resize(qint64(65) << 20)); // sparse
+    big.close();
+
+    Opened t(editFiles(
+        {"Sources/Post.pl", "bin.gif", "big.pl", "SOURCES/post.PL", "Sources/Missing.pl", ""}));
+    t.window->setForumScriptLocation(forum.filePath(QStringLiteral("YaBB.pl")));
+    const std::pair<int, QString> rows[] = {
+        {0, post},
+        {1, QStringLiteral("bin.gif is not shown. It holds NUL bytes, so it is not a text file.")},
+        {2, QStringLiteral("big.pl is not shown. It is larger than 64 MiB.")},
+        {3, post}, // found in another letter case, as on the system mods come from
+        {4, QStringLiteral("File not found: Sources/Missing.pl")},
+        {5, QStringLiteral("No forum file: the edit-file node names none.")},
+    };
+    for (const auto& [row, expected] : rows) {
+        t.click(t.index(row));
+        QCOMPARE(caption(*t.window), expected);
+        QCOMPARE(viewBytes(*t.window), expected == post ? fileBytes(post) : QByteArray());
+    }
+    // Not UTF-8 throughout, so shown as Windows-1252.
+    t.click(t.index(0));
+    QCOMPARE(child<PlainTextView>(*t.window, "memEditingFile")->lineText(0),
+             QStringLiteral("print \"caf\u00e9\";"));
+    QVERIFY(t.prompts.errors.isEmpty());
+}
+
+void EditingFileTest::aReadErrorKeepsTheViewAndNamesTheFile() {
+    QTemporaryDir forum;
+    const QString post = forum.filePath(QStringLiteral("Post.pl"));
+    writeFile(post, "print 1;\n");
+    // A file the system lists as regular but fails to read.
+    QVERIFY(
+        QFile::link(QStringLiteral("/proc/self/mem"), forum.filePath(QStringLiteral("mem.pl"))));
+    Opened t(editFiles({"Post.pl", "mem.pl"}));
+    t.window->setForumScriptLocation(forum.filePath(QStringLiteral("YaBB.pl")));
+    t.click(t.index(0));
+    t.click(t.index(1));
+    QCOMPARE(t.prompts.errors,
+             QStringList{QStringLiteral("Cannot read the file \"%1\".\nInput/output error.")
+                             .arg(forum.filePath(QStringLiteral("mem.pl")))});
+    QCOMPARE(viewBytes(*t.window), QByteArray("print 1;\n"));
+    QCOMPARE(caption(*t.window), post);
+}
+
+void EditingFileTest::browsingWritesTheRelativeName() {
+    Opened t(fileBytes(kShared + QStringLiteral("/realmods/apache24_fix_2.mod")));
+    t.window->setForumScriptLocation(kForum + QStringLiteral("/YaBB.pl"));
+    t.click(t.index(0));
+    QVERIFY(!t.window->isModified());
+
+    const struct {
+        QString chosen;
+        QString written;
+    } cases[] = {
+        {kForum + QStringLiteral("/Sources/Subs.pm"), QStringLiteral("Sources/Subs.pm")},
+        {kForum + QStringLiteral("/YaBB.pl"), QStringLiteral("YaBB.pl")},
+        {kShared + QStringLiteral("/realmods/add_Dutch_language.mod"),
+         QStringLiteral("../../realmods/add_Dutch_language.mod")},
+    };
+    auto* field = child<QLineEdit>(*t.window, "memFileToEdit");
+    for (const auto& c : cases) {
+        t.prompts.openAnswers << c.chosen;
+        command(*t.window, "actBrowseFileToEdit")->trigger();
+        QCOMPARE(t.prompts.openDialogs.last().directory, kForum + QLatin1Char('/'));
+        QCOMPARE(field->text(), c.written);
+        QCOMPARE(t.index(0).data().toString(), QStringLiteral("<edit file>") + c.written);
+        QCOMPARE(fileName(t, 0), c.written);
+        QVERIFY(t.window->isModified());
+        QCOMPARE(caption(*t.window), c.chosen);
+        QCOMPARE(viewBytes(*t.window), fileBytes(c.chosen));
+    }
+    // Cancelled: nothing changes.
+    command(*t.window, "actBrowseFileToEdit")->trigger();
+    QCOMPARE(field->text(), cases[2].written);
+    // Later Open dialogs start in the forum folder.
+    command(*t.window, "actOpen")->trigger();
+    QCOMPARE(t.prompts.openDialogs.last().directory, kForum + QLatin1Char('/'));
+}
+
+void EditingFileTest::browsingNeedsAnEditFileNodeAndAForum() {
+    Opened t(fileBytes(kShared + QStringLiteral("/realmods/apache24_fix_2.mod")));
+    QAction* browse = command(*t.window, "actBrowseFileToEdit");
+    const QString location = kForum + QStringLiteral("/YaBB.pl");
+    const struct {
+        QModelIndex selected;
+        QString location;
+        bool enabled;
+    } cases[] = {
+        {t.index(0), location, true},
+        {t.index(0), QString(), false},
+        {t.index(1, 2), location, false},
+        {QModelIndex(), location, false},
+    };
+    for (const auto& c : cases) {
+        t.window->setForumScriptLocation(c.location);
+        t.tree->selectionModel()->setCurrentIndex(c.selected, QItemSelectionModel::ClearAndSelect);
+        QCOMPARE(browse->isEnabled(), c.enabled);
+        browse->trigger();
+    }
+    QCOMPARE(t.prompts.openDialogs.size(), 1);
+}
+
+QTEST_MAIN(EditingFileTest)
+#include "test_editing_file.moc"

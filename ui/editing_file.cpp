@@ -1,0 +1,126 @@
+// The link to the forum installation: which forum file the EditingFile page
+// shows, when a selection change reloads it, and browsing for the file to edit.
+#include "main_window.h"
+
+#include "text_codec.h"
+#include "widgets/plain_text_view.h"
+
+#include "forum/forum_file.h"
+#include "forum/name_lookup.h"
+#include "forum/paths.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+
+namespace torvale {
+
+namespace {
+
+std::string localPath(const QString& path) {
+    return QFile::encodeName(path).toStdString();
+}
+
+QString shownPath(const std::string& path) {
+    return QDir::toNativeSeparators(QFile::decodeName(QByteArray::fromStdString(path)));
+}
+
+const Node* owningEditFile(const Node* node) {
+    return node && node->parent() ? node->parent() : node;
+}
+
+} // namespace
+
+void TFormMain::setForumScriptLocation(const QString& location) {
+    forumScriptLocation_ = location;
+    updateCommandStates();
+}
+
+// Decides, as the selection moves from selected to next (nullptr: to
+// nothing), whether the view is loaded again for the new selection.
+void TFormMain::tvActionsChanging(const Node* selected, const Node* next) {
+    if (loading_ || !selected)
+        return;
+    if (!next) {
+        reload_ = true;
+        return;
+    }
+    // Until the document is first assembled, the view may not have been
+    // filled for it: moving inside one group fills it too.
+    const bool notAssembledYet = !preview_;
+    reload_ = owningEditFile(next) != owningEditFile(selected) || notAssembledYet;
+}
+
+void TFormMain::LoadEditingFile(const Node* node) {
+    const Node* editFile = owningEditFile(node);
+    const QString name = decodeText(editFile->item().FileName, model_->encoding());
+    if (name.isEmpty()) {
+        emptyEditingFile(QStringLiteral("No forum file: the edit-file node names none."));
+        return;
+    }
+    if (forumScriptLocation_.isEmpty()) {
+        emptyEditingFile(name +
+                         QStringLiteral(" is not shown: the forum script location is not set."));
+        return;
+    }
+    const std::string directory = forumScriptDirectory(localPath(forumScriptLocation_));
+    showForumFile(resolveEditFile(directory, localPath(name)), name);
+}
+
+void TFormMain::showForumFile(const std::string& path, const QString& name) {
+    ForumFile file = loadForumFile(path);
+    switch (file.status) {
+    case ForumFile::Status::Loaded:
+        memEditingFile->setText(std::move(file.content), file.encoding);
+        pnlEditingFile->setText(shownPath(path));
+        break;
+    case ForumFile::Status::NotFound:
+        emptyEditingFile(QStringLiteral("File not found: ") + name);
+        break;
+    case ForumFile::Status::Refused:
+        emptyEditingFile(name + QStringLiteral(" is not shown. ") +
+                         QString::fromStdString(file.error));
+        break;
+    case ForumFile::Status::Unreadable:
+        // The view keeps what it showed, and its caption with it.
+        prompts().showError(this, QStringLiteral("Cannot read the file \"%1\".\n%2")
+                                      .arg(shownPath(path), QString::fromStdString(file.error)));
+        break;
+    }
+    pnlEditingFile->setToolTip(path.empty() ? QString() : shownPath(path));
+}
+
+void TFormMain::emptyEditingFile(const QString& why) {
+    memEditingFile->clear();
+    pnlEditingFile->setText(why.isEmpty() ? QStringLiteral("No forum file is shown.") : why);
+    pnlEditingFile->setToolTip({});
+}
+
+void TFormMain::actBrowseFileToEditExecute() {
+    if (!command("actBrowseFileToEdit")->isEnabled())
+        return;
+    const std::string location = localPath(QFileInfo(forumScriptLocation_).absoluteFilePath());
+    UserPrompts::FileDialogOptions options;
+    options.caption = QStringLiteral("Open");
+    options.directory =
+        QFile::decodeName(QByteArray::fromStdString(forumScriptDirectory(location)));
+    // "*", not "*.*": here many forum files (.htaccess aside) have no dot.
+    options.filter = QStringLiteral("All Files (*)");
+    // Later Open dialogs start in the forum folder too.
+    openDialogDir_ = options.directory;
+    const QString chosen = prompts().openFileName(this, options);
+    if (chosen.isEmpty())
+        return;
+    const std::string chosenPath = localPath(chosen);
+    const QString name = QFile::decodeName(
+        QByteArray::fromStdString(fileNameOf(relativeToForum(chosenPath, location))));
+    // The field's change handler stores the name, relabels the node and marks
+    // the document modified.
+    memFileToEdit->setText(name);
+    showForumFile(chosenPath, name);
+}
+
+} // namespace torvale
