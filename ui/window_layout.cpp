@@ -236,6 +236,8 @@ QWidget* TFormMain::createActionPage() {
     sbBrowseForFile->setObjectName(QStringLiteral("sbBrowseForFile"));
     sbBrowseForFile->setDefaultAction(command("actBrowseFileToEdit"));
     sbBrowseForFile->setAutoRaise(true);
+    // The button shows only a picture; screen readers need a name for it.
+    sbBrowseForFile->setAccessibleName(QStringLiteral("Browse"));
     fileLayout->addWidget(sbBrowseForFile);
     ToolBar1->addWidget(pnlFileToEdit);
 
