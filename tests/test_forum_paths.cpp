@@ -91,16 +91,6 @@ TEST(Chabspath, ResolvesAgainstTheBaseDirectory) {
     EXPECT_EQ(chabspath("/srv/a:b/YaBB.pl", "x.pl", kPosixPaths), "/srv/a:b/x.pl");
 }
 
-TEST(ForumScriptDirectory, IsTheLocationUpToItsLastSeparator) {
-    checkBothStyles({{"C:\\yabb\\cgi-bin\\YaBB.pl", "", "C:\\yabb\\cgi-bin\\"},
-                     {"C:\\YaBB.cgi", "", "C:\\"},
-                     {"", "", ""}},
-                    [](const std::string& p, const std::string&, PathStyle s) {
-                        return forumScriptDirectory(p, s);
-                    });
-    EXPECT_EQ(forumScriptDirectory("C:YaBB.pl", kWindowsPaths), "C:");
-}
-
 TEST(RelativeToForum, WalksFromTheForumFolderToTheChosenFile) {
     checkBothStyles(
         {{"C:\\yabb\\cgi-bin\\Sources\\Post.pl", "C:\\yabb\\cgi-bin\\YaBB.pl", "Sources\\Post.pl"},

@@ -88,9 +88,10 @@ void TFormMain::showForumFile(const std::string& path, const QString& name) {
         // The view keeps what it showed, and its caption with it.
         prompts().showError(this, QStringLiteral("Cannot read the file \"%1\".\n%2")
                                       .arg(shownPath(path), QString::fromStdString(file.error)));
-        break;
+        return;
     }
-    pnlEditingFile->setToolTip(path.empty() ? QString() : shownPath(path));
+    // Where the file is, or was looked for.
+    pnlEditingFile->setToolTip(shownPath(path));
 }
 
 void TFormMain::emptyEditingFile(const QString& why) {

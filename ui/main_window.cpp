@@ -100,7 +100,8 @@ void TFormMain::FormCreate() {
         if (cfg.ok)
             forumScriptLocation_ = QFile::decodeName(QByteArray::fromStdString(cfg.location));
         else
-            prompts().showError(this, QStringLiteral("Cannot read the file \"%1\".\n%2")
+            prompts().showError(this, QStringLiteral("The forum script location is not set: "
+                                                     "\"%1\" cannot be used.\n%2")
                                           .arg(QDir::toNativeSeparators(pathCfg),
                                                QString::fromStdString(cfg.error)));
     }
