@@ -100,13 +100,42 @@ QVariant ActionTreeModel::data(const QModelIndex& index, int role) const {
         return {};
     switch (role) {
     case Qt::DisplayRole:
-    case Qt::ToolTipRole:
         return decodeText(node->label(), encoding_);
+    case Qt::ToolTipRole:
+        return toolTip(*node);
     case Qt::DecorationRole:
         return icons_[std::size_t(node->kind())];
     default:
         return {};
     }
+}
+
+// Rows of one kind look alike: the tooltip tells them apart by the file an
+// edit-file node names, or by how a search action's search text begins.
+QString ActionTreeModel::toolTip(const Node& node) const {
+    constexpr int kLines = 4;
+    constexpr std::size_t kBytes = 400;
+    const TItem& item = node.item();
+    std::string_view text = item.Kind == akEditFile ? item.FileName.view() : item.SearchText.view();
+    if (text.empty())
+        return decodeText(node.label(), encoding_);
+    std::size_t end = 0;
+    for (int line = 0; line < kLines && end < text.size(); ++line) {
+        end = text.find('\n', end);
+        end = end == std::string_view::npos ? text.size() : end + 1;
+    }
+    bool cut = end < text.size();
+    if (end > kBytes) {
+        end = kBytes;
+        cut = true;
+        // Not inside a UTF-8 sequence.
+        while (encoding_ == TextEncoding::Utf8 && end > 0 && (text[end] & 0xC0) == 0x80)
+            --end;
+    }
+    QString tip = decodeText(text.substr(0, end), encoding_);
+    while (tip.endsWith(u'\n'))
+        tip.chop(1);
+    return cut ? tip + QStringLiteral("\n\u2026") : tip;
 }
 
 Qt::ItemFlags ActionTreeModel::flags(const QModelIndex& index) const {

@@ -48,6 +48,7 @@ public:
 
 private:
     void nodeChanged(Node* node);
+    QString toolTip(const Node& node) const;
 
     ModDocument doc_;
     TextEncoding encoding_ = TextEncoding::Utf8;

@@ -246,7 +246,7 @@ void TFormMain::runEditCommand(EditCommand which) {
 bool TFormMain::isWindowShortcut(const QKeyEvent* event) const {
     const QKeySequence pressed(event->keyCombination());
     for (QAction* action : commands_)
-        if (action->isVisible() && !action->shortcut().isEmpty() &&
+        if (!action->shortcut().isEmpty() &&
             action->shortcut().matches(pressed) == QKeySequence::ExactMatch)
             return true;
     return false;

@@ -109,6 +109,7 @@ void TFormMain::actNewExecute() {
     setModified(false);
     SetInputFieldEnabled();
     AutoFillInfo();
+    refreshPreviewIfShown();
 }
 
 void TFormMain::actOpenExecute() {
@@ -128,6 +129,7 @@ void TFormMain::CheckModifiedAndOpen(const QString& path) {
     ClearAllValue();
     currentFileName_ = path;
     OpenFile();
+    refreshPreviewIfShown();
 }
 
 void TFormMain::ClearAllValue() {
@@ -200,6 +202,13 @@ void TFormMain::ErrorNotFound(int index) {
 void TFormMain::AssembleMod() {
     preview_ = std::make_shared<const std::string>(assembleMod(model_->document()));
     memPreview->setText(preview_, model_->encoding());
+}
+
+// The Preview shows the document whenever it is showing, also when a new
+// document replaced the old one under it.
+void TFormMain::refreshPreviewIfShown() {
+    if (PageControl1->currentWidget() == tsPreview)
+        AssembleMod();
 }
 
 void TFormMain::PageControl1Change() {
@@ -329,6 +338,12 @@ bool TFormMain::eventFilter(QObject* watched, QEvent* event) {
             event->ignore();
             return true;
         }
+        break;
+    case QEvent::KeyPress:
+        // A command's key that reaches a field belongs to a disabled command,
+        // which does nothing: the field must not read it as its own.
+        if (isWindowShortcut(static_cast<QKeyEvent*>(event)))
+            return true;
         break;
     case QEvent::DragEnter:
     case QEvent::DragMove:

@@ -13,6 +13,7 @@
 
 #include "action_tree_model.h"
 #include "user_prompts.h"
+#include "widgets/action_tree_view.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -32,7 +33,6 @@ class QWidget;
 
 namespace torvale {
 
-class ActionTreeView;
 class PlainTextView;
 class SplitPane;
 
@@ -121,6 +121,7 @@ private:
     void ModPropertyChange();
     void AssembleMod();
     void PageControl1Change();
+    void refreshPreviewIfShown();
     bool writeDocument();
     void setModified(bool modified);
     void showProperties();
@@ -137,6 +138,7 @@ private:
     void actTreeFullCollapseExecute();
     void UpdateStepStatus();
     void selectNode(const Node* node);
+    ActionTreeView::DropSpot dropSpot(const QModelIndex& dragged, const QModelIndex& target) const;
     void dropNode(Node* dragged, Node* target);
     bool handleFileDrop(QEvent* event);
 

@@ -3,8 +3,10 @@
 // retype, move, expand and collapse nodes.
 #include "main_window.h"
 
-#include "widgets/action_tree_view.h"
 #include "text_codec.h"
+#include "widgets/action_tree_view.h"
+
+#include "document/drop_rule.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -44,6 +46,8 @@ void TFormMain::selectNode(const Node* node) {
         tvActions->scrollTo(index);
 }
 
+// Runs after every change of the selection: a click, a key, a command, the
+// tree moving it off a deleted node, or a reset of the model dropping it.
 void TFormMain::tvActionsChange(const QModelIndex& current, const QModelIndex& previous) {
     tvActionsChanging(model_->nodeFromIndex(previous), model_->nodeFromIndex(current));
     // When the tree moves the current node by itself (the node was deleted),
@@ -54,6 +58,7 @@ void TFormMain::tvActionsChange(const QModelIndex& current, const QModelIndex& p
     showSelectedNode();
     if (reload_ && selectedNode())
         LoadEditingFile(selectedNode());
+    UpdateStepStatus();
     updateCommandStates();
 }
 
@@ -64,8 +69,13 @@ void TFormMain::showSelectedNode() {
     const TItem& item = node->item();
     const TextEncoding encoding = model_->encoding();
     if (item.Kind != akEditFile) {
+        const QSignalBlocker fileBlocker(memFileToEdit);
         const QSignalBlocker searchBlocker(memSearch);
         const QSignalBlocker actionBlocker(memAndAction);
+        // The disabled file field reads as "this action edits this file": it
+        // shows the action's own edit-file node, none for a top-level action.
+        const Node* owner = node->parent();
+        memFileToEdit->setText(owner ? decodeText(owner->item().FileName, encoding) : QString());
         memAndAction->setPlainText(decodeText(item.ActionText, encoding));
         memSearch->setPlainText(decodeText(item.SearchText, encoding));
         pnlSearchString->setText(caption(0));
@@ -122,6 +132,8 @@ void TFormMain::AddAction(int tag) {
     }
     selectNode(model_->nodeFromIndex(added));
     setModified(true);
+    // On to the field that the new node needs filled first.
+    (tag == akEditFile ? static_cast<QWidget*>(memFileToEdit) : memSearch)->setFocus();
 }
 
 void TFormMain::actDeleteActionExecute() {
@@ -142,13 +154,22 @@ void TFormMain::actSearchAndReplaceExecute(int tag) {
     setModified(true);
 }
 
+ActionTreeView::DropSpot TFormMain::dropSpot(const QModelIndex& dragged,
+                                             const QModelIndex& target) const {
+    const Node* targetNode = model_->nodeFromIndex(target);
+    const auto place = dropPlace(model_->nodeFromIndex(dragged), model_->nodeFromIndex(target));
+    if (!place)
+        return ActionTreeView::DropSpot::None;
+    return place->parent == targetNode ? ActionTreeView::DropSpot::LastChildOf
+                                       : ActionTreeView::DropSpot::Before;
+}
+
 void TFormMain::dropNode(Node* dragged, Node* target) {
-    if (!dragged || !target)
+    const auto place = dropPlace(dragged, target);
+    if (!place)
         return;
-    if (dragged->level() == 1 && target->level() == 0)
-        model_->moveNode(dragged, target, target->childCount());
-    else
-        model_->moveNode(dragged, target->parent(), target->row());
+    // Refused when the order stays as it is; the drop still counts as an edit.
+    model_->moveNode(dragged, place->parent, place->beforeRow);
     // The selection stays on the moved node by itself.
     setModified(true);
 }
@@ -158,7 +179,7 @@ void TFormMain::actTreeFullExpandExecute() {
 }
 
 void TFormMain::actTreeFullCollapseExecute() {
-    tvActions->collapseAll();
+    tvActions->collapseAllNodes();
 }
 
 void TFormMain::UpdateStepStatus() {

@@ -244,10 +244,13 @@ QWidget* TFormMain::createActionPage() {
     tvActions = new ActionTreeView(pageWidget);
     tvActions->setObjectName(QStringLiteral("tvActions"));
     tvActions->setModel(model_);
-    // Long labels scroll sideways instead of being cut short.
-    tvActions->setTextElideMode(Qt::ElideNone);
-    tvActions->header()->setStretchLastSection(false);
-    tvActions->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    // The label column spans the tree, so a click anywhere in a row selects it;
+    // a long label is cut short, and its tooltip names the whole file.
+    tvActions->setTextElideMode(Qt::ElideRight);
+    tvActions->header()->setStretchLastSection(true);
+    tvActions->setDropRule([this](const QModelIndex& dragged, const QModelIndex& target) {
+        return dropSpot(dragged, target);
+    });
     QPalette treePalette = tvActions->palette();
     treePalette.setColor(QPalette::Base, QColor(255, 255, 200));
     tvActions->setPalette(treePalette);
@@ -281,6 +284,12 @@ QWidget* TFormMain::createActionPage() {
     connect(memFileToEdit, &QLineEdit::textChanged, this, [this] { SaveRightNow(); });
     connect(tvActions->selectionModel(), &QItemSelectionModel::currentChanged, this,
             &TFormMain::tvActionsChange);
+    // A reset drops the selection without telling the selection model's
+    // listeners; it is a selection change all the same.
+    connect(model_, &QAbstractItemModel::modelReset, this, [this] { tvActionsChange({}, {}); });
+    for (const auto changed : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+        connect(model_, changed, this, [this] { UpdateStepStatus(); });
+    connect(model_, &QAbstractItemModel::rowsMoved, this, [this] { UpdateStepStatus(); });
     connect(tvActions, &ActionTreeView::treeClicked, this, [this] { UpdateStepStatus(); });
     connect(tvActions, &ActionTreeView::keyReleased, this, [this] { UpdateStepStatus(); });
     connect(tvActions, &ActionTreeView::nodeDropped, this,
@@ -294,6 +303,9 @@ void TFormMain::setEditorFont(const QFont& font) {
     for (QWidget* field : std::initializer_list<QWidget*>{memSearch, memAndAction, memPreview,
                                                           memEditingFile, memDescription})
         field->setFont(font);
+    // Perl that mixes tabs and spaces lines up here as in the Preview.
+    for (QPlainTextEdit* field : {memSearch, memAndAction, memDescription})
+        field->setTabStopDistance(PlainTextView::tabStopDistance(font));
 }
 
 void TFormMain::createToolBarsAndMenus() {

@@ -5,9 +5,11 @@
 #include "ui/widgets/action_tree_view.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QFile>
 #include <QLabel>
 #include <QTabWidget>
+#include <QTimer>
 
 namespace torvale::test {
 
@@ -52,6 +54,43 @@ OpenWindow::OpenWindow(const QByteArray& mod, const QString& name) : path(dir.fi
     writeFile(path, mod);
     window = makeWindow(prompts);
     window->openCommandLine({path});
+}
+
+QByteArray twoFilesMod() {
+    QByteArray text = "<id>\r\nTwo\r\n</id>\r\n";
+    for (const char* file : {"Sources/A.pm", "Sources/B.pm"}) {
+        text += QByteArray("<edit file>\r\n") + file + "\r\n</edit file>\r\n";
+        const int actions = file[8] == 'A' ? 2 : 3;
+        for (int i = 0; i < actions; ++i)
+            text += QByteArray("<search for>\r\n") + file + "#" + QByteArray::number(i) +
+                    "\r\n</search for>\r\n<add after>\r\nadded\r\n</add after>\r\n";
+    }
+    return text;
+}
+
+void showPage(QWidget& window, const char* page) {
+    child<QTabWidget>(window, "PageControl1")->setCurrentWidget(child<QWidget>(window, page));
+}
+
+void drag(QWidget* viewport, QPoint from, const QList<QPoint>& path, int pauseMs,
+          const std::function<void()>& beforeRelease) {
+    QTest::mousePress(viewport, Qt::LeftButton, {}, from);
+    // Qt's views take the first move past the drag distance as the start of
+    // a drag, and start it at the next one.
+    const QPoint step(0, QApplication::startDragDistance() + 2);
+    QTest::mouseMove(viewport, from + step);
+    QTimer::singleShot(0, viewport, [=] {
+        for (const QPoint& to : path) {
+            QTest::mouseMove(viewport, to);
+            if (pauseMs > 0)
+                QTest::qWait(pauseMs);
+        }
+        if (beforeRelease)
+            beforeRelease();
+        QTest::mouseRelease(viewport, Qt::LeftButton, {}, path.constLast());
+    });
+    QTest::mouseMove(viewport, from + 2 * step);
+    QCoreApplication::processEvents(); // the rest of the path, had no drag started
 }
 
 QAction* command(const QWidget& window, const char* name) {

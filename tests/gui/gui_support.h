@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <functional>
 #include <memory>
 
 class QLineEdit;
@@ -56,6 +57,20 @@ struct OpenWindow {
     ScriptedPrompts prompts;
     std::unique_ptr<TFormMain> window;
 };
+
+// Two edit files, Sources/A.pm and Sources/B.pm, with two and three search
+// actions whose search texts are "Sources/A.pm#0" and so on.
+QByteArray twoFilesMod();
+
+// Shows the page of the window's tab control by its object name.
+void showPage(QWidget& window, const char* page);
+
+// A real drag with the left button: press at from, move past the drag
+// distance, then along path, and release at its last point. A drag runs an
+// event loop of its own, so every move after the first is sent from inside it.
+// beforeRelease runs at the last point, while the drag still goes on.
+void drag(QWidget* viewport, QPoint from, const QList<QPoint>& path, int pauseMs = 0,
+          const std::function<void()>& beforeRelease = {});
 
 template <typename T> T* child(const QWidget& window, const char* name) {
     T* found = window.findChild<T*>(QLatin1String(name));

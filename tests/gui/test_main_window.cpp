@@ -22,23 +22,6 @@
 using namespace torvale;
 using namespace torvale::test;
 
-namespace {
-
-// Two edit files with two and three search actions.
-QByteArray twoFilesMod() {
-    QByteArray text = "<id>\r\nTwo\r\n</id>\r\n";
-    for (const char* file : {"Sources/A.pm", "Sources/B.pm"}) {
-        text += QByteArray("<edit file>\r\n") + file + "\r\n</edit file>\r\n";
-        const int actions = file[8] == 'A' ? 2 : 3;
-        for (int i = 0; i < actions; ++i)
-            text += QByteArray("<search for>\r\n") + file + "#" + QByteArray::number(i) +
-                    "\r\n</search for>\r\n<add after>\r\nadded\r\n</add after>\r\n";
-    }
-    return text;
-}
-
-} // namespace
-
 class MainWindowTest : public QObject {
     Q_OBJECT
 
@@ -53,7 +36,6 @@ private slots:
     void f11AndF12ExpandAndCollapseEverything();
     void searchAndActionShareTheRightPaneEqually();
     void previewShowsTheAssembledText();
-    void dragRulesAndDrops();
     void retypeMenuShowsOnlyForSearchActions();
 };
 
@@ -341,25 +323,6 @@ void MainWindowTest::previewShowsTheAssembledText() {
     pages->setCurrentWidget(child<QWidget>(*t.window, "tsPreview"));
     QCOMPARE(*t.window->previewText(), sampleModText());
     QVERIFY(!t.window->isModified());
-}
-
-void MainWindowTest::dragRulesAndDrops() {
-    Opened t(twoFilesMod());
-    const QModelIndex a = t.index(0), b = t.index(1), a0 = t.index(0, 0), b0 = t.index(1, 0);
-    QVERIFY(t.tree->acceptsDrop(a, b));
-    QVERIFY2(t.tree->acceptsDrop(a0, b0), "a search action onto one of another file");
-    QVERIFY(t.tree->acceptsDrop(a0, b));
-    QVERIFY2(!t.tree->acceptsDrop(a, b0), "an edit file over a search action");
-    QVERIFY(!t.tree->acceptsDrop(a, a));
-    QVERIFY(!t.tree->acceptsDrop(a, QModelIndex()));
-
-    // A search action dropped on its own edit file goes to the end of the group.
-    t.click(a0);
-    emit t.tree->nodeDropped(a0, a);
-    const Node* fileA = t.window->model().document().topLevel(0);
-    QCOMPARE(fileA->child(1)->item().SearchText, std::string("Sources/A.pm#0"));
-    QVERIFY(t.window->isModified());
-    QCOMPARE(t.window->selectedNode(), fileA->child(1));
 }
 
 void MainWindowTest::retypeMenuShowsOnlyForSearchActions() {

@@ -172,7 +172,7 @@ const PlainTextView::LaidOutLine& PlainTextView::laidOut(int line) const {
     QTextOption option;
     option.setWrapMode(QTextOption::NoWrap);
     option.setTextDirection(Qt::LeftToRight);
-    option.setTabStopDistance(8 * charWidth_);
+    option.setTabStopDistance(tabStopDistance(font()));
     entry->layout.setText(withVisibleControls(entry->text));
     entry->layout.setFont(font());
     entry->layout.setTextOption(option);
@@ -269,13 +269,25 @@ QVariant PlainTextView::inputMethodQuery(Qt::InputMethodQuery query) const {
     return QAbstractScrollArea::inputMethodQuery(query);
 }
 
+namespace {
+
+qreal averageCharWidth(const QFont& font) {
+    const QFontMetricsF metrics(font);
+    const qreal width = metrics.averageCharWidth();
+    return width > 0 ? width : metrics.horizontalAdvance(u'x');
+}
+
+} // namespace
+
+qreal PlainTextView::tabStopDistance(const QFont& font) {
+    return 8 * averageCharWidth(font);
+}
+
 void PlainTextView::updateMetrics() {
     const QFontMetricsF metrics(font());
     lineHeight_ = std::max(1, int(std::ceil(metrics.lineSpacing())));
     ascent_ = metrics.ascent();
-    charWidth_ = metrics.averageCharWidth();
-    if (charWidth_ <= 0)
-        charWidth_ = metrics.horizontalAdvance(u'x');
+    charWidth_ = averageCharWidth(font());
 }
 
 // The horizontal range must cover the widest line without measuring them all:

@@ -85,6 +85,9 @@ public:
 
     QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
 
+    // Tab stops every 8 average characters of the font.
+    static qreal tabStopDistance(const QFont& font);
+
 public slots:
     void selectAll();
     // Puts the selected text on the clipboard.
