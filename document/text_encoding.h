@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace torvale {
@@ -27,5 +28,8 @@ char16_t windows1252ToUnicode(unsigned char byte);
 
 // The byte for a UTF-16 code unit, or -1 when Windows-1252 has none.
 int unicodeToWindows1252(char16_t unit);
+
+// The same characters in UTF-8.
+std::string windows1252ToUtf8(std::string_view bytes);
 
 } // namespace torvale
