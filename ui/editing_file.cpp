@@ -48,13 +48,13 @@ void TFormMain::tvActionsChanging(const Node* selected, const Node* next) {
         reload_ = true;
         return;
     }
-    // Until the document is first assembled, the view may not have been
-    // filled for it: moving inside one group fills it too.
-    const bool notAssembledYet = !preview_;
-    reload_ = owningEditFile(next) != owningEditFile(selected) || notAssembledYet;
+    // Until the view is loaded for this document, moving inside one group
+    // loads it too.
+    reload_ = owningEditFile(next) != owningEditFile(selected) || !editingFileLoaded_;
 }
 
 void TFormMain::LoadEditingFile(const Node* node) {
+    editingFileLoaded_ = true;
     const Node* editFile = owningEditFile(node);
     const QString name = decodeText(editFile->item().FileName, model_->encoding());
     if (name.isEmpty()) {

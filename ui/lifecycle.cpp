@@ -149,6 +149,7 @@ void TFormMain::ClearAllValue() {
     preview_.reset();
     memPreview->clear();
     emptyEditingFile({});
+    editingFileLoaded_ = false;
 }
 
 void TFormMain::OpenFile() {

@@ -163,6 +163,8 @@ private:
     bool loading_ = false;
     // Whether the selection change under way loads the file-to-edit view.
     bool reload_ = false;
+    // Whether the view has been loaded since the document was made or opened.
+    bool editingFileLoaded_ = false;
     bool shownOnce_ = false;
     QString authorDefault_;
     QString homepageDefault_;
