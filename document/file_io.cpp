@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <memory>
+#include <random>
 #include <system_error>
 
 #if __has_include(<sys/mman.h>) && __has_include(<unistd.h>)
@@ -168,6 +169,77 @@ FileBytes readFileBytes(const std::filesystem::path& path, std::size_t maxBytes,
     result.ok = true;
     result.content = buffer.take(used);
     return result;
+}
+
+namespace {
+
+WriteResult writeFailure(int err) {
+    return {false, errnoText(err ? err : EIO)};
+}
+
+// A name beside target for the new content while it is written.
+std::filesystem::path temporaryBeside(const std::filesystem::path& target) {
+    static std::mt19937 random{std::random_device{}()};
+    std::filesystem::path name = target;
+    name += ".tmp-" + std::to_string(random());
+    return name;
+}
+
+} // namespace
+
+WriteResult writeFileAtomically(const std::filesystem::path& path, std::string_view bytes) {
+    std::error_code ec;
+    // Replacing a link would turn it into a file: replace what it points to.
+    std::filesystem::path target = path;
+    if (std::filesystem::is_symlink(path, ec)) {
+        target = std::filesystem::weakly_canonical(path, ec);
+        if (ec)
+            return writeFailure(ec.value());
+    }
+    if (std::filesystem::is_directory(target, ec))
+        return {false, "It is a folder, not a file."};
+    const auto oldStatus = std::filesystem::status(target, ec);
+    const bool existed = std::filesystem::exists(oldStatus);
+
+    std::filesystem::path temporary;
+    std::FILE* file = nullptr;
+    for (unsigned attempt = 0; !file && attempt < 100; ++attempt) {
+        temporary = temporaryBeside(target);
+        errno = 0;
+        file = std::fopen(temporary.c_str(), "wbx"); // x: never an existing file
+        if (!file && errno != EEXIST)
+            return writeFailure(errno);
+    }
+    if (!file)
+        return writeFailure(EEXIST);
+
+    errno = 0;
+    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size() &&
+              std::fflush(file) == 0;
+#ifdef TORVALE_HAVE_MMAP
+    ok = ok && ::fsync(::fileno(file)) == 0;
+#endif
+    int err = errno;
+    if (std::fclose(file) != 0 && ok) {
+        ok = false;
+        err = errno;
+    }
+    if (ok && existed) {
+        std::filesystem::permissions(temporary, oldStatus.permissions(), ec);
+        if (ec) {
+            ok = false;
+            err = ec.value();
+        }
+    }
+    if (ok) {
+        std::filesystem::rename(temporary, target, ec);
+        if (!ec)
+            return {true, {}};
+        ok = false;
+        err = ec.value();
+    }
+    std::filesystem::remove(temporary, ec);
+    return writeFailure(err);
 }
 
 } // namespace torvale

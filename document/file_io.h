@@ -1,4 +1,4 @@
-// Reading whole files, with errors in words a user can act on.
+// Reading and writing whole files, with errors in words a user can act on.
 #pragma once
 
 #include "text.h"
@@ -38,5 +38,18 @@ struct FileBytes {
 // maxBytes bytes give an error instead of bytes.
 FileBytes readFileBytes(const std::filesystem::path& path, std::size_t maxBytes,
                         FileAccess access = FileAccess::Copy);
+
+struct WriteResult {
+    bool ok = false;
+    // When not ok: why, e.g. "Permission denied."
+    std::string error;
+};
+
+// Makes bytes the whole content of the file at path. They go to a temporary
+// file in the same folder, which replaces the file only when all of it is on
+// the disk, so a write that fails leaves the old file as it was. An existing
+// file keeps its permissions, and a symbolic link stays a link to the file
+// that is replaced.
+WriteResult writeFileAtomically(const std::filesystem::path& path, std::string_view bytes);
 
 } // namespace torvale

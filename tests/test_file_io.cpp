@@ -3,7 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace torvale;
 
@@ -73,4 +78,56 @@ TEST(ReadFileBytes, SpecialFilesAreCutAtTheLimit) {
     const FileBytes r = readFileBytes("/dev/zero", std::size_t(1) << 20);
     EXPECT_FALSE(r.ok);
     EXPECT_EQ(r.error, "The file is larger than 1 MiB.");
+}
+
+namespace {
+
+// writeFileAtomically in a child process whose files may not grow past limit
+// bytes, as on a full disk; true when it reported success.
+bool writeWithSizeLimit(const std::filesystem::path& path, const std::string& bytes,
+                        rlim_t limit) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+        signal(SIGXFSZ, SIG_IGN);
+        const rlimit small{limit, limit};
+        setrlimit(RLIMIT_FSIZE, &small);
+        _exit(writeFileAtomically(path, bytes).ok ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+} // namespace
+
+TEST(WriteFileAtomically, AFailedWriteLeavesTheOldFileAsItWas) {
+    test::TempDir dir;
+    const std::string old = "[General]\r\nTree_Width=128\r\n";
+    test::writeBytes(dir / "a.ini", old);
+    EXPECT_FALSE(writeWithSizeLimit(dir / "a.ini", std::string(100000, 'x'), 4096));
+    EXPECT_EQ(test::readBytes(dir / "a.ini"), old);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1)
+        << "no temporary file is left behind";
+    EXPECT_TRUE(writeWithSizeLimit(dir / "a.ini", "new", 4096));
+    EXPECT_EQ(test::readBytes(dir / "a.ini"), "new");
+
+    std::filesystem::create_directory(dir / "folder");
+    const WriteResult folder = writeFileAtomically(dir / "folder", "x");
+    EXPECT_FALSE(folder.ok);
+    EXPECT_EQ(folder.error, "It is a folder, not a file.");
+    EXPECT_EQ(writeFileAtomically(dir / "missing" / "a.ini", "x").error,
+              "No such file or directory.");
+}
+
+TEST(WriteFileAtomically, KeepsPermissionsAndSymbolicLinks) {
+    test::TempDir dir;
+    test::writeBytes(dir / "real.ini", "old");
+    chmod((dir / "real.ini").c_str(), 0640);
+    std::filesystem::create_symlink("real.ini", dir / "link.ini");
+    ASSERT_TRUE(writeFileAtomically(dir / "link.ini", "new").ok);
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.ini"));
+    EXPECT_EQ(test::readBytes(dir / "real.ini"), "new");
+    struct stat st {};
+    stat((dir / "real.ini").c_str(), &st);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
 }
