@@ -1,7 +1,11 @@
-// torvale: the editor.
+// torvale: the editor. It is told here where its settings file lives: beside
+// the program when that can be written, else in the user's config folder.
+#include "settings/settings.h"
+#include "settings/xdg_dirs.h"
 #include "ui/main_window.h"
 
 #include <QApplication>
+#include <QFile>
 
 #include <cstdio>
 #include <cstring>
@@ -35,7 +39,12 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Torvale"));
     QApplication::setApplicationVersion(QStringLiteral(TORVALE_VERSION));
-    torvale::TFormMain window;
+    torvale::WindowOptions options;
+    const auto settingsFile = torvale::settingsFileFor(
+        QFile::encodeName(QApplication::applicationFilePath()).toStdString(),
+        torvale::XdgDirs::fromEnvironment().configHome);
+    options.settingsFile = QFile::decodeName(settingsFile.c_str());
+    torvale::TFormMain window(nullptr, options);
     QStringList arguments = QApplication::arguments();
     arguments.removeFirst();
     window.openCommandLine(arguments);

@@ -1,6 +1,11 @@
+// The About page, drawn as designed, with the settings file in use named in
+// plain text at its foot (selectable, for a user who looks for the file).
 #include "about_page.h"
 
+#include <QDir>
+#include <QLabel>
 #include <QPainter>
+#include <QVBoxLayout>
 
 namespace torvale {
 
@@ -19,9 +24,22 @@ const QColor kGreen(0, 128, 0);
 
 } // namespace
 
-AboutPage::AboutPage(QWidget* parent) : QWidget(parent) {
+AboutPage::AboutPage(QWidget* parent) : QWidget(parent), settingsLine_(new QLabel(this)) {
     setAutoFillBackground(true);
     setBackgroundRole(QPalette::Base);
+    settingsLine_->setObjectName(QStringLiteral("lblSettingsFile"));
+    settingsLine_->setAlignment(Qt::AlignHCenter);
+    settingsLine_->setWordWrap(true);
+    settingsLine_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    auto* layout = new QVBoxLayout(this);
+    layout->addStretch(1);
+    layout->addWidget(settingsLine_);
+}
+
+void AboutPage::setSettingsFile(const QString& path) {
+    settingsLine_->setText(path.isEmpty() ? QString()
+                                          : QStringLiteral("Settings file: ") +
+                                                QDir::toNativeSeparators(path));
 }
 
 QString AboutPage::creditLine() {

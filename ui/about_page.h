@@ -3,6 +3,8 @@
 
 #include <QWidget>
 
+class QLabel;
+
 namespace torvale {
 
 class AboutPage : public QWidget {
@@ -14,8 +16,14 @@ public:
     static QString creditLine();
     static QString versionLine();
 
+    // Names the settings file in use at the foot of the page; empty for none.
+    void setSettingsFile(const QString& path);
+
 protected:
     void paintEvent(QPaintEvent* event) override;
+
+private:
+    QLabel* settingsLine_;
 };
 
 } // namespace torvale

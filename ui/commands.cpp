@@ -119,6 +119,7 @@ void TFormMain::createCommands() {
     on("EditCopy1", [this] { runEditCommand(EditCommand::Copy); });
     on("EditPaste1", [this] { runEditCommand(EditCommand::Paste); });
     on("EditSelectAll1", [this] { runEditCommand(EditCommand::SelectAll); });
+    on("actOption", [this] { actOptionExecute(); });
     on("actAbout", [this] { PageControl1->setCurrentWidget(tsAbout); });
     for (const char* name :
          {"actSearchAndReplace", "actSearchAndAddBefore", "actSearchAndAddAfter"}) {
@@ -164,7 +165,7 @@ void TFormMain::updateCommandStates() {
         command(name)->setEnabled(onActionPage && selected);
     command("actBrowseFileToEdit")
         ->setEnabled(memFileToEdit && memFileToEdit->isEnabled() &&
-                     !forumScriptLocation_.isEmpty());
+                     !settings_.YaBB.empty());
 
     const bool searchAction = selected && selected->kind() != akEditFile;
     for (const char* name :

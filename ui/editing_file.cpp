@@ -2,6 +2,7 @@
 // shows, when a selection change reloads it, and browsing for the file to edit.
 #include "main_window.h"
 
+#include "settings_mapping.h"
 #include "text_codec.h"
 #include "widgets/plain_text_view.h"
 
@@ -34,8 +35,12 @@ const Node* owningEditFile(const Node* node) {
 
 } // namespace
 
+QString TFormMain::forumScriptLocation() const {
+    return settingPath(settings_.YaBB);
+}
+
 void TFormMain::setForumScriptLocation(const QString& location) {
-    forumScriptLocation_ = location;
+    settings_.YaBB = localPath(location);
     updateCommandStates();
 }
 
@@ -61,12 +66,12 @@ void TFormMain::LoadEditingFile(const Node* node) {
         emptyEditingFile(QStringLiteral("No forum file: the edit-file node names none."));
         return;
     }
-    if (forumScriptLocation_.isEmpty()) {
+    if (settings_.YaBB.empty()) {
         emptyEditingFile(name +
                          QStringLiteral(" is not shown: the forum script location is not set."));
         return;
     }
-    const std::string directory = forumScriptDirectory(localPath(forumScriptLocation_));
+    const std::string directory = forumScriptDirectory(settings_.YaBB);
     showForumFile(resolveEditFile(directory, localPath(name)), name);
 }
 
@@ -103,7 +108,7 @@ void TFormMain::emptyEditingFile(const QString& why) {
 void TFormMain::actBrowseFileToEditExecute() {
     if (!command("actBrowseFileToEdit")->isEnabled())
         return;
-    const std::string location = localPath(QFileInfo(forumScriptLocation_).absoluteFilePath());
+    const std::string location = localPath(QFileInfo(forumScriptLocation()).absoluteFilePath());
     UserPrompts::FileDialogOptions options;
     options.caption = QStringLiteral("Open");
     options.directory =

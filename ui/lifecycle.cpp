@@ -4,6 +4,7 @@
 
 #include "widgets/action_tree_view.h"
 #include "widgets/plain_text_view.h"
+#include "settings_mapping.h"
 #include "text_codec.h"
 
 #include "document/file_io.h"
@@ -66,8 +67,9 @@ void TFormMain::showProperties() {
 
 void TFormMain::AutoFillInfo() {
     const TextEncoding encoding = model_->encoding();
-    model_->setProperty(Property::Author, encodeText(authorDefault_, encoding));
-    model_->setProperty(Property::Homepage, encodeText(homepageDefault_, encoding));
+    model_->setProperty(Property::Author, encodeText(settingText(settings_.Your_Name), encoding));
+    model_->setProperty(Property::Homepage,
+                        encodeText(settingText(settings_.Your_Homepage), encoding));
     showProperties();
     setModified(false);
 }
@@ -192,6 +194,7 @@ void TFormMain::OpenFile() {
     tvActions->expandAll();
     UpdateCaption();
     setModified(false);
+    AddMRU();
 }
 
 void TFormMain::ErrorNotFound(int index) {

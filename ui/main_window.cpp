@@ -1,5 +1,9 @@
+// TFormMain's creation, start-up and shut-down, and the image list that its
+// menus, tool bars and tree share.
 #include "main_window.h"
 
+#include "about_page.h"
+#include "settings_mapping.h"
 #include "widgets/action_tree_view.h"
 #include "widgets/plain_text_view.h"
 
@@ -49,10 +53,13 @@ QIcon TFormMain::imageListIcon(int slot) {
     return icons[std::size_t(slot)];
 }
 
-TFormMain::TFormMain(UserPrompts* prompts, QWidget* parent)
+TFormMain::TFormMain(UserPrompts* prompts, const WindowOptions& options, QWidget* parent)
     : QMainWindow(parent), prompts_(prompts ? prompts : &defaultPrompts_),
-      model_(new ActionTreeModel(this)), programPath_(QCoreApplication::applicationFilePath()) {
+      model_(new ActionTreeModel(this)), settingsFile_(options.settingsFile),
+      association_(options.association), programPath_(QCoreApplication::applicationFilePath()) {
     initResources();
+    // With no settings file the editor shows this desktop's fixed-width font.
+    settings_.Editor_Font = desktopEditorFont();
     setObjectName(QStringLiteral("FormMain"));
     setWindowTitle(QStringLiteral("Torvale"));
     QIcon appIcon;
@@ -67,8 +74,7 @@ TFormMain::TFormMain(UserPrompts* prompts, QWidget* parent)
     createPages();
     createToolBarsAndMenus();
     createStatusBar();
-    resize(621, 574);
-    move(265, 244);
+    applyWindowBounds();
     FormCreate();
 }
 
@@ -89,21 +95,23 @@ void TFormMain::FormCreate() {
     // Files dropped from the desktop start new instances (see dropEvent).
     setAcceptDrops(true);
     programDir_ = QCoreApplication::applicationDirPath() + QLatin1Char('/');
-    const QFileInfo program(QCoreApplication::applicationFilePath());
-    settingsFilePath_ = program.absolutePath() + QLatin1Char('/') + program.completeBaseName() +
-                        QStringLiteral(".ini");
-    // Before any settings are stored, path.cfg beside the program may name
-    // the forum script.
-    const QString pathCfg = programDir_ + QStringLiteral("path.cfg");
-    if (!QFileInfo::exists(settingsFilePath_) && QFileInfo::exists(pathCfg)) {
-        const PathCfg cfg = LoadFrom_path_cfg(QFile::encodeName(programDir_).toStdString());
-        if (cfg.ok)
-            forumScriptLocation_ = QFile::decodeName(QByteArray::fromStdString(cfg.location));
-        else
-            prompts().showError(this, QStringLiteral("The forum script location is not set: "
-                                                     "\"%1\" cannot be used.\n%2")
-                                          .arg(QDir::toNativeSeparators(pathCfg),
-                                               QString::fromStdString(cfg.error)));
+    static_cast<AboutPage*>(tsAbout)->setSettingsFile(settingsFile_);
+    if (!settingsFile_.isEmpty() && QFileInfo::exists(settingsFile_)) {
+        LoadSettings();
+    } else {
+        // Before any settings are stored, path.cfg beside the program may name
+        // the forum script; everything else keeps its designed value.
+        const QString pathCfg = programDir_ + QStringLiteral("path.cfg");
+        if (QFileInfo::exists(pathCfg)) {
+            const PathCfg cfg = LoadFrom_path_cfg(QFile::encodeName(programDir_).toStdString());
+            if (cfg.ok)
+                settings_.YaBB = cfg.location;
+            else
+                prompts().showError(this, QStringLiteral("The forum script location is not set: "
+                                                         "\"%1\" cannot be used.\n%2")
+                                              .arg(QDir::toNativeSeparators(pathCfg),
+                                                   QString::fromStdString(cfg.error)));
+        }
     }
     AutoFillInfo();
     emptyEditingFile({});
@@ -124,7 +132,10 @@ void TFormMain::FormShow() {
     setModified(false);
 }
 
-void TFormMain::FormDestroy() {}
+void TFormMain::FormDestroy() {
+    if (!settingsFile_.isEmpty())
+        SaveSettings();
+}
 
 void TFormMain::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);

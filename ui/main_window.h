@@ -9,11 +9,15 @@
 //   lifecycle.cpp     new, open, save, the save prompt, caption, dropped files
 //   tree_editing.cpp  the action tree: selection, live write-back, add, delete
 //   editing_file.cpp  the forum file the selection edits, and browsing for it
+//   window_settings.cpp the settings file, recent files, the Options command
 #pragma once
 
 #include "action_tree_model.h"
 #include "user_prompts.h"
 #include "widgets/action_tree_view.h"
+
+#include "settings/file_association.h"
+#include "settings/settings.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -34,7 +38,18 @@ class QWidget;
 namespace torvale {
 
 class PlainTextView;
+class SideSplitter;
 class SplitPane;
+
+// What the window is given from outside, like its prompts.
+struct WindowOptions {
+    // The settings file, read at start when it exists and written at the end;
+    // empty for none (tests and benchmarks that must not touch one).
+    QString settingsFile;
+    // Registers the program for .mod files; nullptr for this desktop's way.
+    // The window does not own it.
+    FileAssociation* association = nullptr;
+};
 
 // The standard edit commands of the Edit menu and the fields' popup menu.
 enum class EditCommand { Undo, Cut, Copy, Paste, SelectAll };
@@ -45,7 +60,8 @@ class TFormMain : public QMainWindow {
 public:
     // prompts answers the window's questions; nullptr asks the user. The
     // window does not own it.
-    explicit TFormMain(UserPrompts* prompts = nullptr, QWidget* parent = nullptr);
+    explicit TFormMain(UserPrompts* prompts = nullptr, const WindowOptions& options = {},
+                       QWidget* parent = nullptr);
     ~TFormMain() override;
 
     // Opens the first argument, if any, as the start-up does; the rest are
@@ -58,12 +74,15 @@ public:
     Node* selectedNode() const;
     int GetStep() const;
     int GetTotalSteps() const;
+    // Every setting the settings file keeps, as the window uses them now.
+    const Settings& settings() const { return settings_; }
+    const QString& settingsFile() const { return settingsFile_; }
     // The text of the last assembly, which Save writes.
     std::shared_ptr<const std::string> previewText() const { return preview_; }
 
     // The full path of the forum's YaBB.pl or YaBB.cgi; empty when not set.
     void setForumScriptLocation(const QString& location);
-    const QString& forumScriptLocation() const { return forumScriptLocation_; }
+    QString forumScriptLocation() const;
 
     // The program that dropped files are opened with; the running one by default.
     void setProgramPath(const QString& path) { programPath_ = path; }
@@ -91,7 +110,6 @@ private:
     QWidget* createActionPage();
     void createToolBarsAndMenus();
     void createStatusBar();
-    void setEditorFont(const QFont& font);
     // Every text field of the window, which share the edit commands and menu.
     std::vector<QWidget*> textFields() const;
 
@@ -149,13 +167,27 @@ private:
     void emptyEditingFile(const QString& why);
     void actBrowseFileToEditExecute();
 
+    // window_settings.cpp
+    void LoadSettings();
+    void SaveSettings();
+    void applyWindowBounds();
+    void applyEditorFont();
+    void AddMRU();
+    void mmiFileClick();
+    void MRUClick(const QString& path);
+    void actOptionExecute();
+
     UserPrompts defaultPrompts_;
     UserPrompts* prompts_;
     ActionTreeModel* model_;
 
     // Program-wide state.
     QString programDir_;
-    QString settingsFilePath_;
+    QString settingsFile_;
+    // The one place that holds the settings while the program runs.
+    Settings settings_;
+    FileAssociation* association_;
+    std::unique_ptr<FileAssociation> desktopAssociation_;
     QString currentFileName_;
     bool modified_ = false;
     // Set while the program itself fills or clears the tree: those selection
@@ -166,9 +198,6 @@ private:
     // Whether the view has been loaded since the document was made or opened.
     bool editingFileLoaded_ = false;
     bool shownOnce_ = false;
-    QString authorDefault_;
-    QString homepageDefault_;
-    QString forumScriptLocation_;
     QString openDialogDir_;
     QString lastSaveAsName_;
     QString programPath_;
@@ -192,6 +221,7 @@ private:
     QLineEdit* memFileToEdit = nullptr;
     QToolButton* sbBrowseForFile = nullptr;
     ActionTreeView* tvActions = nullptr;
+    SideSplitter* Splitter1 = nullptr;
     SplitPane* pnlCodeEditor = nullptr;
     QLabel* pnlSearchString = nullptr;
     QLabel* pnlActionString = nullptr;
@@ -201,6 +231,7 @@ private:
     PlainTextView* memEditingFile = nullptr;
     QLabel* pnlEditingFile = nullptr;
     QLabel* stepPanel_ = nullptr;
+    QMenu* mmiReopen = nullptr;
     QMenu* PopupMenu1 = nullptr;
     QMenu* pmForMemo = nullptr;
     QMenu* pmActionTree = nullptr;

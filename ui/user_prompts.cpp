@@ -1,5 +1,7 @@
 #include "user_prompts.h"
 
+#include "widgets/font_color_dialog.h"
+
 #include <QApplication>
 #include <QFileDialog>
 #include <QProcess>
@@ -54,6 +56,15 @@ QString UserPrompts::openFileName(QWidget* parent, const FileDialogOptions& opti
 
 QString UserPrompts::saveFileName(QWidget* parent, const FileDialogOptions& options) {
     return runFileDialog(parent, options, QFileDialog::AcceptSave);
+}
+
+bool UserPrompts::chooseFont(QWidget* parent, QFont& font, QColor& color) {
+    FontColorDialog dialog(font, color, parent);
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    font = dialog.selectedFont();
+    color = dialog.selectedColor();
+    return true;
 }
 
 bool UserPrompts::startProgram(const QString& program, const QStringList& arguments) {

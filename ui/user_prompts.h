@@ -2,6 +2,8 @@
 // that tests can answer instead of a person.
 #pragma once
 
+#include <QColor>
+#include <QFont>
 #include <QMessageBox>
 #include <QString>
 #include <QStringList>
@@ -31,6 +33,10 @@ public:
     // The chosen path, or an empty string when the user cancelled.
     virtual QString openFileName(QWidget* parent, const FileDialogOptions& options);
     virtual QString saveFileName(QWidget* parent, const FileDialogOptions& options);
+
+    // The font chooser, with the text colour; true when the user confirmed,
+    // and then font and color hold the choice.
+    virtual bool chooseFont(QWidget* parent, QFont& font, QColor& color);
 
     // Starts a program on its own, without a shell; false if it could not start.
     virtual bool startProgram(const QString& program, const QStringList& arguments);

@@ -4,9 +4,9 @@
 #include "about_page.h"
 #include "widgets/action_tree_view.h"
 #include "widgets/plain_text_view.h"
+#include "widgets/side_splitter.h"
 #include "widgets/split_pane.h"
 
-#include <QFontDatabase>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -14,7 +14,6 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPlainTextEdit>
-#include <QSplitter>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QToolBar>
@@ -134,7 +133,7 @@ void TFormMain::createPages() {
     PageControl1->setCurrentIndex(0);
     connect(PageControl1, &QTabWidget::currentChanged, this, [this] { PageControl1Change(); });
 
-    setEditorFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    applyEditorFont();
 
     for (QWidget* field : textFields()) {
         field->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -264,20 +263,19 @@ QWidget* TFormMain::createActionPage() {
                                   captionedPane("pnlAndAction", pnlActionString, memAndAction));
     pnlCodeEditor->setObjectName(QStringLiteral("pnlCodeEditor"));
 
-    auto* splitter = new QSplitter(Qt::Horizontal, pageWidget);
-    splitter->setObjectName(QStringLiteral("Splitter1"));
-    splitter->setHandleWidth(3);
-    splitter->setChildrenCollapsible(false);
-    splitter->addWidget(tvActions);
-    splitter->addWidget(pnlCodeEditor);
-    splitter->setStretchFactor(1, 1);
-    splitter->setSizes({218, 400});
+    Splitter1 = new SideSplitter(pageWidget);
+    Splitter1->setObjectName(QStringLiteral("Splitter1"));
+    Splitter1->setHandleWidth(3);
+    Splitter1->setChildrenCollapsible(false);
+    Splitter1->addWidget(tvActions);
+    Splitter1->addWidget(pnlCodeEditor);
+    Splitter1->setSideWidth(settings_.Tree_Width);
 
     auto* layout = new QVBoxLayout(pageWidget);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->addWidget(ToolBar1);
-    layout->addWidget(splitter, 1);
+    layout->addWidget(Splitter1, 1);
 
     connect(memSearch, &QPlainTextEdit::textChanged, this, [this] { SaveRightNow(); });
     connect(memAndAction, &QPlainTextEdit::textChanged, this, [this] { SaveRightNow(); });
@@ -299,15 +297,6 @@ QWidget* TFormMain::createActionPage() {
     return pageWidget;
 }
 
-void TFormMain::setEditorFont(const QFont& font) {
-    for (QWidget* field : std::initializer_list<QWidget*>{memSearch, memAndAction, memPreview,
-                                                          memEditingFile, memDescription})
-        field->setFont(font);
-    // Perl that mixes tabs and spaces lines up here as in the Preview.
-    for (QPlainTextEdit* field : {memSearch, memAndAction, memDescription})
-        field->setTabStopDistance(PlainTextView::tabStopDistance(font));
-}
-
 void TFormMain::createToolBarsAndMenus() {
     ToolBar2 = addToolBar(QStringLiteral("ToolBar2"));
     ToolBar2->setObjectName(QStringLiteral("ToolBar2"));
@@ -321,6 +310,7 @@ void TFormMain::createToolBarsAndMenus() {
 
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
     file->setObjectName(QStringLiteral("mmiFile"));
+    connect(file, &QMenu::aboutToShow, this, [this] { mmiFileClick(); });
     file->addAction(command("actNew"));
     file->addAction(command("actOpen"));
     file->addAction(command("actReopen"));

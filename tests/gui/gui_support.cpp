@@ -11,6 +11,8 @@
 #include <QTabWidget>
 #include <QTimer>
 
+#include <tuple>
+
 namespace torvale::test {
 
 QMessageBox::StandardButton ScriptedPrompts::confirmSave(QWidget*, const QString& text) {
@@ -36,13 +38,21 @@ QString ScriptedPrompts::saveFileName(QWidget*, const FileDialogOptions& options
     return saveAsAnswers.isEmpty() ? QString() : saveAsAnswers.takeFirst();
 }
 
+bool ScriptedPrompts::chooseFont(QWidget*, QFont& font, QColor& color) {
+    fontDialogs << std::pair(font, color);
+    if (fontAnswers.isEmpty())
+        return false;
+    std::tie(font, color) = fontAnswers.takeFirst();
+    return true;
+}
+
 bool ScriptedPrompts::startProgram(const QString& program, const QStringList& arguments) {
     started << (QStringList{program} + arguments);
     return true;
 }
 
-std::unique_ptr<TFormMain> makeWindow(ScriptedPrompts& prompts) {
-    auto window = std::make_unique<TFormMain>(&prompts);
+std::unique_ptr<TFormMain> makeWindow(ScriptedPrompts& prompts, const WindowOptions& options) {
+    auto window = std::make_unique<TFormMain>(&prompts, options);
     window->show();
     window->activateWindow();
     if (!QTest::qWaitForWindowActive(window.get()))

@@ -29,24 +29,28 @@ public:
     void showError(QWidget*, const QString& text) override;
     QString openFileName(QWidget*, const FileDialogOptions& options) override;
     QString saveFileName(QWidget*, const FileDialogOptions& options) override;
+    bool chooseFont(QWidget*, QFont& font, QColor& color) override;
     bool startProgram(const QString& program, const QStringList& arguments) override;
 
     // Scripted answers, taken from the front; an empty list answers Cancel.
     QList<QMessageBox::StandardButton> saveAnswers;
     QStringList openAnswers;
     QStringList saveAsAnswers;
+    QList<std::pair<QFont, QColor>> fontAnswers;
 
     QStringList confirmTexts;
     QStringList messages;
     QStringList errors;
     QList<FileDialogOptions> openDialogs;
     QList<FileDialogOptions> saveDialogs;
+    QList<std::pair<QFont, QColor>> fontDialogs; // the font and colour each started from
     QList<QStringList> started; // program followed by its arguments
 };
 
 // A window answering through prompts, shown and active so that its
 // shortcuts work.
-std::unique_ptr<TFormMain> makeWindow(ScriptedPrompts& prompts);
+std::unique_ptr<TFormMain> makeWindow(ScriptedPrompts& prompts,
+                                      const WindowOptions& options = {});
 
 // A window, answering through its prompts, with a mod file of a temporary
 // folder open in it.

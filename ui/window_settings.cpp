@@ -1,0 +1,178 @@
+// The settings while the program runs: read into the window at start, written
+// at the end, the Reopen submenu, and the Options command with the association.
+#include "main_window.h"
+
+#include "option_dialog.h"
+#include "settings_mapping.h"
+#include "widgets/plain_text_view.h"
+#include "widgets/side_splitter.h"
+
+#include "settings/recent_files.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QScreen>
+
+namespace torvale {
+
+namespace {
+
+std::filesystem::path localPath(const QString& path) {
+    return QFile::encodeName(path).toStdString();
+}
+
+QString inWords(const std::string& reason) {
+    return QString::fromLocal8Bit(reason.data(), qsizetype(reason.size()));
+}
+
+} // namespace
+
+void TFormMain::LoadSettings() {
+    TIniPlus ini(localPath(settingsFile_));
+    if (const std::string error = ini.Load(); !error.empty())
+        prompts().showError(this,
+                            QStringLiteral("Cannot read the settings file \"%1\".\n%2\n"
+                                           "Torvale starts with its default settings.")
+                                .arg(QDir::toNativeSeparators(settingsFile_), inWords(error)));
+    torvale::LoadSettings(ini, settings_, desktopEditorFont());
+    Splitter1->setSideWidth(settings_.Tree_Width);
+    applyEditorFont();
+    applyWindowBounds();
+}
+
+void TFormMain::SaveSettings() {
+    settings_.Tree_Width = Splitter1->sideWidth();
+    // The bounds of the normal state, whatever the state is.
+    const QRect bounds = normalGeometry();
+    settings_.Left = bounds.x();
+    settings_.Top = bounds.y();
+    settings_.Width = bounds.width();
+    settings_.Height = bounds.height();
+    settings_.State = windowState() & Qt::WindowMinimized   ? wsMinimized
+                      : windowState() & Qt::WindowMaximized ? wsMaximized
+                                                            : wsNormal;
+    // Read again, so that keys of others written meanwhile stay; a file that
+    // cannot be read is written anew.
+    TIniPlus ini(localPath(settingsFile_));
+    ini.Load();
+    torvale::SaveSettings(ini, settings_);
+    if (const WriteResult result = ini.UpdateFile(); !result.ok)
+        prompts().showError(
+            this, QStringLiteral("Cannot save the settings file \"%1\".\n%2")
+                      .arg(QDir::toNativeSeparators(settingsFile_), inWords(result.error)));
+}
+
+void TFormMain::applyWindowBounds() {
+    QRect bounds(settings_.Left, settings_.Top, settings_.Width, settings_.Height);
+    // A hand-edited file must not leave the window without size or out of sight.
+    if (bounds.width() <= 0 || bounds.height() <= 0)
+        bounds.setSize(QSize(621, 574));
+    bool onScreen = false;
+    for (const QScreen* screen : QGuiApplication::screens())
+        onScreen = onScreen || screen->availableGeometry().intersects(bounds);
+    if (!onScreen)
+        bounds.moveTo(265, 244);
+    setGeometry(bounds);
+    switch (settings_.State) {
+    case wsMinimized:
+        setWindowState(Qt::WindowMinimized);
+        break;
+    case wsMaximized:
+        setWindowState(Qt::WindowMaximized);
+        break;
+    default:
+        setWindowState(Qt::WindowNoState);
+    }
+}
+
+void TFormMain::applyEditorFont() {
+    const QFont font = toQFont(settings_.Editor_Font);
+    for (QWidget* field : std::initializer_list<QWidget*>{memSearch, memAndAction, memPreview,
+                                                          memEditingFile, memDescription}) {
+        field->setFont(font);
+        QPalette colors = field->palette();
+        const QColor color = toQColor(settings_.Editor_Font.color, QApplication::palette(field));
+        colors.setColor(QPalette::Active, QPalette::Text, color);
+        colors.setColor(QPalette::Inactive, QPalette::Text, color);
+        field->setPalette(colors);
+    }
+    // Perl that mixes tabs and spaces lines up here as in the Preview.
+    for (QPlainTextEdit* field : {memSearch, memAndAction, memDescription})
+        field->setTabStopDistance(PlainTextView::tabStopDistance(font));
+}
+
+// ---- Recent files ----------------------------------------------------------
+
+void TFormMain::AddMRU() {
+    torvale::AddMRU(settings_.MRU, pathSetting(currentFileName_), settings_.MRU_Max_Number);
+}
+
+void TFormMain::mmiFileClick() {
+    QAction* reopen = command("actReopen");
+    if (!mmiReopen) {
+        mmiReopen = new QMenu(this);
+        mmiReopen->setObjectName(QStringLiteral("mmiReopen"));
+    }
+    mmiReopen->clear();
+    if (settings_.MRU.empty()) {
+        reopen->setMenu(static_cast<QMenu*>(nullptr)); // "Reopen" then does nothing
+        return;
+    }
+    for (const std::string& entry : settings_.MRU) {
+        const QString path = settingPath(entry);
+        QString caption = path;
+        // An ampersand would mark a shortcut key, a tab start a shortcut's text.
+        caption.replace(QLatin1Char('&'), QStringLiteral("&&")).replace(QLatin1Char('\t'), ' ');
+        QAction* item = mmiReopen->addAction(caption);
+        connect(item, &QAction::triggered, this, [this, path] { MRUClick(path); });
+    }
+    reopen->setMenu(mmiReopen);
+}
+
+void TFormMain::MRUClick(const QString& path) {
+    // A file that is gone fails to open like any other and keeps its entry.
+    CheckModifiedAndOpen(path);
+}
+
+// ---- Options ---------------------------------------------------------------
+
+void TFormMain::actOptionExecute() {
+    const bool wasAssociated = settings_.Association;
+    {
+        TFormOption dialog(settings_, prompts(), this);
+        if (dialog.exec() == QDialog::Accepted) {
+            const std::string forum = settings_.YaBB;
+            settings_ = dialog.settings();
+            applyEditorFont();
+            updateCommandStates(); // browsing for the file to edit needs the forum
+            if (settings_.YaBB != forum && selectedNode())
+                LoadEditingFile(selectedNode()); // the file now comes from another forum
+        }
+    }
+    CheckMRU(settings_.MRU, settings_.MRU_Max_Number);
+    if (settings_.Association == wasAssociated)
+        return;
+
+    if (!association_) {
+        desktopAssociation_ = std::make_unique<FreedesktopAssociation>(XdgDirs::fromEnvironment());
+        association_ = desktopAssociation_.get();
+    }
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    std::string error;
+    if (settings_.Association)
+        error = association_->WriteAssociation(modAssociationRequest(pathSetting(programPath_)));
+    else
+        association_->RemoveAssociation(".mod");
+    QApplication::restoreOverrideCursor();
+    // The setting keeps its new value: it records the user's choice.
+    if (!error.empty())
+        prompts().showError(this, QStringLiteral("Torvale could not be made the program that "
+                                                 "opens .mod files.\n%1")
+                                      .arg(inWords(error)));
+}
+
+} // namespace torvale
