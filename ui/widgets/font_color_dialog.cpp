@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFontDialog>
+#include <QFontInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPixmap>
@@ -40,7 +41,18 @@ FontColorDialog::FontColorDialog(const QFont& font, const QColor& color, QWidget
     fonts_->setObjectName(QStringLiteral("fontChooser"));
     fonts_->setOptions(QFontDialog::NoButtons | QFontDialog::DontUseNativeDialog);
     fonts_->setWindowFlags(Qt::Widget);
-    fonts_->setCurrentFont(font);
+    // The list holds the families this system has: a face it lacks is shown
+    // as the one that stands in for it, with that one's styles.
+    // The style is named too: the chooser would otherwise take the first
+    // style of a family whose regular one is not called "Normal".
+    const QFontInfo resolved(font);
+    QFont shown = font;
+    shown.setFamily(resolved.family());
+    shown.setStyleName(resolved.styleName());
+    fonts_->setCurrentFont(shown);
+    // Escape in the embedded chooser closes it as a dialog of its own: close
+    // this one instead, with its answer.
+    connect(fonts_, &QDialog::finished, this, [this](int result) { done(result); });
 
     colors_ = new QComboBox(this);
     colors_->setObjectName(QStringLiteral("colorChooser"));
