@@ -89,4 +89,18 @@ std::string windows1252ToUtf8(std::string_view bytes) {
     return out;
 }
 
+std::size_t utf16Length(std::string_view bytes, TextEncoding encoding) {
+    if (encoding == TextEncoding::Windows1252)
+        return bytes.size();
+    // Every byte but a continuation byte starts a character; a four-byte
+    // sequence makes a surrogate pair. Counting without branches lets the
+    // compiler use vector instructions over long lines.
+    std::size_t units = 0;
+    for (const char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        units += std::size_t((b & 0xC0) != 0x80) + std::size_t(b >= 0xF0);
+    }
+    return units;
+}
+
 } // namespace torvale

@@ -7,6 +7,7 @@
 // that the user does not touch goes back to disk byte for byte.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -31,5 +32,9 @@ int unicodeToWindows1252(char16_t unit);
 
 // The same characters in UTF-8.
 std::string windows1252ToUtf8(std::string_view bytes);
+
+// How many UTF-16 code units the bytes make when decoded: one per byte for
+// Windows-1252; for valid UTF-8 one per character, two above U+FFFF.
+std::size_t utf16Length(std::string_view bytes, TextEncoding encoding);
 
 } // namespace torvale

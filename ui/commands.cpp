@@ -3,6 +3,7 @@
 #include "main_window.h"
 
 #include "widgets/action_tree_view.h"
+#include "widgets/find_replace_dialog.h"
 #include "widgets/plain_text_view.h"
 
 #include <QAction>
@@ -114,11 +115,13 @@ void TFormMain::createCommands() {
     }
     on("actDeleteAction", [this] { actDeleteActionExecute(); });
     on("actBrowseFileToEdit", [this] { actBrowseFileToEditExecute(); });
-    on("EditUndo1", [this] { runEditCommand(EditCommand::Undo); });
-    on("EditCut1", [this] { runEditCommand(EditCommand::Cut); });
-    on("EditCopy1", [this] { runEditCommand(EditCommand::Copy); });
-    on("EditPaste1", [this] { runEditCommand(EditCommand::Paste); });
-    on("EditSelectAll1", [this] { runEditCommand(EditCommand::SelectAll); });
+    on("EditUndo1", [this] { runEditCommand(TextField::EditCommand::Undo); });
+    on("EditCut1", [this] { runEditCommand(TextField::EditCommand::Cut); });
+    on("EditCopy1", [this] { runEditCommand(TextField::EditCommand::Copy); });
+    on("EditPaste1", [this] { runEditCommand(TextField::EditCommand::Paste); });
+    on("EditSelectAll1", [this] { runEditCommand(TextField::EditCommand::SelectAll); });
+    on("actSearch", [this] { actSearchExecute(); });
+    on("actReplace", [this] { actReplaceExecute(); });
     on("actOption", [this] { actOptionExecute(); });
     on("actAbout", [this] { PageControl1->setCurrentWidget(tsAbout); });
     for (const char* name :
@@ -143,14 +146,9 @@ QAction* TFormMain::command(const char* name) const {
     return nullptr;
 }
 
-QWidget* TFormMain::focusedTextField() const {
+TextField TFormMain::focusedTextField() const {
     QWidget* focus = QApplication::focusWidget();
-    if (!focus || focus->window() != this)
-        return nullptr;
-    if (qobject_cast<QLineEdit*>(focus) || qobject_cast<QPlainTextEdit*>(focus) ||
-        qobject_cast<PlainTextView*>(focus))
-        return focus;
-    return nullptr;
+    return TextField(focus && focus->window() == this ? focus : nullptr);
 }
 
 void TFormMain::updateCommandStates() {
@@ -175,72 +173,26 @@ void TFormMain::updateCommandStates() {
         action->setChecked(searchAction && selected->kind() == action->data().toInt());
     }
 
+    // Replace cannot change the read-only views; finding works everywhere.
+    const TextField target = searchTarget();
+    const bool replaceable = target.isNull() || !target.isReadOnly();
+    command("actReplace")->setEnabled(replaceable);
+    if (replaceDialog_)
+        replaceDialog_->setReplaceEnabled(replaceable);
+
     // The standard edit commands follow the focused text field.
-    bool canUndo = false, canCut = false, canCopy = false, canPaste = false, canSelectAll = false;
-    const bool clipboardText = QGuiApplication::clipboard()->mimeData() &&
-                               QGuiApplication::clipboard()->mimeData()->hasText();
-    QWidget* field = focusedTextField();
-    if (auto* line = qobject_cast<QLineEdit*>(field)) {
-        canUndo = line->isUndoAvailable();
-        canCopy = line->hasSelectedText();
-        canCut = canCopy && !line->isReadOnly();
-        canPaste = clipboardText && !line->isReadOnly();
-        canSelectAll = !line->text().isEmpty();
-    } else if (auto* text = qobject_cast<QPlainTextEdit*>(field)) {
-        canUndo = text->document()->isUndoAvailable() && !text->isReadOnly();
-        canCopy = text->textCursor().hasSelection();
-        canCut = canCopy && !text->isReadOnly();
-        canPaste = clipboardText && !text->isReadOnly();
-        canSelectAll = !text->document()->isEmpty();
-    } else if (auto* view = qobject_cast<PlainTextView*>(field)) {
-        canCopy = view->hasSelection();
-        canSelectAll = !view->isEmpty();
-    }
-    command("EditUndo1")->setEnabled(canUndo);
-    command("EditCut1")->setEnabled(canCut);
-    command("EditCopy1")->setEnabled(canCopy);
-    command("EditPaste1")->setEnabled(canPaste);
-    command("EditSelectAll1")->setEnabled(canSelectAll);
+    const QMimeData* clipboard = QGuiApplication::clipboard()->mimeData();
+    const TextField::EditState edit =
+        focusedTextField().editState(clipboard && clipboard->hasText());
+    command("EditUndo1")->setEnabled(edit.undo);
+    command("EditCut1")->setEnabled(edit.cut);
+    command("EditCopy1")->setEnabled(edit.copy);
+    command("EditPaste1")->setEnabled(edit.paste);
+    command("EditSelectAll1")->setEnabled(edit.selectAll);
 }
 
-namespace {
-
-// QLineEdit and QPlainTextEdit share these slots but no base class that has them.
-template <class Field> void applyEditCommand(Field* field, EditCommand which) {
-    switch (which) {
-    case EditCommand::Undo:
-        field->undo();
-        break;
-    case EditCommand::Cut:
-        field->cut();
-        break;
-    case EditCommand::Copy:
-        field->copy();
-        break;
-    case EditCommand::Paste:
-        field->paste();
-        break;
-    case EditCommand::SelectAll:
-        field->selectAll();
-        break;
-    }
-}
-
-} // namespace
-
-void TFormMain::runEditCommand(EditCommand which) {
-    QWidget* field = focusedTextField();
-    if (auto* line = qobject_cast<QLineEdit*>(field)) {
-        applyEditCommand(line, which);
-    } else if (auto* text = qobject_cast<QPlainTextEdit*>(field)) {
-        applyEditCommand(text, which);
-    } else if (auto* view = qobject_cast<PlainTextView*>(field)) {
-        // Read-only: only copying and selecting apply.
-        if (which == EditCommand::Copy)
-            view->copy();
-        else if (which == EditCommand::SelectAll)
-            view->selectAll();
-    }
+void TFormMain::runEditCommand(TextField::EditCommand which) {
+    focusedTextField().run(which);
     updateCommandStates();
 }
 

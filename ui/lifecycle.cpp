@@ -2,10 +2,10 @@
 // the command line and files dropped on the window.
 #include "main_window.h"
 
+#include "text_codec.h"
 #include "widgets/action_tree_view.h"
 #include "widgets/plain_text_view.h"
 #include "settings_mapping.h"
-#include "text_codec.h"
 
 #include "document/file_io.h"
 #include "document/mod_assembler.h"
@@ -143,10 +143,7 @@ void TFormMain::ClearAllValue() {
     showProperties();
     for (QWidget* field : std::initializer_list<QWidget*>{memFileToEdit, memSearch, memAndAction}) {
         const QSignalBlocker blocker(field);
-        if (auto* line = qobject_cast<QLineEdit*>(field))
-            line->clear();
-        else
-            static_cast<QPlainTextEdit*>(field)->clear();
+        TextField(field).clear();
     }
     preview_.reset();
     memPreview->clear();

@@ -15,6 +15,7 @@
 #include "action_tree_model.h"
 #include "user_prompts.h"
 #include "widgets/action_tree_view.h"
+#include "widgets/text_field.h"
 
 #include "settings/file_association.h"
 #include "settings/settings.h"
@@ -37,6 +38,7 @@ class QWidget;
 
 namespace torvale {
 
+class FindReplaceDialog;
 class PlainTextView;
 class SideSplitter;
 class SplitPane;
@@ -50,9 +52,6 @@ struct WindowOptions {
     // The window does not own it.
     FileAssociation* association = nullptr;
 };
-
-// The standard edit commands of the Edit menu and the fields' popup menu.
-enum class EditCommand { Undo, Cut, Copy, Paste, SelectAll };
 
 class TFormMain : public QMainWindow {
     Q_OBJECT
@@ -117,9 +116,9 @@ private:
     void createCommands();
     QAction* command(const char* name) const;
     void updateCommandStates();
-    QWidget* focusedTextField() const;
+    TextField focusedTextField() const;
     // The standard edit commands, on the focused text field.
-    void runEditCommand(EditCommand which);
+    void runEditCommand(TextField::EditCommand which);
     bool isWindowShortcut(const QKeyEvent* event) const;
 
     // lifecycle.cpp
@@ -143,6 +142,18 @@ private:
     bool writeDocument();
     void setModified(bool modified);
     void showProperties();
+
+    // find_replace.cpp
+    TextField searchTarget() const;
+    FindReplaceDialog* findReplaceDialog(bool replacing);
+    void actSearchExecute();
+    void actReplaceExecute();
+    void findNext(const QString& text);
+    void FindDialogFind();
+    void ReplaceDialogFind();
+    void ReplaceDialogReplace();
+    void ReplaceDialogReplaceAll();
+    void notFoundInField(const QString& text);
 
     // tree_editing.cpp
     void tvActionsChange(const QModelIndex& current, const QModelIndex& previous);
@@ -235,6 +246,9 @@ private:
     QMenu* PopupMenu1 = nullptr;
     QMenu* pmForMemo = nullptr;
     QMenu* pmActionTree = nullptr;
+    // Made on first use; they keep their texts while the window lives.
+    FindReplaceDialog* findDialog_ = nullptr;
+    FindReplaceDialog* replaceDialog_ = nullptr;
     std::vector<QAction*> commands_;
 };
 

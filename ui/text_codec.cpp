@@ -41,6 +41,52 @@ QString decodeText(std::string_view bytes, TextEncoding encoding) {
     return normaliseBreaks(std::move(out));
 }
 
+namespace {
+
+// Whether the encoding holds the UTF-16 unit at i as it is.
+bool holds(const QString& text, qsizetype i, TextEncoding encoding) {
+    const QChar c = text[i];
+    if (encoding == TextEncoding::Windows1252)
+        return unicodeToWindows1252(c.unicode()) >= 0;
+    if (c.isHighSurrogate())
+        return i + 1 < text.size() && text[i + 1].isLowSurrogate();
+    if (c.isLowSurrogate())
+        return i > 0 && text[i - 1].isHighSurrogate();
+    return true;
+}
+
+bool holdsAll(const QString& text, TextEncoding encoding) {
+    // Mod texts are mostly ASCII, which both encodings hold.
+    for (qsizetype i = 0; i < text.size(); ++i)
+        if (text[i].unicode() >= 0x80 && !holds(text, i, encoding))
+            return false;
+    return true;
+}
+
+} // namespace
+
+std::optional<std::string> encodeTextExactly(const QString& text, TextEncoding encoding) {
+    if (!holdsAll(text, encoding))
+        return std::nullopt;
+    return encodeText(text, encoding);
+}
+
+QString unencodableCharacters(const QString& text, TextEncoding encoding) {
+    QString found;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i].unicode() < 0x80 || holds(text, i, encoding))
+            continue;
+        // A surrogate pair is one character.
+        const bool pair =
+            text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate();
+        const QString character = text.mid(i, pair ? 2 : 1);
+        if (!found.contains(character))
+            found += character;
+        i += pair;
+    }
+    return found;
+}
+
 std::string encodeText(const QString& text, TextEncoding encoding) {
     // Every line break becomes CR LF; the characters between are encoded.
     QString withBreaks;

@@ -4,6 +4,7 @@
 #include "document/text_encoding.h"
 
 #include <QString>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -19,6 +20,13 @@ QString decodeText(std::string_view bytes, TextEncoding encoding);
 // a text document) becomes CR LF, the line end of mod files. Characters that the
 // encoding cannot hold become '?'.
 std::string encodeText(const QString& text, TextEncoding encoding);
+
+// As encodeText, but nothing when a character cannot be held: one that
+// Windows-1252 lacks, or half of a surrogate pair.
+std::optional<std::string> encodeTextExactly(const QString& text, TextEncoding encoding);
+
+// The characters of text that the encoding cannot hold, each once, in order.
+QString unencodableCharacters(const QString& text, TextEncoding encoding);
 
 // The text of a text field with its line breaks as '\n' and every other
 // character as typed (toPlainText would turn non-breaking spaces into spaces).

@@ -141,17 +141,7 @@ void TFormMain::createPages() {
         if (auto* area = qobject_cast<QAbstractScrollArea*>(field))
             area->viewport()->installEventFilter(this);
         // The edit commands follow the field's selection and undo state.
-        const auto update = [this] { updateCommandStates(); };
-        if (auto* line = qobject_cast<QLineEdit*>(field)) {
-            connect(line, &QLineEdit::selectionChanged, this, update);
-            connect(line, &QLineEdit::textChanged, this, update);
-        } else if (auto* text = qobject_cast<QPlainTextEdit*>(field)) {
-            connect(text, &QPlainTextEdit::selectionChanged, this, update);
-            connect(text, &QPlainTextEdit::undoAvailable, this, update);
-            connect(text, &QPlainTextEdit::textChanged, this, update);
-        } else if (auto* view = qobject_cast<PlainTextView*>(field)) {
-            connect(view, &PlainTextView::selectionChanged, this, update);
-        }
+        TextField(field).watch(this, [this] { updateCommandStates(); });
     }
 }
 

@@ -84,6 +84,7 @@ int PlainTextView::lineCount() const {
 
 void PlainTextView::indexLines() {
     lineStarts_.clear();
+    unitStarts_ = {};
     longestLine_ = 0;
     if (bytes_.empty()) {
         lineStarts_.shrink_to_fit();

@@ -79,6 +79,16 @@ public:
     // The position nearest to a point of the viewport.
     Position positionAt(QPoint viewportPos) const;
 
+    // Offsets into the whole text, in UTF-16 units, each line break counting
+    // lineBreakLength units: 2 where a text is taken with CR LF breaks, 1 for
+    // assistive technologies. Positions inside a line break go to its line's end.
+    qint64 offsetAt(Position position, int lineBreakLength) const;
+    Position positionAtOffset(qint64 offset, int lineBreakLength) const;
+    // The first occurrence of text that starts at or after from, found in the
+    // bytes without decoding them; a line break of text matches any line
+    // break. Sets start and end and returns true when there is one.
+    bool find(const QString& text, Position from, Position* start, Position* end) const;
+
     // How many lines have been decoded for display since the text was set.
     // Lines are decoded lazily, and tests hold the view to that.
     std::uint64_t decodedLineCount() const { return decodedLines_; }
@@ -122,6 +132,9 @@ private:
 
     void indexLines();
     std::string_view lineBytes(int line) const;
+    const std::vector<qint64>& unitStarts() const;
+    std::size_t byteOffset(Position position) const;
+    Position positionOfByte(std::size_t offset) const;
     QString decodeLine(int line) const;
     QString textBetween(Position start, Position end) const;
     const LaidOutLine& laidOut(int line) const;
@@ -154,6 +167,8 @@ private:
     // Byte offset where each line starts.
     std::vector<std::uint64_t> lineStarts_;
     int longestLine_ = 0;
+    // UTF-16 units before each line, line breaks left out; made on first use.
+    mutable std::vector<qint64> unitStarts_;
 
     mutable std::unordered_map<int, std::unique_ptr<LaidOutLine>> cache_;
     mutable std::uint64_t decodedLines_ = 0;
