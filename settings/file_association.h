@@ -71,14 +71,20 @@ std::string withoutDefaultApplication(std::string_view mimeapps, std::string_vie
 
 // The association on this desktop. The databases are refreshed with
 // update-mime-database and update-desktop-database where they are installed.
+// With installedDesktopId (an installed Torvale, see installation.h) the .mod
+// association writes no copies: the installed entry and MIME type serve, and
+// only the user's default application is set; removing takes that default
+// away again, besides any copies an earlier association wrote.
 class FreedesktopAssociation : public FileAssociation {
 public:
-    explicit FreedesktopAssociation(XdgDirs dirs) : dirs_(std::move(dirs)) {}
+    explicit FreedesktopAssociation(XdgDirs dirs, std::string installedDesktopId = {})
+        : dirs_(std::move(dirs)), installedId_(std::move(installedDesktopId)) {}
     std::string WriteAssociation(const AssociationRequest& request) override;
     void RemoveAssociation(std::string_view extension) override;
 
 private:
     XdgDirs dirs_;
+    std::string installedId_;
 };
 
 } // namespace torvale

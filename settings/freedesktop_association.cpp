@@ -3,6 +3,7 @@
 #include "file_association.h"
 
 #include "document/file_io.h"
+#include "mime_definition.h"
 
 #include <array>
 #include <cerrno>
@@ -105,27 +106,53 @@ void tidyApplications(const std::filesystem::path& applications) {
     removeIfEmpty(applications);
 }
 
+// Puts desktopId first among the default applications of mimeType.
+std::string setDefault(const std::filesystem::path& mimeappsList, const std::string& mimeType,
+                       const std::string& desktopId) {
+    std::string mimeapps;
+    std::error_code ec;
+    if (std::filesystem::exists(mimeappsList, ec)) {
+        const FileBytes old = readFileBytes(mimeappsList, kMaxListSize);
+        if (!old.ok)
+            return "Cannot read " + quoted(mimeappsList) + ".\n" + old.error;
+        mimeapps = old.bytes();
+    }
+    return writeWhole(mimeappsList, withDefaultApplication(mimeapps, mimeType, desktopId));
+}
+
+// Takes desktopId from the default applications of mimeType; a list left
+// empty goes.
+void dropDefault(const std::filesystem::path& mimeappsList, const std::string& mimeType,
+                 const std::string& desktopId) {
+    const FileBytes list = readFileBytes(mimeappsList, kMaxListSize);
+    if (!list.ok)
+        return;
+    const std::string updated = withoutDefaultApplication(list.bytes(), mimeType, desktopId);
+    std::error_code ec;
+    if (updated == list.bytes())
+        return;
+    if (updated.empty())
+        std::filesystem::remove(mimeappsList, ec);
+    else
+        writeFileAtomically(mimeappsList, updated);
+}
+
 } // namespace
 
 std::string FreedesktopAssociation::WriteAssociation(const AssociationRequest& request) {
     const AssociationPlan plan = planAssociation(request, dirs_);
     if (plan.extension.empty())
         return {};
+    // The installed package brings this very MIME type and an entry of its own.
+    if (!installedId_.empty() && plan.extension == "mod")
+        return setDefault(plan.mimeappsList, plan.mimeType, installedId_);
     if (std::string error = writeWhole(plan.mimePackage, plan.mimePackageXml); !error.empty())
         return error;
     if (std::string error = writeWhole(plan.desktopEntry, plan.desktopEntryText); !error.empty())
         return error;
 
-    std::string mimeapps;
-    std::error_code ec;
-    if (std::filesystem::exists(plan.mimeappsList, ec)) {
-        const FileBytes old = readFileBytes(plan.mimeappsList, kMaxListSize);
-        if (!old.ok)
-            return "Cannot read " + quoted(plan.mimeappsList) + ".\n" + old.error;
-        mimeapps = old.bytes();
-    }
-    const std::string updated = withDefaultApplication(mimeapps, plan.mimeType, plan.desktopId);
-    if (std::string error = writeWhole(plan.mimeappsList, updated); !error.empty())
+    if (std::string error = setDefault(plan.mimeappsList, plan.mimeType, plan.desktopId);
+        !error.empty())
         return error;
 
     if (std::string error =
@@ -139,6 +166,8 @@ void FreedesktopAssociation::RemoveAssociation(std::string_view extension) {
     const AssociationPlan plan = planRemoval(extension, dirs_);
     if (plan.extension.empty())
         return;
+    if (!installedId_.empty() && plan.extension == "mod")
+        dropDefault(plan.mimeappsList, declaredMimeType(kModMimeDefinition), installedId_);
     const FileBytes package = readFileBytes(plan.mimePackage, kMaxListSize);
     if (!package.ok)
         return; // never written, or gone
@@ -150,16 +179,8 @@ void FreedesktopAssociation::RemoveAssociation(std::string_view extension) {
     if (std::filesystem::remove(plan.desktopEntry, ec))
         tidyApplications(plan.desktopEntry.parent_path());
 
-    const FileBytes list = readFileBytes(plan.mimeappsList, kMaxListSize);
-    if (!list.ok || mimeType.empty())
-        return;
-    const std::string updated = withoutDefaultApplication(list.bytes(), mimeType, plan.desktopId);
-    if (updated == list.bytes())
-        return;
-    if (updated.empty())
-        std::filesystem::remove(plan.mimeappsList, ec);
-    else
-        writeFileAtomically(plan.mimeappsList, updated);
+    if (!mimeType.empty())
+        dropDefault(plan.mimeappsList, mimeType, plan.desktopId);
 }
 
 } // namespace torvale

@@ -2,6 +2,7 @@
 // file lives.
 #include "settings.h"
 
+#include "installation.h"
 #include "text_compare.h"
 
 #include <algorithm>
@@ -106,7 +107,10 @@ std::filesystem::path settingsFileFor(const std::filesystem::path& programPath,
     beside.replace_extension(".ini");
     std::error_code ec;
     const std::filesystem::path folder = beside.has_parent_path() ? beside.parent_path() : ".";
-    if (std::filesystem::exists(beside, ec) || ::access(folder.c_str(), W_OK) == 0)
+    // An installed program's folder (/usr/bin, ~/.local/bin) is writable for root or for its
+    // owner, and still no place for settings.
+    if (std::filesystem::exists(beside, ec) ||
+        (::access(folder.c_str(), W_OK) == 0 && installedDesktopId(programPath).empty()))
         return beside;
     return configHome / "torvale" / "torvale.ini";
 }

@@ -50,9 +50,10 @@ void LoadSettings(const TIniPlus& ini, Settings& settings, const FontDescription
 void SaveSettings(TIniPlus& ini, const Settings& settings);
 
 // The settings file of the program at programPath: beside it with the
-// extension ".ini" when that file exists or its folder is writable (a program
-// carried around with its settings); else torvale.ini in a torvale folder
-// under configHome ($XDG_CONFIG_HOME).
+// extension ".ini" when that file exists, or when its folder is writable and
+// it is not an installed program (a program carried around with its
+// settings); else torvale.ini in a torvale folder under configHome
+// ($XDG_CONFIG_HOME).
 std::filesystem::path settingsFileFor(const std::filesystem::path& programPath,
                                       const std::filesystem::path& configHome);
 

@@ -2,6 +2,8 @@
 // what xdg-mime answers afterwards, the Exec quoting, mimeapps.list edits, and
 // removal leaving the folders as they were.
 #include "settings/file_association.h"
+#include "settings/installation.h"
+#include "settings/settings.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -28,6 +30,8 @@ std::map<std::string, std::string> snapshot(const std::filesystem::path& root) {
 struct Desktop {
     test::TempDir dir;
     XdgDirs xdg{dir / "data", dir / "config"};
+    std::string dataDirs = "/usr/share";
+    std::string path = "/usr/bin:/bin"; // xdg-mime answers only with programs found here
     Desktop() {
         std::filesystem::create_directories(xdg.dataHome);
         std::filesystem::create_directories(xdg.configHome);
@@ -40,7 +44,8 @@ struct Desktop {
                                         "DESKTOP_SESSION",
                                         "XDG_DATA_HOME=" + xdg.dataHome.string(),
                                         "XDG_CONFIG_HOME=" + xdg.configHome.string(),
-                                        "XDG_DATA_DIRS=/usr/share",
+                                        "XDG_DATA_DIRS=" + dataDirs,
+                                        "PATH=" + path,
                                         "xdg-mime"};
         all.insert(all.end(), args.begin(), args.end());
         std::string out = test::runProcess("/usr/bin/env", all).out;
@@ -89,7 +94,84 @@ std::vector<std::string> execArguments(std::string_view value) {
     return args;
 }
 
+void writeWithFolders(const std::filesystem::path& path, const std::string& bytes) {
+    std::filesystem::create_directories(path.parent_path());
+    test::writeBytes(path, bytes);
+}
+
+// Torvale installed under usr/ of a temporary folder, laid out as its package lays it out, from
+// the project's own desktop entry and MIME type.
+struct Installation {
+    test::TempDir dir;
+    std::filesystem::path share = dir / "usr/share";
+    std::filesystem::path program = dir / "usr/bin/torvale";
+    std::string id = std::string(TORVALE_APP_ID) + ".desktop";
+    Installation() {
+        const std::filesystem::path data = std::filesystem::path(TORVALE_SOURCE_DIR) / "data";
+        writeWithFolders(program, "");
+        std::filesystem::permissions(program, std::filesystem::perms::owner_all);
+        writeWithFolders(share / "applications" / id, test::readBytes(data / "torvale.desktop"));
+        writeWithFolders(share / "mime/packages/torvale-mod.xml",
+                         test::readBytes(data / "mime/torvale-mod.xml"));
+    }
+};
+
 } // namespace
+
+TEST(InstalledTorvale, IsFoundBesideTheProgramAndUsedOnlyWhereTheDesktopLooks) {
+    Installation installation;
+    const auto& program = installation.program;
+    EXPECT_EQ(installedDesktopId(program), installation.id);
+    EXPECT_EQ(installedDesktopId(installation.dir / "usr/bin/../bin/torvale"), installation.id);
+    EXPECT_EQ(installedDesktopId(installation.dir / "build/app/torvale"), "");
+    EXPECT_EQ(usableInstalledDesktopId(program, {"/usr/share", installation.share}),
+              installation.id);
+    EXPECT_EQ(usableInstalledDesktopId(program, {"/usr/share"}), "") << "a prefix nobody searches";
+    std::filesystem::remove(installation.share / "mime/packages/torvale-mod.xml");
+    EXPECT_EQ(usableInstalledDesktopId(program, {installation.share}), "") << "no MIME type";
+
+    // Its folder is writable here, as /usr/bin is for root: the settings still go to the
+    // config folder, unless the user put a settings file beside the program.
+    const std::filesystem::path config = installation.dir / "config";
+    EXPECT_EQ(settingsFileFor(program, config), config / "torvale/torvale.ini");
+    test::writeBytes(installation.dir / "usr/bin/torvale.ini", "");
+    EXPECT_EQ(settingsFileFor(program, config), installation.dir / "usr/bin/torvale.ini");
+}
+
+TEST(InstalledTorvale, AssociationOnlySetsTheDefaultAndRemovalGivesBackTheOldOne) {
+    if (!installed("xdg-mime") || !installed("update-desktop-database"))
+        GTEST_SKIP() << "xdg-utils or desktop-file-utils is not installed";
+    Installation installation;
+    test::runProcess("/usr/bin/update-mime-database", {(installation.share / "mime").string()});
+    test::runProcess("/usr/bin/update-desktop-database",
+                     {(installation.share / "applications").string()});
+    Desktop desktop;
+    desktop.dataDirs = installation.share.string() + ":/usr/share";
+    desktop.path = installation.program.parent_path().string() + ":" + desktop.path;
+    // The user had made another editor the default for mod files.
+    const auto applications = desktop.xdg.dataHome / "applications";
+    writeWithFolders(applications / "kate.desktop",
+                     "[Desktop Entry]\nType=Application\nName=Kate\nExec=kate %f\n"
+                     "MimeType=text/x-yabb-mod;\n");
+    test::runProcess("/usr/bin/update-desktop-database", {applications.string()});
+    test::writeBytes(desktop.xdg.configHome / "mimeapps.list",
+                     "[Default Applications]\ntext/x-yabb-mod=kate.desktop;\n");
+    const auto before = snapshot(desktop.dir.path());
+    const auto dataBefore = snapshot(desktop.xdg.dataHome);
+    ASSERT_EQ(desktop.xdgMime({"query", "default", "text/x-yabb-mod"}), "kate.desktop");
+
+    FreedesktopAssociation association(desktop.xdg, installation.id);
+    ASSERT_EQ(association.WriteAssociation(modAssociationRequest(installation.program.string())),
+              "");
+    EXPECT_EQ(desktop.xdgMime({"query", "default", "text/x-yabb-mod"}), installation.id);
+    const std::filesystem::path realMod = test::sharedDir() / "realmods" / "apache24_fix_2.mod";
+    EXPECT_EQ(desktop.xdgMime({"query", "filetype", realMod.string()}), "text/x-yabb-mod");
+    EXPECT_EQ(snapshot(desktop.xdg.dataHome), dataBefore) << "no copies of entry or MIME type";
+
+    association.RemoveAssociation(".mod");
+    EXPECT_EQ(snapshot(desktop.dir.path()), before);
+    EXPECT_EQ(desktop.xdgMime({"query", "default", "text/x-yabb-mod"}), "kate.desktop");
+}
 
 TEST(FileAssociation, ExecLineQuotesTheProgramPath) {
     for (const std::string program :

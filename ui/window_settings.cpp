@@ -7,6 +7,7 @@
 #include "widgets/plain_text_view.h"
 #include "widgets/side_splitter.h"
 
+#include "settings/installation.h"
 #include "settings/recent_files.h"
 
 #include <QAction>
@@ -158,7 +159,9 @@ void TFormMain::actOptionExecute() {
         return;
 
     if (!association_) {
-        desktopAssociation_ = std::make_unique<FreedesktopAssociation>(XdgDirs::fromEnvironment());
+        desktopAssociation_ = std::make_unique<FreedesktopAssociation>(
+            XdgDirs::fromEnvironment(),
+            usableInstalledDesktopId(pathSetting(programPath_), searchedDataDirs()));
         association_ = desktopAssociation_.get();
     }
     QApplication::setOverrideCursor(Qt::WaitCursor);
