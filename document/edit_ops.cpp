@@ -9,6 +9,8 @@ namespace torvale {
 namespace {
 
 template <class... F> struct Overloaded : F... { using F::operator()...; };
+// Clang before 17 deduces an aggregate's arguments only with a guide.
+template <class... F> Overloaded(F...) -> Overloaded<F...>;
 
 [[noreturn]] void misfit(const char* what) {
     throw std::invalid_argument(std::string("edit does not fit the document: ") + what);

@@ -86,9 +86,15 @@ std::string notAnInteger(std::string_view text) {
 std::string faceName(std::string_view name) {
     if (name.size() <= 31)
         return std::string(name);
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(name[i]); };
     std::size_t end = 31;
-    while (end > 0 && (static_cast<unsigned char>(name[end]) & 0xC0) == 0x80)
-        --end;
+    // Back to the first byte of the character at the cut, when that is a
+    // UTF-8 one; bytes that are no UTF-8 are cut where they stand.
+    std::size_t start = end;
+    while (end - start < 3 && (byte(start) & 0xC0) == 0x80)
+        --start;
+    if ((byte(start) & 0xC0) == 0xC0)
+        end = start;
     return std::string(name.substr(0, end));
 }
 

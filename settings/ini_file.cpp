@@ -8,7 +8,7 @@ namespace torvale {
 namespace {
 
 std::string_view trimmed(std::string_view text) {
-    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
+    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
     while (!text.empty() && blank(text.front()))
         text.remove_prefix(1);
     while (!text.empty() && blank(text.back()))
@@ -49,7 +49,9 @@ void TIniPlus::Parse(std::string_view text) {
     sections_.clear();
     IniSection* current = nullptr;
     while (!text.empty()) {
-        const std::size_t end = text.find('\n');
+        // CR LF, LF or a lone CR: a value never holds a line break, so what
+        // was read can always be written back on one line.
+        const std::size_t end = text.find_first_of("\r\n");
         std::string_view line = text.substr(0, end);
         text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
         line = trimmed(line);

@@ -42,8 +42,8 @@ public:
     // as it was when that fails.
     WriteResult UpdateFile() const;
 
-    // The keys of a text in this format. Blanks around names and values are
-    // dropped; lines that are no section and no "key=value", and lines
+    // The keys of a text in this format, its lines ended by CR LF, LF or CR.
+    // Blanks around names and values are dropped; lines that are no section and no "key=value", and lines
     // starting with ";" or "#", are skipped.
     void Parse(std::string_view text);
     // Every section and key, one line each, lines ending in CR LF.

@@ -36,6 +36,37 @@ bool isOwnKey(std::string_view section, std::string_view key) {
     return equalsIgnoringCase(section, kMRU);
 }
 
+// The values of the keys "MRU0" up to "MRU<end - 1>" in [MRU], in the order of
+// their numbers, as ReadString would find them one by one; a hand-edited end
+// may be two thousand million, so the keys that are there are looked at.
+std::vector<std::string> mruValues(const TIniPlus& ini, std::int32_t end) {
+    std::vector<std::pair<std::int32_t, std::string>> found;
+    for (const IniSection& section : ini.Sections()) {
+        if (!equalsIgnoringCase(section.name, kMRU))
+            continue;
+        for (const auto& [key, value] : section.keys) {
+            const std::string_view number =
+                std::string_view(key).substr(std::min<std::size_t>(3, key.size()));
+            const auto n = parseInteger(number);
+            if (!equalsIgnoringCase(std::string_view(key).substr(0, 3), kMRU) || !n || *n < 0 ||
+                *n >= end || mruKey(std::size_t(*n)) != "MRU" + std::string(number))
+                continue;
+            found.emplace_back(*n, value.substr(0, TIniPlus::kMaxValueLength));
+        }
+        break; // only the first [MRU] counts
+    }
+    // By number; of two keys with one number, the first in the file counts.
+    const auto byNumber = [](const auto& a, const auto& b) { return a.first < b.first; };
+    std::stable_sort(found.begin(), found.end(), byNumber);
+    found.erase(std::unique(found.begin(), found.end(),
+                            [](const auto& a, const auto& b) { return a.first == b.first; }),
+                found.end());
+    std::vector<std::string> values;
+    for (auto& [n, value] : found)
+        values.push_back(std::move(value));
+    return values;
+}
+
 } // namespace
 
 void LoadSettings(const TIniPlus& ini, Settings& settings, const FontDescription& freshFont) {
@@ -49,12 +80,10 @@ void LoadSettings(const TIniPlus& ini, Settings& settings, const FontDescription
 
     settings.MRU_Max_Number = ini.ReadInteger(kGeneral, "MRU_Max_Number", 10);
     settings.MRU.clear();
-    for (std::int32_t i = 0; i < settings.MRU_Max_Number; ++i) {
-        // Only the keys below the maximum are read; a gap is skipped.
-        std::string path = ini.ReadString(kMRU, mruKey(std::size_t(i)), "");
+    // Only the keys below the maximum are read; a gap is skipped.
+    for (std::string& path : mruValues(ini, settings.MRU_Max_Number))
         if (!path.empty())
             settings.MRU.push_back(std::move(path));
-    }
 
     settings.Association = ini.ReadBool(kGeneral, "Association", false);
     settings.Left = ini.ReadInteger(kGeneral, "Left", settings.Left);

@@ -54,6 +54,8 @@ TEST(FontString, ReadsFieldByFieldAndStopsAtTheFirstBadOne) {
         {",7,1111,clNone", font("Start", 7, "1111", 0x1FFFFFFF), ""},
         {longName + ",9,0000,clBlack", font(std::string(31, 'n'), 9, "0000", 0), ""},
         {utf8Name + ",9,0000,clBlack", font(std::string(30, 'e'), 9, "0000", 0), ""},
+        {std::string(40, '\xA8') + ",9,0000,clBlack", font(std::string(31, '\xA8'), 9, "0000", 0),
+         ""},
         {"Arial", start, std::string(kInvalidFontString)},
         {"", start, std::string(kInvalidFontString)},
         {"Arial,9", font("Arial", 12, "0101", 0x00FF00), std::string(kInvalidFontString)},

@@ -33,7 +33,8 @@ TEST(TIniPlus, FindsKeysOfHandEditedFilesAsWindowsDoes) {
                                 "  [ MRU ]  \n"
                                 "MRU0=a=b\n"
                                 "[General]\n"
-                                "Late=in a second General\n");
+                                "Late=in a second General\n"
+                                "[Old Mac]\rA=1\rB=2\r");
     EXPECT_EQ(ini.ReadInteger("General", "tree_width", 0), 128);
     EXPECT_EQ(ini.ReadString("GENERAL", "YaBB", "-"), "C:\\forum\\YaBB.pl") << "the first wins";
     EXPECT_EQ(ini.ReadString("General", "Empty", "-"), "");
@@ -41,6 +42,7 @@ TEST(TIniPlus, FindsKeysOfHandEditedFilesAsWindowsDoes) {
     EXPECT_EQ(ini.ReadString("General", "Late", "-"), "-") << "only the first section counts";
     for (const char* key : {"stray", "; a comment", "garbage line", ""})
         EXPECT_FALSE(ini.ValueExists("General", key)) << key;
+    EXPECT_EQ(ini.ReadString("Old Mac", "A", "-") + ini.ReadString("Old Mac", "B", "-"), "12");
     EXPECT_EQ(ini.ReadString("General", "missing", "fallback"), "fallback");
     EXPECT_EQ(ini.ReadString("Missing", "YaBB", "fallback"), "fallback");
 }

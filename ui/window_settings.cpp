@@ -68,10 +68,18 @@ void TFormMain::SaveSettings() {
 }
 
 void TFormMain::applyWindowBounds() {
-    QRect bounds(settings_.Left, settings_.Top, settings_.Width, settings_.Height);
-    // A hand-edited file must not leave the window without size or out of sight.
+    // A hand-edited file must not leave the window without size, larger than
+    // the desktop (its pixels are held in memory), or out of sight.
+    constexpr QSize kDesigned(621, 574);
+    constexpr int kFar = 1 << 16;
+    QSize largest = kDesigned;
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        largest = largest.expandedTo(screen->virtualSize());
+    QRect bounds(std::clamp(settings_.Left, -kFar, kFar), std::clamp(settings_.Top, -kFar, kFar),
+                 std::min(settings_.Width, largest.width()),
+                 std::min(settings_.Height, largest.height()));
     if (bounds.width() <= 0 || bounds.height() <= 0)
-        bounds.setSize(QSize(621, 574));
+        bounds.setSize(kDesigned);
     bool onScreen = false;
     for (const QScreen* screen : QGuiApplication::screens())
         onScreen = onScreen || screen->availableGeometry().intersects(bounds);

@@ -135,6 +135,11 @@ private slots:
             << QByteArray("[General]\r\nTree_Width=-50\r\nMRU_Max_Number=99999\r\nLeft=-99999\r\n"
                           "Width=0\r\nHeight=-3\r\nState=7\r\nEditor_Font=X,-4,0000,$7FFFFFFF\r\n")
             << false << 0;
+        QTest::newRow("largest numbers")
+            << QByteArray("[General]\r\nTree_Width=2147483647\r\nMRU_Max_Number=$7FFFFFFF\r\n"
+                          "Left=2147483647\r\nTop=-2147483648\r\nWidth=2147483647\r\n"
+                          "Height=2147483647\r\n[MRU]\r\nMRU2147483646=/x.mod\r\n")
+            << false << 0;
         QTest::newRow("unreadable: a folder") << QByteArray() << true << 2;
     }
     void damagedFilesStartAndAreWrittenClean() {

@@ -14,7 +14,8 @@ SideSplitter::SideSplitter(QWidget* parent) : QSplitter(Qt::Horizontal, parent) 
 }
 
 void SideSplitter::setSideWidth(int width) {
-    sideWidth_ = std::max(width, 0);
+    // Far beyond any screen, and far from the sums that would overflow.
+    sideWidth_ = std::clamp(width, 0, 16384);
     applySideWidth();
 }
 
