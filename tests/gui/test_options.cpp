@@ -62,8 +62,11 @@ struct Options {
         QTimer::singleShot(0, window.get(), [&] {
             auto* dialog = qobject_cast<TFormOption*>(QApplication::activeModalWidget());
             QVERIFY(dialog);
+            QVERIFY(QTest::qWaitForWindowActive(dialog));
             used = true;
             use(*dialog);
+            if (dialog->isVisible()) // a check in use failed: do not leave it open
+                dialog->reject();
         });
         command(*window, "actOption")->trigger();
         QVERIFY(used);
@@ -100,6 +103,14 @@ private slots:
             // With no settings file: an empty list of at most 0, no association.
             QCOMPARE(child<QSpinBox>(dialog, "udMRU")->value(), 0);
             QVERIFY(!child<QCheckBox>(dialog, "cbAssociation")->isChecked());
+            // Tab walks the fields in their order; the image buttons take no focus.
+            QStringList walked;
+            for (int i = 0; i < 6; ++i) {
+                walked << dialog.focusWidget()->objectName();
+                QTest::keyClick(dialog.focusWidget(), Qt::Key_Tab);
+            }
+            QCOMPARE(walked, QStringList({"edtYaBB", "edtBoardMod", "edtYourName",
+                                          "edtYourHomepage", "udMRU", "cbAssociation"}));
             QTest::mouseClick(child<QToolButton>(dialog, "SpeedButton1"), Qt::LeftButton);
             typeInto(child<QLineEdit>(dialog, "edtBoardMod"), QStringLiteral(" C:\\BoardMod.exe "));
             child<QLineEdit>(dialog, "edtYourName")->setText(QStringLiteral("Jos\u00e9"));
