@@ -238,17 +238,32 @@ edit::SetAllTexts recodeToUtf8(const ModDocument& doc) {
     return recoded;
 }
 
-ModDocument cloneDocument(const ModDocument& doc) {
-    ModDocument copy;
-    for (int p = 0; p < kPropertyCount; ++p)
-        copy.setProperty(Property(p), doc.property(Property(p)));
+DocumentSnapshot snapshotOf(const ModDocument& doc) {
+    DocumentSnapshot snapshot{allTexts(doc), {}};
+    snapshot.nodes.reserve(doc.nodeCount());
     for (int r = 0; r < doc.topLevelCount(); ++r) {
         const Node* top = doc.topLevel(r);
-        Node* node = copy.appendNode(nullptr, top->item(), top->labelForm());
+        snapshot.nodes.push_back({0, top->kind(), top->labelForm()});
         for (int c = 0; c < top->childCount(); ++c)
-            copy.appendNode(node, top->child(c)->item(), top->child(c)->labelForm());
+            snapshot.nodes.push_back({1, top->child(c)->kind(), top->child(c)->labelForm()});
     }
-    return copy;
+    return snapshot;
+}
+
+ModDocument documentFrom(const DocumentSnapshot& snapshot) {
+    ModDocument doc;
+    auto text = snapshot.texts.begin();
+    for (int p = 0; p < kPropertyCount; ++p)
+        doc.setProperty(Property(p), *text++);
+    Node* top = nullptr;
+    for (const DocumentSnapshot::Shape& shape : snapshot.nodes) {
+        TItem item{text[0], shape.kind, text[1], text[2]};
+        text += 3;
+        Node* node = doc.appendNode(shape.level ? top : nullptr, std::move(item), shape.form);
+        if (!shape.level)
+            top = node;
+    }
+    return doc;
 }
 
 } // namespace torvale

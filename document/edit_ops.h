@@ -117,8 +117,20 @@ std::vector<Text> allTexts(const ModDocument& doc);
 // The edit that turns a Windows-1252 document into the same characters in UTF-8.
 edit::SetAllTexts recodeToUtf8(const ModDocument& doc);
 
-// A document equal to doc, sharing its texts: cheap enough to hand a snapshot
-// to another thread.
-ModDocument cloneDocument(const ModDocument& doc);
+// A document's content taken cheaply, to be made into a document again on
+// another thread: the texts shared, in the order of allTexts(), and the shape
+// of the tree as a list of nodes in display order.
+struct DocumentSnapshot {
+    struct Shape {
+        std::uint8_t level;
+        std::int32_t kind;
+        LabelForm form;
+    };
+    std::vector<Text> texts;
+    std::vector<Shape> nodes;
+};
+
+DocumentSnapshot snapshotOf(const ModDocument& doc);
+ModDocument documentFrom(const DocumentSnapshot& snapshot);
 
 } // namespace torvale

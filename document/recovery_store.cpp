@@ -381,7 +381,7 @@ RecoveryWriter::~RecoveryWriter() {
     thread_.join();
 }
 
-void RecoveryWriter::write(ModDocument snapshot, RecoveryCopy copy) {
+void RecoveryWriter::write(DocumentSnapshot snapshot, RecoveryCopy copy) {
     {
         std::lock_guard lock(mutex_);
         pending_ = Write{std::move(snapshot), std::move(copy)};
@@ -421,7 +421,7 @@ void RecoveryWriter::run() {
         lock.unlock();
         std::string error;
         if (auto* write = std::get_if<Write>(&job)) {
-            write->copy.text = assembleMod(write->snapshot);
+            write->copy.text = assembleMod(documentFrom(write->snapshot));
             if (write->copy.writtenAt == 0)
                 write->copy.writtenAt = nowSeconds();
             store_.write(write->copy, &error);

@@ -126,8 +126,8 @@ public:
     RecoveryWriter(const RecoveryWriter&) = delete;
     RecoveryWriter& operator=(const RecoveryWriter&) = delete;
 
-    // copy.text is filled from snapshot on the writer's thread.
-    void write(ModDocument snapshot, RecoveryCopy copy);
+    // copy.text is assembled from snapshot on the writer's thread.
+    void write(DocumentSnapshot snapshot, RecoveryCopy copy);
     void remove();
     // Blocks until every request so far is done.
     void wait();
@@ -136,7 +136,7 @@ public:
 
 private:
     struct Write {
-        ModDocument snapshot;
+        DocumentSnapshot snapshot;
         RecoveryCopy copy;
     };
     struct Remove {};

@@ -376,7 +376,7 @@ TEST(EditHistory, RecodingKeepsTheCharactersAndUndoesToTheBytes) {
     ModDocument doc = threeFiles();
     applyEdit(doc, edit::SetSearchText{{0, 0}, "caf\xE9 \x80"});
     applyEdit(doc, edit::SetProperty{Property::Author, "J\xFCrgen"});
-    const ModDocument before = cloneDocument(doc);
+    const ModDocument before = documentFrom(snapshotOf(doc));
     EXPECT_TRUE(before == doc);
     Edit back = applyEdit(doc, recodeToUtf8(doc));
     EXPECT_EQ(doc.topLevel(0)->child(0)->item().SearchText, "caf\xC3\xA9 \xE2\x82\xAC");

@@ -177,7 +177,7 @@ TEST(RecoveryWriter, WritesTheAssembledSnapshotAndRemovesIt) {
         RecoveryWriter writer(store);
         RecoveryCopy copy;
         copy.path = "/tmp/x.mod";
-        writer.write(cloneDocument(doc), copy);
+        writer.write(snapshotOf(doc), copy);
         writer.wait();
         EXPECT_EQ(writer.lastError(), "");
         const RecoveryCopy written =
