@@ -4,7 +4,7 @@
 
 namespace torvale {
 
-std::optional<Placement> stepPlacement(const ModDocument& doc, const Node* node, Direction where) {
+std::optional<DropPlace> stepPlacement(const ModDocument& doc, const Node* node, Direction where) {
     const int row = node->row();
     const bool up = where == Direction::Up;
     Node* parent = node->parent();
@@ -12,30 +12,29 @@ std::optional<Placement> stepPlacement(const ModDocument& doc, const Node* node,
     // moveNode counts the row before the move, so one place down stands
     // before the row two below.
     if (up ? row > 0 : row + 1 < siblings)
-        return Placement{parent, up ? row - 1 : row + 2};
+        return DropPlace{parent, up ? row - 1 : row + 2};
     if (!parent)
         return std::nullopt;
     const int neighbourRow = parent->row() + (up ? -1 : 1);
     if (neighbourRow < 0 || neighbourRow >= doc.topLevelCount())
         return std::nullopt;
     Node* neighbour = doc.topLevel(neighbourRow);
-    return Placement{neighbour, up ? neighbour->childCount() : 0};
+    return DropPlace{neighbour, up ? neighbour->childCount() : 0};
 }
 
-edit::Move moveTo(const Node* node, Placement placement) {
+edit::Move moveTo(const Node* node, DropPlace place) {
     const NodePath from = pathOf(node);
-    if (node->parent() == placement.parent) {
-        const int row =
-            placement.beforeRow > from.row ? placement.beforeRow - 1 : placement.beforeRow;
+    if (node->parent() == place.parent) {
+        const int row = place.beforeRow > from.row ? place.beforeRow - 1 : place.beforeRow;
         return {from, {from.parentRow, row}};
     }
-    if (!placement.parent)
-        return {from, {-1, placement.beforeRow}};
+    if (!place.parent)
+        return {from, {-1, place.beforeRow}};
     // The parent's row once the node is out of the top level.
-    int parentRow = placement.parent->row();
+    int parentRow = place.parent->row();
     if (!node->parent() && node->row() < parentRow)
         --parentRow;
-    return {from, {parentRow, placement.beforeRow}};
+    return {from, {parentRow, place.beforeRow}};
 }
 
 } // namespace torvale

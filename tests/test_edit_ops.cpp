@@ -1,5 +1,6 @@
 // Edits and their inverses, and Move Up / Move Down, held to a plain list of
 // the mod's rows in file order, over thousands of random edits.
+#include "document/drop_rule.h"
 #include "document/edit_ops.h"
 #include "document/mod_assembler.h"
 #include "document/node_moves.h"
@@ -38,8 +39,9 @@ struct PlainMod {
     std::size_t index(NodePath p) const {
         return p.parentRow < 0 ? start(p.row) : start(p.parentRow) + 1 + std::size_t(p.row);
     }
-    std::vector<Row> take(NodePath p) {
-        const std::size_t i = index(p);
+    std::vector<Row> take(NodePath p) { return takeAt(index(p)); }
+    // The row at i with its children.
+    std::vector<Row> takeAt(std::size_t i) {
         std::size_t end = i + 1;
         while (rows[i].level == 0 && end < rows.size() && rows[end].level == 1)
             ++end;
@@ -50,7 +52,9 @@ struct PlainMod {
     }
     void put(NodePath p, std::vector<Row> block) {
         block[0].level = p.parentRow < 0 ? 0 : 1;
-        const std::size_t i = index(p);
+        putAt(index(p), std::move(block));
+    }
+    void putAt(std::size_t i, const std::vector<Row>& block) {
         rows.insert(rows.begin() + std::ptrdiff_t(i), block.begin(), block.end());
     }
     Row& at(NodePath p) { return rows[index(p)]; }
@@ -108,6 +112,25 @@ struct PlainMod {
         if (neighbour < 0 || start(neighbour) == rows.size())
             return false;
         put({-1, up ? neighbour : top}, take({-1, up ? top : neighbour}));
+        return true;
+    }
+
+    // Dropping the row at from on the row at onto: onto a row of its own
+    // level it goes just before it; a search action onto a top-level row goes
+    // to the end of that row's children.
+    bool drop(std::size_t from, std::size_t onto) {
+        const int level = rows[from].level;
+        const int ontoLevel = rows[onto].level;
+        if (from == onto || (level == 0 && ontoLevel == 1))
+            return false;
+        std::vector<Row> block = takeAt(from);
+        if (onto > from)
+            onto -= block.size();
+        if (level == 1 && ontoLevel == 0)
+            do
+                ++onto;
+            while (onto < rows.size() && rows[onto].level == 1);
+        putAt(onto, block);
         return true;
     }
 };
@@ -230,8 +253,17 @@ TEST(EditHistory, RandomEditsUndoToTheOriginalAndRedoToTheEnd) {
     std::vector<Edit> undo;
     int steps = 0;
     for (int i = 0; i < 4000; ++i) {
-        // Now and then Move Up or Move Down, held to the rows' own rule.
-        if (Node* node = random.anyNode(doc); node && random.chance(25)) {
+        // Now and then Move Up or Move Down, or a drop, held to the rows' own rules.
+        Node* node = random.anyNode(doc);
+        if (Node* target = random.anyNode(doc); node && random.chance(15)) {
+            const auto place = dropPlace(node, target);
+            ASSERT_EQ(place.has_value(),
+                      plain.drop(plain.index(pathOf(node)), plain.index(pathOf(target))))
+                << "step " << i;
+            if (!place)
+                continue;
+            undo.push_back(applyEdit(doc, moveTo(node, *place)));
+        } else if (node && random.chance(25)) {
             const auto where = random.chance(50) ? Direction::Up : Direction::Down;
             const std::size_t row = plain.index(pathOf(node));
             const auto placement = stepPlacement(doc, node, where);
