@@ -47,7 +47,7 @@ int main(int argc, char** argv) {
     torvale::TFormMain window(nullptr, options);
     QStringList arguments = QApplication::arguments();
     arguments.removeFirst();
-    window.openCommandLine(arguments);
     window.show();
+    window.startUp(arguments);
     return QApplication::exec();
 }

@@ -4,13 +4,11 @@
 
 namespace torvale {
 
-ActionTreeModel::ActionTreeModel(QObject* parent) : QAbstractItemModel(parent) {}
-
-void ActionTreeModel::resetDocument(ModDocument doc, TextEncoding encoding) {
-    beginResetModel();
-    doc_ = std::move(doc);
-    encoding_ = encoding;
-    endResetModel();
+ActionTreeModel::ActionTreeModel(OpenMod& mod, QObject* parent)
+    : QAbstractItemModel(parent), mod_(mod) {
+    mod_.addObserver(this);
+    connect(&mod_, &OpenMod::aboutToBeReplaced, this, [this] { beginResetModel(); });
+    connect(&mod_, &OpenMod::replaced, this, [this] { endResetModel(); });
 }
 
 Node* ActionTreeModel::nodeFromIndex(const QModelIndex& index) const {
@@ -21,52 +19,54 @@ QModelIndex ActionTreeModel::indexFromNode(const Node* node) const {
     return node ? createIndex(node->row(), 0, const_cast<Node*>(node)) : QModelIndex();
 }
 
-QModelIndex ActionTreeModel::appendNode(Node* parent, TItem item, LabelForm form) {
-    const int row = doc_.childCount(parent);
+// ---- Following the document's changes --------------------------------------
+
+void ActionTreeModel::beforeInsert(const Node* parent, int row) {
     beginInsertRows(indexFromNode(parent), row, row);
-    Node* node = doc_.appendNode(parent, std::move(item), form);
-    endInsertRows();
-    return indexFromNode(node);
 }
 
-void ActionTreeModel::removeNode(Node* node) {
-    const int row = node->row();
-    beginRemoveRows(indexFromNode(node->parent()), row, row);
-    doc_.removeNode(node);
+void ActionTreeModel::afterInsert(const Node*) {
+    endInsertRows();
+}
+
+void ActionTreeModel::beforeRemove(const Node* node) {
+    beginRemoveRows(indexFromNode(node->parent()), node->row(), node->row());
+}
+
+void ActionTreeModel::afterRemove() {
     endRemoveRows();
 }
 
-bool ActionTreeModel::moveNode(Node* node, Node* newParent, int beforeRow) {
-    if (!ModDocument::canMove(node, newParent))
-        return false;
-    const QModelIndex from = indexFromNode(node->parent());
-    // Qt refuses moves that leave the order as it is.
-    if (!beginMoveRows(from, node->row(), node->row(), indexFromNode(newParent), beforeRow))
-        return false;
-    doc_.moveNode(node, newParent, beforeRow);
+void ActionTreeModel::beforeMove(const Node* node, const Node* newParent, int beforeRow) {
+    // The document never moves a node to where it stands, which is all that
+    // Qt refuses.
+    const bool moving = beginMoveRows(indexFromNode(node->parent()), node->row(), node->row(),
+                                      indexFromNode(newParent), beforeRow);
+    Q_ASSERT(moving);
+    Q_UNUSED(moving);
+}
+
+void ActionTreeModel::afterMove(const Node*) {
     endMoveRows();
-    return true;
 }
 
-void ActionTreeModel::setKind(Node* node, std::int32_t kind) {
-    doc_.setKind(node, kind);
-    nodeChanged(node);
-}
-
-void ActionTreeModel::setFileName(Node* node, std::string fileName) {
-    doc_.setFileName(node, std::move(fileName), LabelForm::Edited);
-    nodeChanged(node);
-}
-
-void ActionTreeModel::setTexts(Node* node, std::string searchText, std::string actionText) {
-    doc_.setSearchText(node, std::move(searchText));
-    doc_.setActionText(node, std::move(actionText));
-}
-
-void ActionTreeModel::nodeChanged(Node* node) {
+void ActionTreeModel::nodeChanged(const Node* node) {
     const QModelIndex index = indexFromNode(node);
-    emit dataChanged(index, index, {Qt::DisplayRole, Qt::DecorationRole});
+    emit dataChanged(index, index, {Qt::DisplayRole, Qt::DecorationRole, Qt::ToolTipRole});
 }
+
+void ActionTreeModel::allTextsChanged() {
+    const ModDocument& doc = document();
+    if (doc.treeEmpty())
+        return;
+    emit dataChanged(index(0, 0), index(doc.topLevelCount() - 1, 0));
+    for (int r = 0; r < doc.topLevelCount(); ++r)
+        if (const int children = doc.topLevel(r)->childCount())
+            emit dataChanged(indexFromNode(doc.topLevel(r)->child(0)),
+                             indexFromNode(doc.topLevel(r)->child(children - 1)));
+}
+
+// ---- The model's interface -------------------------------------------------
 
 QModelIndex ActionTreeModel::index(int row, int column, const QModelIndex& parent) const {
     if (column != 0 || row < 0)
@@ -74,9 +74,9 @@ QModelIndex ActionTreeModel::index(int row, int column, const QModelIndex& paren
     const Node* parentNode = nodeFromIndex(parent);
     if (parentNode && parentNode->level() > 0)
         return {};
-    if (row >= doc_.childCount(parentNode))
+    if (row >= document().childCount(parentNode))
         return {};
-    return createIndex(row, 0, doc_.childAt(parentNode, row));
+    return createIndex(row, 0, document().childAt(parentNode, row));
 }
 
 QModelIndex ActionTreeModel::parent(const QModelIndex& child) const {
@@ -87,7 +87,7 @@ QModelIndex ActionTreeModel::parent(const QModelIndex& child) const {
 int ActionTreeModel::rowCount(const QModelIndex& parent) const {
     if (parent.column() > 0)
         return 0;
-    return doc_.childCount(nodeFromIndex(parent));
+    return document().childCount(nodeFromIndex(parent));
 }
 
 int ActionTreeModel::columnCount(const QModelIndex&) const {
@@ -100,7 +100,7 @@ QVariant ActionTreeModel::data(const QModelIndex& index, int role) const {
         return {};
     switch (role) {
     case Qt::DisplayRole:
-        return decodeText(node->label(), encoding_);
+        return decodeText(node->label(), encoding());
     case Qt::ToolTipRole:
         return toolTip(*node);
     case Qt::DecorationRole:
@@ -118,7 +118,7 @@ QString ActionTreeModel::toolTip(const Node& node) const {
     const TItem& item = node.item();
     std::string_view text = item.Kind == akEditFile ? item.FileName.view() : item.SearchText.view();
     if (text.empty())
-        return decodeText(node.label(), encoding_);
+        return decodeText(node.label(), encoding());
     std::size_t end = 0;
     for (int line = 0; line < kLines && end < text.size(); ++line) {
         end = text.find('\n', end);
@@ -129,19 +129,24 @@ QString ActionTreeModel::toolTip(const Node& node) const {
         end = kBytes;
         cut = true;
         // Not inside a UTF-8 sequence.
-        while (encoding_ == TextEncoding::Utf8 && end > 0 && (text[end] & 0xC0) == 0x80)
+        while (encoding() == TextEncoding::Utf8 && end > 0 && (text[end] & 0xC0) == 0x80)
             --end;
     }
-    QString tip = decodeText(text.substr(0, end), encoding_);
+    QString tip = decodeText(text.substr(0, end), encoding());
     while (tip.endsWith(u'\n'))
         tip.chop(1);
     return cut ? tip + QStringLiteral("\n\u2026") : tip;
 }
 
 Qt::ItemFlags ActionTreeModel::flags(const QModelIndex& index) const {
-    if (!index.isValid())
+    const Node* node = nodeFromIndex(index);
+    if (!node)
         return Qt::ItemIsDropEnabled;
-    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled | Qt::ItemIsDropEnabled;
+    const Qt::ItemFlags flags =
+        Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled | Qt::ItemIsDropEnabled;
+    // Saying so spares the tree looking up, for each of tens of thousands of
+    // search actions, whether it is expanded, every time it lays out its rows.
+    return node->level() > 0 ? flags | Qt::ItemNeverHasChildren : flags;
 }
 
 } // namespace torvale

@@ -1,9 +1,8 @@
-// The action tree of the document as a Qt item model. The document is the
-// truth; every change goes through the operations here, which tell the views.
+// The action tree of the open mod as a Qt item model: a view that reads the
+// document of its OpenMod and follows each of its changes as it happens.
 #pragma once
 
-#include "document/mod_document.h"
-#include "document/text_encoding.h"
+#include "open_mod.h"
 
 #include <QAbstractItemModel>
 #include <QIcon>
@@ -12,32 +11,20 @@
 
 namespace torvale {
 
-class ActionTreeModel : public QAbstractItemModel {
+class ActionTreeModel : public QAbstractItemModel, private EditObserver {
     Q_OBJECT
 
 public:
-    explicit ActionTreeModel(QObject* parent = nullptr);
+    explicit ActionTreeModel(OpenMod& mod, QObject* parent = nullptr);
 
-    const ModDocument& document() const { return doc_; }
-    // Replaces the whole document, as after a read.
-    void resetDocument(ModDocument doc, TextEncoding encoding);
-    TextEncoding encoding() const { return encoding_; }
-    void setProperty(Property p, std::string value) { doc_.setProperty(p, std::move(value)); }
+    const ModDocument& document() const { return mod_.document(); }
+    TextEncoding encoding() const { return mod_.encoding(); }
 
     // Pictures of the four kinds, by ActionKind.
     void setKindIcons(std::array<QIcon, kActionKindCount> icons) { icons_ = std::move(icons); }
 
     Node* nodeFromIndex(const QModelIndex& index) const;
     QModelIndex indexFromNode(const Node* node) const;
-
-    // The operations of the editing commands. parent nullptr is the top level.
-    QModelIndex appendNode(Node* parent, TItem item, LabelForm form = LabelForm::Added);
-    void removeNode(Node* node);
-    // False when the move is not possible or changes nothing.
-    bool moveNode(Node* node, Node* newParent, int beforeRow);
-    void setKind(Node* node, std::int32_t kind);
-    void setFileName(Node* node, std::string fileName);
-    void setTexts(Node* node, std::string searchText, std::string actionText);
 
     QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
     QModelIndex parent(const QModelIndex& child) const override;
@@ -47,11 +34,17 @@ public:
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
 private:
-    void nodeChanged(Node* node);
+    void beforeInsert(const Node* parent, int row) override;
+    void afterInsert(const Node* node) override;
+    void beforeRemove(const Node* node) override;
+    void afterRemove() override;
+    void beforeMove(const Node* node, const Node* newParent, int beforeRow) override;
+    void afterMove(const Node* node) override;
+    void nodeChanged(const Node* node) override;
+    void allTextsChanged() override;
     QString toolTip(const Node& node) const;
 
-    ModDocument doc_;
-    TextEncoding encoding_ = TextEncoding::Utf8;
+    OpenMod& mod_;
     std::array<QIcon, kActionKindCount> icons_;
 };
 

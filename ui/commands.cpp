@@ -15,6 +15,7 @@
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QTabWidget>
+#include <QUndoStack>
 
 namespace torvale {
 
@@ -70,6 +71,11 @@ const CommandEntry kCommands[] = {
     {"actSearchAndAddAfter", "ActionTree", NodeLabels[3].data(), nullptr, 0, akSearchAddAfter, -1},
     {"actTreeFullExpand", "", "", nullptr, key(Qt::Key_F11), 0, -1},
     {"actTreeFullCollapse", "", "", nullptr, key(Qt::Key_F12), 0, -1},
+    {"actUndo", "Action", "&Undo", "Undo", key(Qt::CTRL | Qt::Key_Z), 0, 11},
+    {"actRedo", "Action", "&Redo", "Redo", key(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), 0, 18},
+    {"actMoveUp", "Action", "Move &Up", nullptr, key(Qt::ALT | Qt::SHIFT | Qt::Key_Up), 0, -1},
+    {"actMoveDown", "Action", "Move Do&wn", nullptr, key(Qt::ALT | Qt::SHIFT | Qt::Key_Down), 0,
+     -1},
 };
 
 } // namespace
@@ -115,7 +121,8 @@ void TFormMain::createCommands() {
     }
     on("actDeleteAction", [this] { actDeleteActionExecute(); });
     on("actBrowseFileToEdit", [this] { actBrowseFileToEditExecute(); });
-    on("EditUndo1", [this] { runEditCommand(TextField::EditCommand::Undo); });
+    // The fields' own Undo takes back steps of the document's one history.
+    on("EditUndo1", [this] { command("actUndo")->trigger(); });
     on("EditCut1", [this] { runEditCommand(TextField::EditCommand::Cut); });
     on("EditCopy1", [this] { runEditCommand(TextField::EditCommand::Copy); });
     on("EditPaste1", [this] { runEditCommand(TextField::EditCommand::Paste); });
@@ -133,7 +140,11 @@ void TFormMain::createCommands() {
     on("actTreeFullCollapse", [this] { actTreeFullCollapseExecute(); });
 
     // What the enabling depends on beyond the window's own state.
-    connect(qApp, &QApplication::focusChanged, this, [this] { updateCommandStates(); });
+    connect(qApp, &QApplication::focusChanged, this, [this] {
+        // Leaving a field ends a run of typing in it.
+        mod_->endTyping();
+        updateCommandStates();
+    });
     connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this,
             [this] { updateCommandStates(); });
 }
@@ -157,7 +168,11 @@ void TFormMain::updateCommandStates() {
     const bool onActionPage = PageControl1->currentWidget() == tsModAction;
     const Node* selected = selectedNode();
 
-    command("actSave")->setEnabled(modified_);
+    command("actSave")->setEnabled(mod_->isModified());
+    command("actUndo")->setEnabled(mod_->history()->canUndo());
+    command("actRedo")->setEnabled(mod_->history()->canRedo());
+    command("actMoveUp")->setEnabled(onActionPage && movePlace(Direction::Up));
+    command("actMoveDown")->setEnabled(onActionPage && movePlace(Direction::Down));
     command("actAddEditFile")->setEnabled(onActionPage);
     for (const char* name : {"actAddReplace", "actAddBefore", "actAddAfter", "actDeleteAction"})
         command(name)->setEnabled(onActionPage && selected);
@@ -182,9 +197,11 @@ void TFormMain::updateCommandStates() {
 
     // The standard edit commands follow the focused text field.
     const QMimeData* clipboard = QGuiApplication::clipboard()->mimeData();
-    const TextField::EditState edit =
-        focusedTextField().editState(clipboard && clipboard->hasText());
-    command("EditUndo1")->setEnabled(edit.undo);
+    const TextField::EditState edit = focusedTextField().editState(clipboard && clipboard->hasText());
+    // The field's Undo is the document's, offered where the field is editable.
+    const TextField focused = focusedTextField();
+    command("EditUndo1")
+        ->setEnabled(!focused.isNull() && !focused.isReadOnly() && mod_->history()->canUndo());
     command("EditCut1")->setEnabled(edit.cut);
     command("EditCopy1")->setEnabled(edit.copy);
     command("EditPaste1")->setEnabled(edit.paste);
@@ -199,9 +216,9 @@ void TFormMain::runEditCommand(TextField::EditCommand which) {
 bool TFormMain::isWindowShortcut(const QKeyEvent* event) const {
     const QKeySequence pressed(event->keyCombination());
     for (QAction* action : commands_)
-        if (!action->shortcut().isEmpty() &&
-            action->shortcut().matches(pressed) == QKeySequence::ExactMatch)
-            return true;
+        for (const QKeySequence& shortcut : action->shortcuts())
+            if (shortcut.matches(pressed) == QKeySequence::ExactMatch)
+                return true;
     return false;
 }
 

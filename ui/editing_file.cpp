@@ -61,7 +61,7 @@ void TFormMain::tvActionsChanging(const Node* selected, const Node* next) {
 void TFormMain::LoadEditingFile(const Node* node) {
     editingFileLoaded_ = true;
     const Node* editFile = owningEditFile(node);
-    const QString name = decodeText(editFile->item().FileName, model_->encoding());
+    const QString name = decodeText(editFile->item().FileName, mod_->encoding());
     if (name.isEmpty()) {
         emptyEditingFile(QStringLiteral("No forum file: the edit-file node names none."));
         return;

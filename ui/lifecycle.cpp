@@ -15,6 +15,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPlainTextEdit>
@@ -31,28 +32,39 @@ namespace {
 
 const QString kModFilter = QStringLiteral("mod file (*.mod)");
 
-} // namespace
-
-void TFormMain::setModified(bool modified) {
-    modified_ = modified;
-    updateCommandStates();
+bool isTypingKey(const QKeyEvent* key) {
+    switch (key->key()) {
+    case Qt::Key_Backspace:
+    case Qt::Key_Delete:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Tab:
+        return true;
+    default:
+        return !key->text().isEmpty() && key->text().front().isPrint() &&
+               !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
+    }
 }
+
+} // namespace
 
 // ---- Properties ------------------------------------------------------------
 
 void TFormMain::ModPropertyChange() {
-    const TextEncoding encoding = model_->encoding();
-    model_->setProperty(Property::Id, encodeText(edtId->text(), encoding));
-    model_->setProperty(Property::Version, encodeText(edtVersion->text(), encoding));
-    model_->setProperty(Property::ModInfo, encodeText(editorText(memDescription), encoding));
-    model_->setProperty(Property::Author, encodeText(edtAuthor->text(), encoding));
-    model_->setProperty(Property::Homepage, encodeText(edtHomepage->text(), encoding));
-    setModified(true);
+    const TextEncoding encoding = mod_->encoding();
+    // Only the field that changed makes a step: the others hold their property.
+    const std::pair<QString, Property> fields[] = {{edtId->text(), Property::Id},
+                                                   {edtVersion->text(), Property::Version},
+                                                   {editorText(memDescription), Property::ModInfo},
+                                                   {edtAuthor->text(), Property::Author},
+                                                   {edtHomepage->text(), Property::Homepage}};
+    for (const auto& [text, property] : fields)
+        mod_->setProperty(property, encodeText(text, encoding), typingKey_);
 }
 
 void TFormMain::showProperties() {
-    const ModDocument& doc = model_->document();
-    const TextEncoding encoding = model_->encoding();
+    const ModDocument& doc = mod_->document();
+    const TextEncoding encoding = mod_->encoding();
     const std::pair<QLineEdit*, Property> lines[] = {{edtId, Property::Id},
                                                      {edtVersion, Property::Version},
                                                      {edtAuthor, Property::Author},
@@ -65,23 +77,25 @@ void TFormMain::showProperties() {
     memDescription->setPlainText(decodeText(doc.property(Property::ModInfo), encoding));
 }
 
+// The defaults belong to the new document as it starts, not to its history:
+// it stays clean, and no Undo takes them out again.
 void TFormMain::AutoFillInfo() {
-    const TextEncoding encoding = model_->encoding();
-    model_->setProperty(Property::Author, encodeText(settingText(settings_.Your_Name), encoding));
-    model_->setProperty(Property::Homepage,
-                        encodeText(settingText(settings_.Your_Homepage), encoding));
+    const TextEncoding encoding = mod_->encoding();
+    mod_->setStartingProperty(Property::Author,
+                              encodeText(settingText(settings_.Your_Name), encoding));
+    mod_->setStartingProperty(Property::Homepage,
+                              encodeText(settingText(settings_.Your_Homepage), encoding));
     showProperties();
-    setModified(false);
 }
 
 // ---- Caption and prompts ---------------------------------------------------
 
 void TFormMain::UpdateCaption() {
-    setWindowTitle(QStringLiteral("Torvale - ") + currentFileName_);
+    setWindowTitle(QStringLiteral("Torvale - ") + mod_->path());
 }
 
 QMessageBox::StandardButton TFormMain::ConfirmSaveOrNot() {
-    const QString name = currentFileName_.isEmpty() ? QStringLiteral("File") : currentFileName_;
+    const QString name = mod_->path().isEmpty() ? QStringLiteral("File") : mod_->path();
     return prompts().confirmSave(
         this, name + QStringLiteral(" has changed.\nDo you want to save the changes?"));
 }
@@ -89,12 +103,12 @@ QMessageBox::StandardButton TFormMain::ConfirmSaveOrNot() {
 // True when the document may be dropped: it is clean, the user said No, or
 // the user said Yes and it was saved.
 bool TFormMain::saveBeforeDiscard() {
-    if (!modified_)
+    if (!mod_->isModified())
         return true;
     switch (ConfirmSaveOrNot()) {
     case QMessageBox::Yes:
         actSaveExecute();
-        return !modified_;
+        return !mod_->isModified();
     case QMessageBox::No:
         return true;
     default:
@@ -108,7 +122,6 @@ void TFormMain::actNewExecute() {
     if (!saveBeforeDiscard())
         return;
     ClearAllValue();
-    setModified(false);
     SetInputFieldEnabled();
     AutoFillInfo();
     refreshPreviewIfShown();
@@ -129,16 +142,15 @@ void TFormMain::CheckModifiedAndOpen(const QString& path) {
     if (!saveBeforeDiscard())
         return;
     ClearAllValue();
-    currentFileName_ = path;
+    mod_->setPath(path);
     OpenFile();
     refreshPreviewIfShown();
 }
 
 void TFormMain::ClearAllValue() {
     setWindowTitle(QStringLiteral("Torvale"));
-    currentFileName_.clear();
     loading_ = true;
-    model_->resetDocument(ModDocument(), TextEncoding::Utf8);
+    mod_->replace(ModDocument(), TextEncoding::Utf8, QString());
     loading_ = false;
     showProperties();
     for (QWidget* field : std::initializer_list<QWidget*>{memFileToEdit, memSearch, memAndAction}) {
@@ -152,13 +164,12 @@ void TFormMain::ClearAllValue() {
 }
 
 void TFormMain::OpenFile() {
-    const FileBytes file =
-        readFileBytes(QFile::encodeName(currentFileName_).toStdString(), kMaxModFileSize);
+    const QString path = mod_->path();
+    const std::string localPath = QFile::encodeName(path).toStdString();
+    const FileBytes file = readFileBytes(localPath, kMaxModFileSize);
     if (!file.ok) {
-        const QString path = currentFileName_;
         // Nothing was read, so there is nothing that Save could put back.
-        currentFileName_.clear();
-        setModified(false);
+        mod_->setPath({});
         prompts().showError(
             this, QStringLiteral("Cannot open the file \"%1\".\n%2")
                       .arg(QDir::toNativeSeparators(path), QString::fromStdString(file.error)));
@@ -170,18 +181,17 @@ void TFormMain::OpenFile() {
     const TextEncoding encoding = detectEncoding(file.bytes());
 
     // The tree takes the whole document at once; the selection is made once
-    // at the end, as it stands when a read has placed every node.
+    // at the end, as it stands when a read has placed every node. Show what
+    // a stopped read got, but never let a plain Save write that part over the
+    // file it came from: the document is then untitled.
     loading_ = true;
-    model_->resetDocument(std::move(doc), encoding);
+    mod_->replace(std::move(doc), encoding, outcome.complete() ? path : QString(),
+                  fileStamp(localPath));
     showProperties();
     selectNode(outcome.selected);
     loading_ = false;
 
     if (!outcome.complete()) {
-        // Show what was read, but never let a plain Save write that part over
-        // the file it came from: the document becomes untitled and clean.
-        currentFileName_.clear();
-        setModified(false);
         if (outcome.status == ReadOutcome::Status::MissingClosingTag)
             ErrorNotFound(outcome.missingTag);
         else
@@ -190,7 +200,6 @@ void TFormMain::OpenFile() {
     }
     tvActions->expandAll();
     UpdateCaption();
-    setModified(false);
     AddMRU();
 }
 
@@ -201,8 +210,8 @@ void TFormMain::ErrorNotFound(int index) {
 // ---- Assembly and pages ----------------------------------------------------
 
 void TFormMain::AssembleMod() {
-    preview_ = std::make_shared<const std::string>(assembleMod(model_->document()));
-    memPreview->setText(preview_, model_->encoding());
+    preview_ = std::make_shared<const std::string>(mod_->assemble());
+    memPreview->setText(preview_, mod_->encoding());
 }
 
 // The Preview shows the document whenever it is showing, also when a new
@@ -224,15 +233,14 @@ void TFormMain::PageControl1Change() {
 // ---- Save ------------------------------------------------------------------
 
 void TFormMain::actSaveExecute() {
-    if (!modified_)
+    if (!mod_->isModified())
         return; // Save is disabled on a clean document, also when called directly
-    if (currentFileName_.isEmpty()) {
+    if (mod_->path().isEmpty()) {
         actSaveAsExecute();
         return;
     }
-    AssembleMod();
-    if (writeDocument())
-        setModified(false);
+    if (mayOverwrite(mod_->path()))
+        saveTo(mod_->path());
 }
 
 void TFormMain::actSaveAsExecute() {
@@ -247,19 +255,39 @@ void TFormMain::actSaveAsExecute() {
     if (path.isEmpty())
         return;
     lastSaveAsName_ = path;
-    currentFileName_ = path;
-    setWindowTitle(currentFileName_ + QStringLiteral(" - Torvale"));
-    AssembleMod();
-    if (writeDocument())
-        setModified(false);
+    mod_->setPath(path);
+    setWindowTitle(path + QStringLiteral(" - Torvale"));
+    saveTo(path);
 }
 
-// Writes the last assembly to the current file. The text goes to a temporary
-// file beside it, which replaces the file only when all of it was written, so
-// a failed save leaves the old file as it was.
-bool TFormMain::writeDocument() {
-    QSaveFile file(currentFileName_);
-    const std::string& text = *preview_;
+// A recovered document belongs to a file that may have changed since the
+// copy was made; writing over such a file asks first.
+bool TFormMain::mayOverwrite(const QString& path) {
+    const auto& expected = mod_->stampToCheck();
+    if (!expected || fileStamp(QFile::encodeName(path).toStdString()) == expected)
+        return true;
+    return prompts().confirmOverwrite(
+        this, QStringLiteral("%1 has changed on disk since this mod was recovered.\n"
+                             "Do you want to overwrite it?")
+                  .arg(QDir::toNativeSeparators(path)));
+}
+
+// Assembles the document and writes it to path; what was saved is what the
+// Preview shows next.
+bool TFormMain::saveTo(const QString& path) {
+    auto text = std::make_shared<const std::string>(mod_->assemble());
+    if (!writeDocument(path, *text))
+        return false;
+    mod_->markSaved();
+    preview_ = std::move(text);
+    memPreview->setText(preview_, mod_->encoding());
+    return true;
+}
+
+// The text goes to a temporary file beside the file, which replaces it only
+// when all of it was written, so a failed save leaves the old file as it was.
+bool TFormMain::writeDocument(const QString& path, const std::string& text) {
+    QSaveFile file(path);
     QString reason;
     bool ok = file.open(QIODevice::WriteOnly) &&
               file.write(text.data(), qint64(text.size())) == qint64(text.size());
@@ -282,7 +310,7 @@ bool TFormMain::writeDocument() {
         reason = file.errorString();
     if (!ok)
         prompts().showError(this, QStringLiteral("Cannot save the file \"%1\".\n%2")
-                                      .arg(QDir::toNativeSeparators(currentFileName_), reason));
+                                      .arg(QDir::toNativeSeparators(path), reason));
     return ok;
 }
 
@@ -340,11 +368,19 @@ bool TFormMain::eventFilter(QObject* watched, QEvent* event) {
             return true;
         }
         break;
-    case QEvent::KeyPress:
+    case QEvent::KeyPress: {
         // A command's key that reaches a field belongs to a disabled command,
         // which does nothing: the field must not read it as its own.
-        if (isWindowShortcut(static_cast<QKeyEvent*>(event)))
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (isWindowShortcut(key))
             return true;
+        // Keys typed into a field merge into one step of the history; what
+        // changes a field otherwise (cut, paste, replace) is a step of its own.
+        typingKey_ = isTypingKey(key);
+        break;
+    }
+    case QEvent::KeyRelease:
+        typingKey_ = false;
         break;
     case QEvent::DragEnter:
     case QEvent::DragMove:

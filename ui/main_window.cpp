@@ -19,6 +19,7 @@
 #include <QIcon>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QUndoStack>
 
 #include <array>
 
@@ -54,8 +55,8 @@ QIcon TFormMain::imageListIcon(int slot) {
 }
 
 TFormMain::TFormMain(UserPrompts* prompts, const WindowOptions& options, QWidget* parent)
-    : QMainWindow(parent), prompts_(prompts ? prompts : &defaultPrompts_),
-      model_(new ActionTreeModel(this)), settingsFile_(options.settingsFile),
+    : QMainWindow(parent), prompts_(prompts ? prompts : &defaultPrompts_), mod_(new OpenMod(this)),
+      model_(new ActionTreeModel(*mod_, this)), settingsFile_(options.settingsFile),
       association_(options.association), programPath_(QCoreApplication::applicationFilePath()) {
     initResources();
     // With no settings file the editor shows this desktop's fixed-width font.
@@ -71,6 +72,8 @@ TFormMain::TFormMain(UserPrompts* prompts, const WindowOptions& options, QWidget
                           imageListIcon(akSearchAddBefore), imageListIcon(akSearchAddAfter)});
 
     createCommands();
+    createHistory();
+    createRecovery();
     createPages();
     createToolBarsAndMenus();
     createStatusBar();
@@ -84,6 +87,9 @@ TFormMain::~TFormMain() {
     // whose state could follow it.
     disconnect(qApp, nullptr, this, nullptr);
     disconnect(QGuiApplication::clipboard(), nullptr, this, nullptr);
+    // The open mod outlives the recovery writer, which goes first.
+    disconnect(mod_, nullptr, this, nullptr);
+    disconnect(mod_->history(), nullptr, this, nullptr);
     commands_.clear();
 }
 
@@ -128,9 +134,9 @@ void TFormMain::openCommandLine(const QStringList& arguments) {
         QByteArray::fromStdString(ExpandShortName(QFile::encodeName(path).toStdString()))));
 }
 
-void TFormMain::FormShow() {
-    setModified(false);
-}
+// The modified flag says whether the document differs from what was last
+// opened or saved; showing the window changes neither, so it is left alone.
+void TFormMain::FormShow() {}
 
 void TFormMain::FormDestroy() {
     if (!settingsFile_.isEmpty())

@@ -1,6 +1,6 @@
-// TFormMain: the one main window. It is a view of the document model: the
-// property fields and the action tree show the ActionTreeModel, and every edit
-// goes back into it at once.
+// TFormMain: the one main window. It is a view of the open mod: the property
+// fields and the action tree show the document that OpenMod owns, and every
+// edit goes back into it at once, as a step that can be undone.
 //
 // The class is split by concern:
 //   main_window.cpp   creation, start-up and shut-down, the image list
@@ -10,15 +10,20 @@
 //   tree_editing.cpp  the action tree: selection, live write-back, add, delete
 //   editing_file.cpp  the forum file the selection edits, and browsing for it
 //   window_settings.cpp the settings file, recent files, the Options command
+//   history.cpp       undo and redo, and moving nodes by keyboard
+//   recovery.cpp      the copies kept against a crash, and the offer at start
 #pragma once
 
 #include "action_tree_model.h"
+#include "open_mod.h"
 #include "user_prompts.h"
 #include "widgets/action_tree_view.h"
 #include "widgets/text_field.h"
 
 #include "settings/file_association.h"
 #include "settings/settings.h"
+
+#include "document/node_moves.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -32,6 +37,7 @@ class QLineEdit;
 class QMenu;
 class QPlainTextEdit;
 class QTabWidget;
+class QTimer;
 class QToolBar;
 class QToolButton;
 class QWidget;
@@ -67,8 +73,13 @@ public:
     // ignored. arguments excludes the program's own name.
     void openCommandLine(const QStringList& arguments);
 
-    const QString& currentFileName() const { return currentFileName_; }
-    bool isModified() const { return modified_; }
+    // Offers the copies that ended programs left unsaved, then opens the
+    // command line's file, as the program does when it starts.
+    void startUp(const QStringList& arguments);
+
+    const QString& currentFileName() const { return mod_->path(); }
+    bool isModified() const { return mod_->isModified(); }
+    OpenMod& openMod() const { return *mod_; }
     const ActionTreeModel& model() const { return *model_; }
     Node* selectedNode() const;
     int GetStep() const;
@@ -139,8 +150,9 @@ private:
     void AssembleMod();
     void PageControl1Change();
     void refreshPreviewIfShown();
-    bool writeDocument();
-    void setModified(bool modified);
+    bool saveTo(const QString& path);
+    bool writeDocument(const QString& path, const std::string& text);
+    bool mayOverwrite(const QString& path);
     void showProperties();
 
     // find_replace.cpp
@@ -171,6 +183,17 @@ private:
     void dropNode(Node* dragged, Node* target);
     bool handleFileDrop(QEvent* event);
 
+    // history.cpp
+    void createHistory();
+    void showHistoryStep(const HistoryStep& step);
+    void actMoveExecute(Direction where);
+    std::optional<DropPlace> movePlace(Direction where) const;
+
+    // recovery.cpp
+    void createRecovery();
+    bool offerRecovery(const QStringList& arguments);
+    void keepRecoveryCopy();
+
     // editing_file.cpp
     void tvActionsChanging(const Node* selected, const Node* next);
     void LoadEditingFile(const Node* node);
@@ -190,7 +213,11 @@ private:
 
     UserPrompts defaultPrompts_;
     UserPrompts* prompts_;
+    OpenMod* mod_;
     ActionTreeModel* model_;
+    std::unique_ptr<RecoveryStore> recoveryStore_;
+    std::unique_ptr<RecoveryWriter> recoveryWriter_;
+    QTimer* recoveryTimer_ = nullptr;
 
     // Program-wide state.
     QString programDir_;
@@ -199,8 +226,8 @@ private:
     Settings settings_;
     FileAssociation* association_;
     std::unique_ptr<FileAssociation> desktopAssociation_;
-    QString currentFileName_;
-    bool modified_ = false;
+    // Whether the key being handled by a text field types into it.
+    bool typingKey_ = false;
     // Set while the program itself fills or clears the tree: those selection
     // changes leave the reload decision as it was.
     bool loading_ = false;

@@ -29,11 +29,11 @@ Node* TFormMain::selectedNode() const {
 }
 
 int TFormMain::GetStep() const {
-    return model_->document().GetStep(selectedNode());
+    return mod_->document().GetStep(selectedNode());
 }
 
 int TFormMain::GetTotalSteps() const {
-    return model_->document().GetTotalSteps();
+    return mod_->document().GetTotalSteps();
 }
 
 void TFormMain::selectNode(const Node* node) {
@@ -49,6 +49,8 @@ void TFormMain::selectNode(const Node* node) {
 // Runs after every change of the selection: a click, a key, a command, the
 // tree moving it off a deleted node, or a reset of the model dropping it.
 void TFormMain::tvActionsChange(const QModelIndex& current, const QModelIndex& previous) {
+    // Typing into another node is another step.
+    mod_->endTyping();
     tvActionsChanging(model_->nodeFromIndex(previous), model_->nodeFromIndex(current));
     // When the tree moves the current node by itself (the node was deleted),
     // the selection follows, so that selected and current never differ.
@@ -67,7 +69,7 @@ void TFormMain::showSelectedNode() {
     if (!node)
         return;
     const TItem& item = node->item();
-    const TextEncoding encoding = model_->encoding();
+    const TextEncoding encoding = mod_->encoding();
     if (item.Kind != akEditFile) {
         const QSignalBlocker fileBlocker(memFileToEdit);
         const QSignalBlocker searchBlocker(memSearch);
@@ -102,56 +104,57 @@ void TFormMain::SetInputFieldEnabled() {
 }
 
 void TFormMain::SaveRightNow() {
-    Node* node = selectedNode();
+    const Node* node = selectedNode();
     if (!node)
         return;
-    const TextEncoding encoding = model_->encoding();
-    if (node->kind() == akEditFile)
-        model_->setFileName(node, encodeText(memFileToEdit->text(), encoding));
-    else
-        model_->setTexts(node, encodeText(editorText(memSearch), encoding),
-                         encodeText(editorText(memAndAction), encoding));
-    setModified(true);
+    const TextEncoding encoding = mod_->encoding();
+    // Only the field that changed makes a step: the other holds the node's text.
+    if (node->kind() == akEditFile) {
+        mod_->setText(node, OpenMod::Field::FileName, encodeText(memFileToEdit->text(), encoding),
+                      typingKey_);
+    } else {
+        mod_->setText(node, OpenMod::Field::SearchText, encodeText(editorText(memSearch), encoding),
+                      typingKey_);
+        mod_->setText(node, OpenMod::Field::ActionText,
+                      encodeText(editorText(memAndAction), encoding), typingKey_);
+    }
 }
 
 void TFormMain::AddAction(int tag) {
     TItem item;
     item.Kind = tag;
-    QModelIndex added;
+    const Node* added;
     if (tag == akEditFile) {
-        added = model_->appendNode(nullptr, std::move(item));
+        added = mod_->addNode(nullptr, std::move(item));
     } else {
-        Node* selected = selectedNode();
+        const Node* selected = selectedNode();
         if (!selected || PageControl1->currentWidget() != tsModAction)
             return;
         // A new search action goes to the end of the selected node's group.
-        Node* parent = selected->level() == 0 ? selected : selected->parent();
+        const Node* parent = selected->level() == 0 ? selected : selected->parent();
         loading_ = true;
-        added = model_->appendNode(parent, std::move(item));
+        added = mod_->addNode(parent, std::move(item));
         loading_ = false;
     }
-    selectNode(model_->nodeFromIndex(added));
-    setModified(true);
+    selectNode(added);
     // On to the field that the new node needs filled first.
     (tag == akEditFile ? static_cast<QWidget*>(memFileToEdit) : memSearch)->setFocus();
 }
 
 void TFormMain::actDeleteActionExecute() {
-    Node* node = selectedNode();
+    const Node* node = selectedNode();
     if (!node || PageControl1->currentWidget() != tsModAction)
         return;
-    model_->removeNode(node);
+    mod_->removeNode(node);
     SetInputFieldEnabled();
-    setModified(true);
 }
 
 void TFormMain::actSearchAndReplaceExecute(int tag) {
-    Node* node = selectedNode();
+    const Node* node = selectedNode();
     if (!node || node->kind() == akEditFile || node->kind() == tag)
         return;
-    model_->setKind(node, tag);
+    mod_->setKind(node, tag);
     pnlActionString->setText(caption(tag));
-    setModified(true);
 }
 
 ActionTreeView::DropSpot TFormMain::dropSpot(const QModelIndex& dragged,
@@ -166,12 +169,11 @@ ActionTreeView::DropSpot TFormMain::dropSpot(const QModelIndex& dragged,
 
 void TFormMain::dropNode(Node* dragged, Node* target) {
     const auto place = dropPlace(dragged, target);
-    if (!place)
-        return;
-    // Refused when the order stays as it is; the drop still counts as an edit.
-    model_->moveNode(dragged, place->parent, place->beforeRow);
+    // A drop that leaves the order as it is changes nothing, so it is no step
+    // and leaves the modified flag alone.
+    if (place)
+        mod_->moveNode(dragged, *place);
     // The selection stays on the moved node by itself.
-    setModified(true);
 }
 
 void TFormMain::actTreeFullExpandExecute() {

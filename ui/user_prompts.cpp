@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QProcess>
+#include <QPushButton>
 
 namespace torvale {
 
@@ -30,6 +31,28 @@ void UserPrompts::showError(QWidget* parent, const QString& text) {
     QMessageBox box(QMessageBox::Critical, QApplication::applicationName(), text, QMessageBox::Ok,
                     parent);
     box.exec();
+}
+
+QMessageBox::StandardButton UserPrompts::offerRecovery(QWidget* parent, const QString& text) {
+    QMessageBox box(QMessageBox::Question, QApplication::applicationName(), text,
+                    QMessageBox::NoButton, parent);
+    QPushButton* recover = box.addButton(QStringLiteral("&Recover"), QMessageBox::AcceptRole);
+    QPushButton* discard = box.addButton(QMessageBox::Discard);
+    // Escape and the close box keep the copy for the next start.
+    QPushButton* later = box.addButton(QStringLiteral("&Later"), QMessageBox::RejectRole);
+    box.setDefaultButton(recover);
+    box.setEscapeButton(later);
+    box.exec();
+    if (box.clickedButton() == recover)
+        return QMessageBox::Yes;
+    return box.clickedButton() == discard ? QMessageBox::Discard : QMessageBox::Cancel;
+}
+
+bool UserPrompts::confirmOverwrite(QWidget* parent, const QString& text) {
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Confirmation"), text,
+                    QMessageBox::Yes | QMessageBox::No, parent);
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
 }
 
 namespace {

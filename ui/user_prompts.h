@@ -23,6 +23,12 @@ public:
     // An error of the platform (a file that cannot be read or written).
     virtual void showError(QWidget* parent, const QString& text);
 
+    // The offer of a copy that a program left unsaved: Yes to recover it,
+    // Discard to remove it, Cancel to keep it for a later start.
+    virtual QMessageBox::StandardButton offerRecovery(QWidget* parent, const QString& text);
+    // A question before a file is written over; true for Yes.
+    virtual bool confirmOverwrite(QWidget* parent, const QString& text);
+
     struct FileDialogOptions {
         QString caption;
         QString directory;

@@ -42,6 +42,8 @@ QPlainTextEdit* codeField(const char* name, QWidget* parent) {
     field->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     field->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     keepSelectionVisible(field);
+    // The document's history undoes typing; a field's own would fight it.
+    field->setUndoRedoEnabled(false);
     return field;
 }
 
@@ -153,6 +155,7 @@ QWidget* TFormMain::createPropertyPage() {
     memDescription->setObjectName(QStringLiteral("memDescription"));
     memDescription->setTabChangesFocus(false);
     memDescription->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    memDescription->setUndoRedoEnabled(false);
     keepSelectionVisible(memDescription);
     edtAuthor = lineField("edtAuthor", pageWidget);
     edtHomepage = lineField("edtHomepage", pageWidget);
@@ -297,6 +300,9 @@ void TFormMain::createToolBarsAndMenus() {
     ToolBar2->toggleViewAction()->setVisible(false);
     for (const char* name : {"actNew", "actOpen", "actSave"})
         ToolBar2->addAction(command(name));
+    ToolBar2->addSeparator();
+    for (const char* name : {"actUndo", "actRedo"})
+        ToolBar2->addAction(command(name));
 
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
     file->setObjectName(QStringLiteral("mmiFile"));
@@ -317,6 +323,12 @@ void TFormMain::createToolBarsAndMenus() {
         action->addAction(command(name));
     action->addSeparator();
     action->addAction(command("actDeleteAction"));
+    action->addSeparator();
+    action->addAction(command("actMoveUp"));
+    action->addAction(command("actMoveDown"));
+    action->addSeparator();
+    action->addAction(command("actUndo"));
+    action->addAction(command("actRedo"));
 
     QMenu* tool = menuBar()->addMenu(QStringLiteral("&Tool"));
     tool->setObjectName(QStringLiteral("mmiTool"));
@@ -343,6 +355,9 @@ void TFormMain::createToolBarsAndMenus() {
     for (const char* name :
          {"actSearchAndReplace", "actSearchAndAddBefore", "actSearchAndAddAfter"})
         pmActionTree->addAction(command(name));
+    pmActionTree->addSeparator();
+    pmActionTree->addAction(command("actMoveUp"));
+    pmActionTree->addAction(command("actMoveDown"));
 
     for (QWidget* field : textFields()) {
         auto* area = qobject_cast<QAbstractScrollArea*>(field);

@@ -117,7 +117,7 @@ void TFormMain::applyEditorFont() {
 // ---- Recent files ----------------------------------------------------------
 
 void TFormMain::AddMRU() {
-    torvale::AddMRU(settings_.MRU, pathSetting(currentFileName_), settings_.MRU_Max_Number);
+    torvale::AddMRU(settings_.MRU, pathSetting(mod_->path()), settings_.MRU_Max_Number);
 }
 
 void TFormMain::mmiFileClick() {

@@ -51,6 +51,16 @@ bool ScriptedPrompts::startProgram(const QString& program, const QStringList& ar
     return true;
 }
 
+QMessageBox::StandardButton ScriptedPrompts::offerRecovery(QWidget*, const QString& text) {
+    recoveryOffers << text;
+    return recoveryAnswers.isEmpty() ? QMessageBox::Cancel : recoveryAnswers.takeFirst();
+}
+
+bool ScriptedPrompts::confirmOverwrite(QWidget*, const QString& text) {
+    overwriteQuestions << text;
+    return !overwriteAnswers.isEmpty() && overwriteAnswers.takeFirst();
+}
+
 std::unique_ptr<TFormMain> makeWindow(ScriptedPrompts& prompts, const WindowOptions& options) {
     auto window = std::make_unique<TFormMain>(&prompts, options);
     window->show();

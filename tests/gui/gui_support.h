@@ -31,14 +31,20 @@ public:
     QString saveFileName(QWidget*, const FileDialogOptions& options) override;
     bool chooseFont(QWidget*, QFont& font, QColor& color) override;
     bool startProgram(const QString& program, const QStringList& arguments) override;
+    QMessageBox::StandardButton offerRecovery(QWidget*, const QString& text) override;
+    bool confirmOverwrite(QWidget*, const QString& text) override;
 
     // Scripted answers, taken from the front; an empty list answers Cancel.
     QList<QMessageBox::StandardButton> saveAnswers;
     QStringList openAnswers;
     QStringList saveAsAnswers;
     QList<std::pair<QFont, QColor>> fontAnswers;
+    QList<QMessageBox::StandardButton> recoveryAnswers; // empty: Cancel, kept for later
+    QList<bool> overwriteAnswers;                       // empty: No
 
     QStringList confirmTexts;
+    QStringList recoveryOffers;
+    QStringList overwriteQuestions;
     QStringList messages;
     QStringList errors;
     QList<FileDialogOptions> openDialogs;

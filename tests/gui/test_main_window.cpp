@@ -142,7 +142,8 @@ void MainWindowTest::menusHoldTheirEntriesInOrder() {
                           "P&rint Setup...", "-", "E&xit"}));
     QCOMPARE(entries(child<QMenu>(*window, "mmiAction")),
              (QStringList{"Edit File", "Search And Replace", "Search and Add Before",
-                          "Search and Add After", "-", "Delete Action"}));
+                          "Search and Add After", "-", "Delete Action", "-", "Move &Up",
+                          "Move Do&wn", "-", "&Undo", "&Redo"}));
     QCOMPARE(entries(child<QMenu>(*window, "pmForMemo")),
              (QStringList{"&Undo", "-", "Cu&t", "&Copy", "&Paste", "-", "Select A&ll", "-",
                           "&Search...", "&Replace..."}));
@@ -156,7 +157,7 @@ void MainWindowTest::menusHoldTheirEntriesInOrder() {
     QStringList tools;
     for (QAction* a : child<QToolBar>(*window, "ToolBar2")->actions())
         tools << a->objectName();
-    QCOMPARE(tools, (QStringList{"actNew", "actOpen", "actSave"}));
+    QCOMPARE(tools, (QStringList{"actNew", "actOpen", "actSave", "", "actUndo", "actRedo"}));
 }
 
 void MainWindowTest::selectingShowsTheNodeAndTypingWritesItBack() {

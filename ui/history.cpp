@@ -1,0 +1,111 @@
+// Undo and Redo of the document's one history, what the window shows after
+// each, and moving the selected node up or down by keyboard.
+#include "main_window.h"
+
+#include "text_codec.h"
+
+#include <QAction>
+
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTabWidget>
+#include <QUndoStack>
+#include <array>
+
+namespace torvale {
+
+namespace {
+
+QString fieldText(const QWidget* field) {
+    if (auto* line = qobject_cast<const QLineEdit*>(field))
+        return line->text();
+    return editorText(static_cast<const QPlainTextEdit*>(field));
+}
+
+// Puts the caret where after differs from before: at the end of what is new.
+void putCaretAtChange(QWidget* field, const QString& before, const QString& after) {
+    const qsizetype shorter = std::min(before.size(), after.size());
+    qsizetype prefix = 0;
+    while (prefix < shorter && before[prefix] == after[prefix])
+        ++prefix;
+    qsizetype suffix = 0;
+    while (suffix < shorter - prefix &&
+           before[before.size() - 1 - suffix] == after[after.size() - 1 - suffix])
+        ++suffix;
+    const int caret = int(after.size() - suffix);
+    field->setFocus();
+    if (auto* line = qobject_cast<QLineEdit*>(field)) {
+        line->setCursorPosition(caret);
+    } else {
+        auto* text = static_cast<QPlainTextEdit*>(field);
+        QTextCursor cursor = text->textCursor();
+        cursor.setPosition(caret);
+        text->setTextCursor(cursor);
+        text->ensureCursorVisible();
+    }
+}
+
+} // namespace
+
+void TFormMain::createHistory() {
+    command("actRedo")->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
+    QUndoStack* history = mod_->history();
+    connect(command("actUndo"), &QAction::triggered, history, &QUndoStack::undo);
+    connect(command("actRedo"), &QAction::triggered, history, &QUndoStack::redo);
+    connect(command("actMoveUp"), &QAction::triggered, this,
+            [this] { actMoveExecute(Direction::Up); });
+    connect(command("actMoveDown"), &QAction::triggered, this,
+            [this] { actMoveExecute(Direction::Down); });
+    connect(history, &QUndoStack::indexChanged, this, [this] { updateCommandStates(); });
+    connect(mod_, &OpenMod::modifiedChanged, this, [this] { updateCommandStates(); });
+    connect(mod_, &OpenMod::historyApplied, this, &TFormMain::showHistoryStep);
+}
+
+// After an undo or redo: the node the step touched is selected and shown,
+// and the caret stands where a text changed.
+void TFormMain::showHistoryStep(const HistoryStep& step) {
+    QWidget* changed = nullptr;
+    if (step.property) {
+        PageControl1->setCurrentWidget(tsModProperty);
+        showProperties();
+        const std::array<QWidget*, kPropertyCount> fields = {edtId, edtVersion, memDescription,
+                                                             edtAuthor, edtHomepage};
+        changed = fields[std::size_t(*step.property)];
+    } else if (step.place) {
+        PageControl1->setCurrentWidget(tsModAction);
+        selectNode(nodeAt(mod_->document(), *step.place));
+        // The same node stays selected when only its texts changed.
+        SetInputFieldEnabled();
+        showSelectedNode();
+        if (step.field)
+            changed = *step.field == NodeField::FileName     ? static_cast<QWidget*>(memFileToEdit)
+                      : *step.field == NodeField::SearchText ? memSearch
+                                                             : memAndAction;
+    } else {
+        // Every text was recoded, or the tree is empty now.
+        showProperties();
+        showSelectedNode();
+    }
+    if (changed && changed->isEnabled())
+        putCaretAtChange(changed, decodeText(step.before, mod_->encoding()), fieldText(changed));
+    refreshPreviewIfShown();
+    updateCommandStates();
+}
+
+std::optional<DropPlace> TFormMain::movePlace(Direction where) const {
+    const Node* node = tvActions ? selectedNode() : nullptr;
+    return node ? stepPlacement(mod_->document(), node, where) : std::nullopt;
+}
+
+void TFormMain::actMoveExecute(Direction where) {
+    const Node* node = selectedNode();
+    const auto place = movePlace(where);
+    if (!node || !place || PageControl1->currentWidget() != tsModAction)
+        return;
+    mod_->moveNode(node, *place);
+    // The node keeps its selection; into a collapsed group it is shown.
+    selectNode(node);
+}
+
+} // namespace torvale

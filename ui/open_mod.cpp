@@ -1,0 +1,303 @@
+// The owner of the open mod and the one kind of step in its history: an edit
+// value that flips between doing and undoing itself.
+#include "open_mod.h"
+
+#include "document/mod_assembler.h"
+#include "document/node_moves.h"
+
+#include <QUndoCommand>
+#include <QUndoStack>
+
+namespace torvale {
+
+namespace {
+
+// Keys typed with no longer pause between them make one step.
+constexpr qint64 kTypingPauseMs = 1000;
+// The id under which Qt offers a typing step to merge into the one before.
+constexpr int kTypingId = 1;
+
+// Whether the texts that edit would set are the document's already.
+bool holdsAlready(const ModDocument& doc, const Edit& edit) {
+    const auto node = [&](NodePath at) { return nodeAt(doc, at); };
+    if (auto* e = std::get_if<edit::SetFileName>(&edit))
+        return node(e->at) && node(e->at)->item().FileName == e->fileName &&
+               node(e->at)->labelForm() == e->form;
+    if (auto* e = std::get_if<edit::SetSearchText>(&edit))
+        return node(e->at) && node(e->at)->item().SearchText == e->text;
+    if (auto* e = std::get_if<edit::SetActionText>(&edit))
+        return node(e->at) && node(e->at)->item().ActionText == e->text;
+    if (auto* e = std::get_if<edit::SetProperty>(&edit))
+        return doc.property(e->property) == e->value;
+    return false;
+}
+
+} // namespace
+
+// Passes every change on to the views.
+class OpenMod::Fanout : public EditObserver {
+public:
+    explicit Fanout(const std::vector<EditObserver*>& to) : to_(to) {}
+    void beforeInsert(const Node* parent, int row) override {
+        for (EditObserver* o : to_)
+            o->beforeInsert(parent, row);
+    }
+    void afterInsert(const Node* node) override {
+        for (EditObserver* o : to_)
+            o->afterInsert(node);
+    }
+    void beforeRemove(const Node* node) override {
+        for (EditObserver* o : to_)
+            o->beforeRemove(node);
+    }
+    void afterRemove() override {
+        for (EditObserver* o : to_)
+            o->afterRemove();
+    }
+    void beforeMove(const Node* node, const Node* newParent, int beforeRow) override {
+        for (EditObserver* o : to_)
+            o->beforeMove(node, newParent, beforeRow);
+    }
+    void afterMove(const Node* node) override {
+        for (EditObserver* o : to_)
+            o->afterMove(node);
+    }
+    void nodeChanged(const Node* node) override {
+        for (EditObserver* o : to_)
+            o->nodeChanged(node);
+    }
+    void propertyChanged(Property property) override {
+        for (EditObserver* o : to_)
+            o->propertyChanged(property);
+    }
+    void allTextsChanged() override {
+        for (EditObserver* o : to_)
+            o->allTextsChanged();
+    }
+
+private:
+    const std::vector<EditObserver*>& to_;
+};
+
+// One step of the history. It holds the edit that its next undo or redo
+// applies, and swaps it for the edit that applying gives back.
+class EditStep : public QUndoCommand {
+public:
+    EditStep(OpenMod& mod, Edit edit, std::optional<OpenMod::TypingKey> typing, bool continues)
+        : mod_(mod), edit_(std::move(edit)), typing_(typing), continues_(continues) {}
+
+    int id() const override { return typing_ ? kTypingId : -1; }
+
+    bool mergeWith(const QUndoCommand* other) override {
+        const auto* next = static_cast<const EditStep*>(other);
+        if (!next->continues_ || next->typing_ != typing_)
+            return false;
+        // The next key is done already; undoing this step still gives back
+        // the text from before its first key. Typed and taken back again,
+        // the step changes nothing and leaves the history.
+        setObsolete(holdsAlready(mod_.document(), edit_));
+        return true;
+    }
+
+    void redo() override {
+        // QUndoStack::push applies a new step through redo(); that is no redo.
+        edit_ = mod_.apply(std::move(edit_), !first_);
+        first_ = false;
+    }
+    void undo() override { edit_ = mod_.apply(std::move(edit_), true); }
+
+private:
+    OpenMod& mod_;
+    Edit edit_;
+    std::optional<OpenMod::TypingKey> typing_;
+    bool continues_;
+    bool first_ = true;
+};
+
+OpenMod::OpenMod(QObject* parent) : QObject(parent), history_(new QUndoStack(this)) {
+    connect(history_, &QUndoStack::cleanChanged, this,
+            [this](bool clean) { emit modifiedChanged(!clean); });
+}
+
+OpenMod::~OpenMod() {
+    // The steps refer to this object; they go first, and quietly: nobody
+    // needs to hear of a history that ends with its document.
+    const QSignalBlocker blocker(history_);
+    history_->clear();
+}
+
+bool OpenMod::isModified() const {
+    return !history_->isClean();
+}
+
+void OpenMod::replaceWith(ModDocument doc, TextEncoding encoding, QString path) {
+    const bool wasModified = isModified();
+    emit aboutToBeReplaced();
+    typing_.reset();
+    // Without signals: the old steps' cleanChanged would announce a state
+    // that the new document never had.
+    {
+        const QSignalBlocker blocker(history_);
+        history_->clear();
+    }
+    doc_ = std::move(doc);
+    encoding_ = encoding;
+    path_ = std::move(path);
+    stampToCheck_.reset();
+    emit replaced();
+    if (wasModified != isModified())
+        emit modifiedChanged(isModified());
+}
+
+void OpenMod::replace(ModDocument doc, TextEncoding encoding, QString path,
+                      std::optional<FileStamp> stamp) {
+    diskStamp_ = stamp;
+    replaceWith(std::move(doc), encoding, std::move(path));
+}
+
+void OpenMod::replaceUnsaved(ModDocument doc, TextEncoding encoding, QString path,
+                             std::optional<FileStamp> stamp) {
+    replace(std::move(doc), encoding, std::move(path), stamp);
+    stampToCheck_ = stamp;
+    // No step leads back to a clean state: only saving does.
+    history_->resetClean();
+}
+
+void OpenMod::setStartingProperty(Property property, Text value) {
+    doc_.setProperty(property, std::move(value));
+    for (EditObserver* observer : observers_)
+        observer->propertyChanged(property);
+}
+
+void OpenMod::markSaved() {
+    typing_.reset();
+    diskStamp_ = fileStamp(path_.toStdString());
+    stampToCheck_.reset();
+    history_->setClean();
+}
+
+std::string OpenMod::assemble() const {
+    return assembleMod(doc_);
+}
+
+// What a step is about to change, taken before it changes it.
+HistoryStep OpenMod::stepOf(const Edit& edit) const {
+    HistoryStep step;
+    const auto text = [&](NodePath at, NodeField field, Text nodeText) {
+        step.place = at;
+        step.field = field;
+        step.before = nodeText;
+    };
+    if (auto* e = std::get_if<edit::SetFileName>(&edit)) {
+        if (const Node* node = nodeAt(doc_, e->at))
+            text(e->at, NodeField::FileName, node->item().FileName);
+    } else if (auto* e = std::get_if<edit::SetSearchText>(&edit)) {
+        if (const Node* node = nodeAt(doc_, e->at))
+            text(e->at, NodeField::SearchText, node->item().SearchText);
+    } else if (auto* e = std::get_if<edit::SetActionText>(&edit)) {
+        if (const Node* node = nodeAt(doc_, e->at))
+            text(e->at, NodeField::ActionText, node->item().ActionText);
+    } else if (auto* e = std::get_if<edit::SetProperty>(&edit)) {
+        step.property = e->property;
+        step.before = doc_.property(e->property);
+    }
+    return step;
+}
+
+Edit OpenMod::apply(Edit edit, bool undoOrRedo) {
+    if (undoOrRedo)
+        typing_.reset();
+    HistoryStep step;
+    std::optional<Edit> shape;
+    if (undoOrRedo) {
+        step = stepOf(edit);
+        // The node a structural step touched is known once it is applied;
+        // texts are shared, so the copy holds no more than paths.
+        if (!step.place && !step.property && !std::holds_alternative<edit::SetAllTexts>(edit))
+            shape = edit;
+    }
+    if (std::holds_alternative<edit::SetAllTexts>(edit))
+        // Only a change of the mod's encoding rewrites every text, and only
+        // between the two encodings: doing or undoing it flips the encoding.
+        encoding_ =
+            encoding_ == TextEncoding::Utf8 ? TextEncoding::Windows1252 : TextEncoding::Utf8;
+    Fanout fanout(observers_);
+    Edit inverse = applyEdit(doc_, std::move(edit), &fanout);
+    if (undoOrRedo) {
+        if (shape)
+            step.place = placeToShow(doc_, *shape);
+        emit historyApplied(step);
+    }
+    return inverse;
+}
+
+void OpenMod::push(Edit edit, std::optional<TypingKey> typing) {
+    const bool continues =
+        typing && typing_ == typing && lastKey_.isValid() && lastKey_.elapsed() < kTypingPauseMs;
+    history_->push(new EditStep(*this, std::move(edit), typing, continues));
+    typing_ = typing;
+    if (typing)
+        lastKey_.restart();
+}
+
+const Node* OpenMod::addNode(const Node* parent, TItem item) {
+    const NodePath at{parent ? parent->row() : -1, doc_.childCount(parent)};
+    push(edit::Insert{at, NodeCopy{std::move(item), LabelForm::Added, {}}}, std::nullopt);
+    return nodeAt(doc_, at);
+}
+
+void OpenMod::removeNode(const Node* node) {
+    push(edit::Remove{pathOf(node)}, std::nullopt);
+}
+
+bool OpenMod::moveNode(const Node* node, DropPlace place) {
+    edit::Move move = moveTo(node, place);
+    if (move.from == move.to)
+        return false;
+    push(std::move(move), std::nullopt);
+    return true;
+}
+
+void OpenMod::setKind(const Node* node, std::int32_t kind) {
+    if (node->kind() != kind)
+        push(edit::SetKind{pathOf(node), kind}, std::nullopt);
+}
+
+void OpenMod::convertToUtf8() {
+    if (encoding_ != TextEncoding::Utf8)
+        push(recodeToUtf8(doc_), std::nullopt);
+}
+
+void OpenMod::setText(const Node* node, Field field, Text text, bool typing) {
+    const NodePath at = pathOf(node);
+    Edit edit;
+    switch (field) {
+    case Field::FileName:
+        // Typing a name gives the label its edited form even when the name
+        // stays as it was.
+        edit = edit::SetFileName{at, std::move(text), LabelForm::Edited};
+        break;
+    case Field::SearchText:
+        edit = edit::SetSearchText{at, std::move(text)};
+        break;
+    case Field::ActionText:
+        edit = edit::SetActionText{at, std::move(text)};
+        break;
+    }
+    if (holdsAlready(doc_, edit))
+        return;
+    push(std::move(edit), typing ? std::optional(TypingKey{int(field), at}) : std::nullopt);
+}
+
+void OpenMod::setProperty(Property property, Text value, bool typing) {
+    Edit edit = edit::SetProperty{property, std::move(value)};
+    if (holdsAlready(doc_, edit))
+        return;
+    push(std::move(edit), typing ? std::optional(TypingKey{3 + int(property), {}}) : std::nullopt);
+}
+
+void OpenMod::endTyping() {
+    typing_.reset();
+}
+
+} // namespace torvale

@@ -1,0 +1,125 @@
+// OpenMod: the one owner of the open mod. It holds the document, its
+// encoding, its path and its undo history; every change goes through it as
+// a step of that history, and its views hear of each one.
+#pragma once
+
+#include "document/drop_rule.h"
+#include "document/edit_ops.h"
+#include "document/recovery_store.h"
+#include "document/text_encoding.h"
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QString>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+class QUndoStack;
+
+namespace torvale {
+
+// The texts of a node that editing fields change.
+enum class NodeField { FileName, SearchText, ActionText };
+
+// What an undo or redo changed, for the window to show.
+struct HistoryStep {
+    std::optional<NodePath> place; // the node to show, if any
+    // For a step that set one text: which, and what it held before.
+    std::optional<NodeField> field;
+    std::optional<Property> property;
+    Text before;
+};
+
+class OpenMod : public QObject {
+    Q_OBJECT
+
+public:
+    using Field = NodeField;
+
+    explicit OpenMod(QObject* parent = nullptr);
+    ~OpenMod() override;
+
+    const ModDocument& document() const { return doc_; }
+    TextEncoding encoding() const { return encoding_; }
+    // The file it belongs to; empty while untitled.
+    const QString& path() const { return path_; }
+    // Whether the document differs from what was last opened or saved.
+    bool isModified() const;
+    QUndoStack* history() const { return history_; }
+
+    // Told of every change of the tree, before and after, as it happens.
+    void addObserver(EditObserver* observer) { observers_.push_back(observer); }
+
+    // A document of its own, as New and Open make one: the history starts
+    // anew and the document counts as saved. stamp is the file as read.
+    void replace(ModDocument doc, TextEncoding encoding, QString path,
+                 std::optional<FileStamp> stamp = std::nullopt);
+    // A document that differs from its file from the start, as a recovered
+    // copy does. Saving it over a file that changed since stamp asks first.
+    void replaceUnsaved(ModDocument doc, TextEncoding encoding, QString path,
+                        std::optional<FileStamp> stamp);
+    void setPath(QString path) { path_ = std::move(path); }
+    // A property that a new document starts with: part of the document as it
+    // begins, not a step, so it stays as clean as it was.
+    void setStartingProperty(Property property, Text value);
+    // The document is now what its file holds.
+    void markSaved();
+    // For a recovered document: its file as it was when the copy was made.
+    // Empty for every other document.
+    const std::optional<FileStamp>& stampToCheck() const { return stampToCheck_; }
+    // The stamp its file had when last opened or saved, empty when unknown.
+    const std::optional<FileStamp>& diskStamp() const { return diskStamp_; }
+
+    std::string assemble() const;
+
+    // The editing operations, each one step of the history.
+    const Node* addNode(const Node* parent, TItem item);
+    void removeNode(const Node* node);
+    // False when the node would stay where it is.
+    bool moveNode(const Node* node, DropPlace place);
+    void setKind(const Node* node, std::int32_t kind);
+    void convertToUtf8();
+    // A text typed or put into a field. Keys typed into one field of one
+    // node, with no pause between them, make one step; typing says that the
+    // change came from a key. Nothing happens when the text stays the same.
+    void setText(const Node* node, Field field, Text text, bool typing);
+    void setProperty(Property property, Text value, bool typing);
+    // The next key typed starts a step of its own.
+    void endTyping();
+
+    // Applies an edit of the history; called only by the history's commands.
+    Edit apply(Edit edit, bool undoOrRedo);
+
+signals:
+    void modifiedChanged(bool modified);
+    void aboutToBeReplaced();
+    void replaced();
+    // Undo or Redo changed the document.
+    void historyApplied(const HistoryStep& step);
+
+private:
+    class Fanout;
+    struct TypingKey {
+        int field; // a Field, or 3 + a Property
+        NodePath at;
+        bool operator==(const TypingKey&) const = default;
+    };
+    friend class EditStep;
+    void push(Edit edit, std::optional<TypingKey> typing);
+    HistoryStep stepOf(const Edit& edit) const;
+    void replaceWith(ModDocument doc, TextEncoding encoding, QString path);
+
+    ModDocument doc_;
+    TextEncoding encoding_ = TextEncoding::Utf8;
+    QString path_;
+    std::optional<FileStamp> diskStamp_;
+    std::optional<FileStamp> stampToCheck_;
+    QUndoStack* history_;
+    std::vector<EditObserver*> observers_;
+    std::optional<TypingKey> typing_;
+    QElapsedTimer lastKey_;
+};
+
+} // namespace torvale
