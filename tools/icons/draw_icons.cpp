@@ -360,6 +360,13 @@ void drawUndo(QPainter& p) {
     fill(p, arrow.simplified(), blue);
 }
 
+// Undo's arrow turned to point forward.
+void drawRedo(QPainter& p) {
+    p.translate(16, 0);
+    p.scale(-1, 1);
+    drawUndo(p);
+}
+
 void drawCut(QPainter& p) {
     // Each blade runs from its grip, through the pivot, to a point above the other grip.
     auto blade = [&p](QPointF heel, QPointF tip) {
@@ -494,6 +501,7 @@ const Picture pictures[] = {
     {"font", drawFont},
     {"search", drawSearch},
     {"replace", drawReplace},
+    {"redo", drawRedo},
 };
 
 // The sizes the desktop's icon theme asks for; all go into the window icon as well, so that the
