@@ -36,7 +36,7 @@ class Applier {
 public:
     Applier(ModDocument& doc, EditObserver& observer) : doc_(doc), observer_(observer) {}
 
-    Edit operator()(edit::Insert& e) {
+    Edit operator()(edits::Insert& e) {
         Node* parent = parentAt(doc_, e.at.parentRow);
         if (e.at.row < 0 || e.at.row > doc_.childCount(parent))
             misfit("insertion row");
@@ -55,22 +55,22 @@ public:
         for (NodeCopy& child : e.node.children)
             doc_.appendNode(node, std::move(child.item), child.form);
         observer_.afterInsert(node);
-        return edit::Remove{e.at};
+        return edits::Remove{e.at};
     }
 
-    Edit operator()(edit::Remove& e) {
+    Edit operator()(edits::Remove& e) {
         Node* node = existing(doc_, e.at);
-        edit::Insert inverse{e.at, copyOf(node)};
+        edits::Insert inverse{e.at, copyOf(node)};
         observer_.beforeRemove(node);
         doc_.removeNode(node);
         observer_.afterRemove();
         return inverse;
     }
 
-    Edit operator()(edit::Move& e) {
+    Edit operator()(edits::Move& e) {
         Node* node = existing(doc_, e.from);
         if (e.from == e.to)
-            return edit::Move{e.to, e.from};
+            return edits::Move{e.to, e.from};
         // e.to counts rows as they are once the node is out; moveNode counts
         // them as they are before.
         Node* newParent = nullptr;
@@ -90,57 +90,57 @@ public:
         observer_.beforeMove(node, newParent, beforeRow);
         doc_.moveNode(node, newParent, beforeRow);
         observer_.afterMove(node);
-        return edit::Move{e.to, e.from};
+        return edits::Move{e.to, e.from};
     }
 
-    Edit operator()(edit::SetKind& e) {
+    Edit operator()(edits::SetKind& e) {
         Node* node = existing(doc_, e.at);
         if (!isSearchAction(node->kind()) || !isSearchAction(e.kind))
             misfit("only a search action changes its kind");
-        edit::SetKind inverse{e.at, node->kind()};
+        edits::SetKind inverse{e.at, node->kind()};
         doc_.setKind(node, e.kind);
         observer_.nodeChanged(node);
         return inverse;
     }
 
-    Edit operator()(edit::SetFileName& e) {
+    Edit operator()(edits::SetFileName& e) {
         Node* node = existing(doc_, e.at);
-        edit::SetFileName inverse{e.at, node->item().FileName, node->labelForm()};
+        edits::SetFileName inverse{e.at, node->item().FileName, node->labelForm()};
         doc_.setFileName(node, std::move(e.fileName), e.form);
         observer_.nodeChanged(node);
         return inverse;
     }
 
-    Edit operator()(edit::SetSearchText& e) {
+    Edit operator()(edits::SetSearchText& e) {
         Node* node = existing(doc_, e.at);
-        edit::SetSearchText inverse{e.at, node->item().SearchText};
+        edits::SetSearchText inverse{e.at, node->item().SearchText};
         doc_.setSearchText(node, std::move(e.text));
         observer_.nodeChanged(node);
         return inverse;
     }
 
-    Edit operator()(edit::SetActionText& e) {
+    Edit operator()(edits::SetActionText& e) {
         Node* node = existing(doc_, e.at);
-        edit::SetActionText inverse{e.at, node->item().ActionText};
+        edits::SetActionText inverse{e.at, node->item().ActionText};
         doc_.setActionText(node, std::move(e.text));
         observer_.nodeChanged(node);
         return inverse;
     }
 
-    Edit operator()(edit::SetProperty& e) {
+    Edit operator()(edits::SetProperty& e) {
         const int index = int(e.property);
         if (index < 0 || index >= kPropertyCount)
             misfit("no such property");
-        edit::SetProperty inverse{e.property, doc_.property(e.property)};
+        edits::SetProperty inverse{e.property, doc_.property(e.property)};
         doc_.setProperty(e.property, std::move(e.value));
         observer_.propertyChanged(e.property);
         return inverse;
     }
 
-    Edit operator()(edit::SetAllTexts& e) {
+    Edit operator()(edits::SetAllTexts& e) {
         if (e.texts.size() != kPropertyCount + 3 * doc_.nodeCount())
             misfit("a text for every field");
-        edit::SetAllTexts inverse{allTexts(doc_)};
+        edits::SetAllTexts inverse{allTexts(doc_)};
         auto text = e.texts.begin();
         for (int p = 0; p < kPropertyCount; ++p)
             doc_.setProperty(Property(p), std::move(*text++));
@@ -195,8 +195,8 @@ Edit applyEdit(ModDocument& doc, Edit edit, EditObserver* observer) {
 std::optional<NodePath> placeToShow(const ModDocument& doc, const Edit& applied) {
     return std::visit(
         Overloaded{
-            [](const edit::Move& e) -> std::optional<NodePath> { return e.to; },
-            [&](const edit::Remove& e) -> std::optional<NodePath> {
+            [](const edits::Move& e) -> std::optional<NodePath> { return e.to; },
+            [&](const edits::Remove& e) -> std::optional<NodePath> {
                 // The node that took its place, else the one before, else its parent.
                 for (NodePath near : {e.at, NodePath{e.at.parentRow, e.at.row - 1}})
                     if (nodeAt(doc, near))
@@ -205,8 +205,8 @@ std::optional<NodePath> placeToShow(const ModDocument& doc, const Edit& applied)
                     return NodePath{-1, e.at.parentRow};
                 return std::nullopt;
             },
-            [](const edit::SetProperty&) -> std::optional<NodePath> { return std::nullopt; },
-            [](const edit::SetAllTexts&) -> std::optional<NodePath> { return std::nullopt; },
+            [](const edits::SetProperty&) -> std::optional<NodePath> { return std::nullopt; },
+            [](const edits::SetAllTexts&) -> std::optional<NodePath> { return std::nullopt; },
             [](const auto& e) -> std::optional<NodePath> { return e.at; },
         },
         applied);
@@ -231,8 +231,8 @@ std::vector<Text> allTexts(const ModDocument& doc) {
     return texts;
 }
 
-edit::SetAllTexts recodeToUtf8(const ModDocument& doc) {
-    edit::SetAllTexts recoded{allTexts(doc)};
+edits::SetAllTexts recodeToUtf8(const ModDocument& doc) {
+    edits::SetAllTexts recoded{allTexts(doc)};
     for (Text& text : recoded.texts)
         text = Text(windows1252ToUtf8(text.view()));
     return recoded;

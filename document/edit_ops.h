@@ -35,7 +35,7 @@ struct NodeCopy {
 
 NodeCopy copyOf(const Node* node);
 
-namespace edit {
+namespace edits {
 
 struct Insert {
     NodePath at;
@@ -77,11 +77,11 @@ struct SetAllTexts {
     std::vector<Text> texts;
 };
 
-} // namespace edit
+} // namespace edits
 
-using Edit =
-    std::variant<edit::Insert, edit::Remove, edit::Move, edit::SetKind, edit::SetFileName,
-                 edit::SetSearchText, edit::SetActionText, edit::SetProperty, edit::SetAllTexts>;
+using Edit = std::variant<edits::Insert, edits::Remove, edits::Move, edits::SetKind,
+                          edits::SetFileName, edits::SetSearchText, edits::SetActionText,
+                          edits::SetProperty, edits::SetAllTexts>;
 
 // Told of every change an edit makes, before and after, so that a view can
 // follow the document without looking at the whole of it.
@@ -115,7 +115,7 @@ std::optional<NodePath> placeToShow(const ModDocument& doc, const Edit& applied)
 std::vector<Text> allTexts(const ModDocument& doc);
 
 // The edit that turns a Windows-1252 document into the same characters in UTF-8.
-edit::SetAllTexts recodeToUtf8(const ModDocument& doc);
+edits::SetAllTexts recodeToUtf8(const ModDocument& doc);
 
 // A document's content taken cheaply, to be made into a document again on
 // another thread: the texts shared, in the order of allTexts(), and the shape

@@ -22,7 +22,7 @@ std::optional<DropPlace> stepPlacement(const ModDocument& doc, const Node* node,
     return DropPlace{neighbour, up ? neighbour->childCount() : 0};
 }
 
-edit::Move moveTo(const Node* node, DropPlace place) {
+edits::Move moveTo(const Node* node, DropPlace place) {
     const NodePath from = pathOf(node);
     if (node->parent() == place.parent) {
         const int row = place.beforeRow > from.row ? place.beforeRow - 1 : place.beforeRow;

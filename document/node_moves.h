@@ -18,6 +18,6 @@ enum class Direction { Up, Down };
 std::optional<DropPlace> stepPlacement(const ModDocument& doc, const Node* node, Direction where);
 
 // The edit that moves node to place: a drop or a step.
-edit::Move moveTo(const Node* node, DropPlace place);
+edits::Move moveTo(const Node* node, DropPlace place);
 
 } // namespace torvale

@@ -60,27 +60,27 @@ struct PlainMod {
     Row& at(NodePath p) { return rows[index(p)]; }
 
     void apply(const Edit& edit) {
-        if (auto* e = std::get_if<edit::Insert>(&edit)) {
+        if (auto* e = std::get_if<edits::Insert>(&edit)) {
             std::vector<Row> block{{0, e->node.item, e->node.form}};
             for (const NodeCopy& child : e->node.children)
                 block.push_back({1, child.item, child.form});
             put(e->at, block);
-        } else if (auto* e = std::get_if<edit::Remove>(&edit)) {
+        } else if (auto* e = std::get_if<edits::Remove>(&edit)) {
             take(e->at);
-        } else if (auto* e = std::get_if<edit::Move>(&edit)) {
+        } else if (auto* e = std::get_if<edits::Move>(&edit)) {
             put(e->to, take(e->from));
-        } else if (auto* e = std::get_if<edit::SetKind>(&edit)) {
+        } else if (auto* e = std::get_if<edits::SetKind>(&edit)) {
             at(e->at).item.Kind = e->kind;
-        } else if (auto* e = std::get_if<edit::SetFileName>(&edit)) {
+        } else if (auto* e = std::get_if<edits::SetFileName>(&edit)) {
             at(e->at).item.FileName = e->fileName;
             at(e->at).form = e->form;
-        } else if (auto* e = std::get_if<edit::SetSearchText>(&edit)) {
+        } else if (auto* e = std::get_if<edits::SetSearchText>(&edit)) {
             at(e->at).item.SearchText = e->text;
-        } else if (auto* e = std::get_if<edit::SetActionText>(&edit)) {
+        } else if (auto* e = std::get_if<edits::SetActionText>(&edit)) {
             at(e->at).item.ActionText = e->text;
-        } else if (auto* e = std::get_if<edit::SetProperty>(&edit)) {
+        } else if (auto* e = std::get_if<edits::SetProperty>(&edit)) {
             properties[std::size_t(e->property)] = e->value;
-        } else if (auto* e = std::get_if<edit::SetAllTexts>(&edit)) {
+        } else if (auto* e = std::get_if<edits::SetAllTexts>(&edit)) {
             auto text = e->texts.begin();
             for (Text& property : properties)
                 property = *text++;
@@ -183,15 +183,15 @@ public:
         const int tops = doc.topLevelCount();
         if (tops > 0 && chance(60)) {
             const int parent = below(tops);
-            return edit::Insert{{parent, below(doc.topLevel(parent)->childCount() + 1)},
-                                {searchItem(), form(), {}}};
+            return edits::Insert{{parent, below(doc.topLevel(parent)->childCount() + 1)},
+                                 {searchItem(), form(), {}}};
         }
         NodeCopy node{TItem{text(), akEditFile, "", ""}, form(), {}};
         if (chance(10))
             node.item = searchItem(); // as read before the first edit file
         for (int n = below(4); n > 0; --n)
             node.children.push_back({searchItem(), form(), {}});
-        return edit::Insert{{-1, below(tops + 1)}, std::move(node)};
+        return edits::Insert{{-1, below(tops + 1)}, std::move(node)};
     }
 
     // Any move that keeps the tree's shape: a node with children or an edit
@@ -200,7 +200,7 @@ public:
         const NodePath from = pathOf(node);
         const int topsAfter = doc.topLevelCount() - (from.parentRow < 0 ? 1 : 0);
         if (node->kind() == akEditFile || node->childCount() > 0 || topsAfter == 0 || chance(20))
-            return edit::Move{from, {-1, below(topsAfter + 1)}};
+            return edits::Move{from, {-1, below(topsAfter + 1)}};
         const int parentRow = below(topsAfter);
         // The parent's children once the node is out.
         int pre = parentRow;
@@ -208,7 +208,7 @@ public:
             ++pre;
         const Node* parent = doc.topLevel(pre);
         const int room = parent->childCount() - (node->parent() == parent ? 1 : 0);
-        return edit::Move{from, {parentRow, below(room + 1)}};
+        return edits::Move{from, {parentRow, below(room + 1)}};
     }
 
     Edit any(const ModDocument& doc) {
@@ -220,22 +220,22 @@ public:
             return insert(doc);
         const NodePath at = pathOf(node);
         if (choice < grow + 15)
-            return edit::Remove{at};
+            return edits::Remove{at};
         if (choice < grow + 30)
             return move(doc, node);
         if (choice < grow + 38 && isSearchAction(node->kind()))
-            return edit::SetKind{at, searchKind()};
+            return edits::SetKind{at, searchKind()};
         if (choice < grow + 48)
-            return edit::SetFileName{at, text(), form()};
+            return edits::SetFileName{at, text(), form()};
         if (choice < grow + 58)
-            return edit::SetSearchText{at, text()};
+            return edits::SetSearchText{at, text()};
         if (choice < grow + 68)
-            return edit::SetActionText{at, text()};
+            return edits::SetActionText{at, text()};
         if (choice < grow + 80)
-            return edit::SetProperty{Property(below(kPropertyCount)), text()};
+            return edits::SetProperty{Property(below(kPropertyCount)), text()};
         if (choice < grow + 82)
             return recodeToUtf8(doc);
-        return edit::Remove{at};
+        return edits::Remove{at};
     }
 
 private:
@@ -352,7 +352,7 @@ TEST(MoveUpDown, SearchActionsCrossIntoTheNeighbouringGroup) {
         if (!placement)
             continue;
         const TItem moved = node->item();
-        const edit::Move move = moveTo(node, *placement);
+        const edits::Move move = moveTo(node, *placement);
         Edit back = applyEdit(doc, move);
         EXPECT_EQ(order(doc), c.after);
         EXPECT_EQ(nodeAt(doc, move.to)->item(), moved) << "the move says where the node went";
@@ -365,22 +365,22 @@ TEST(EditHistory, AnEditThatDoesNotFitChangesNothing) {
     const TItem search{"", akSearchReplace, "s", ""};
     const TItem file{"f", akEditFile, "", ""};
     const Edit misfits[] = {
-        edit::Insert{{0, 0}, {file, LabelForm::Added, {}}}, // edit file below
-        edit::Insert{{0, 0},
-                     {search, LabelForm::Added, {{search, LabelForm::Added, {}}}}}, // a third level
-        edit::Insert{
+        edits::Insert{{0, 0}, {file, LabelForm::Added, {}}}, // edit file below
+        edits::Insert{
+            {0, 0}, {search, LabelForm::Added, {{search, LabelForm::Added, {}}}}}, // a third level
+        edits::Insert{
             {-1, 0},
             {file, LabelForm::Added, {{file, LabelForm::Added, {}}}}}, // edit file as a child
-        edit::Insert{{-1, 4}, {file, LabelForm::Added, {}}},
-        edit::Insert{{3, 0}, {search, LabelForm::Added, {}}},
-        edit::Remove{{0, 2}},
-        edit::Move{{-1, 0}, {0, 0}}, // an edit file under another
-        edit::Move{{0, 0}, {-1, 4}}, // past the end
-        edit::Move{{0, 0}, {0, 2}},  // past the end of its own group
-        edit::SetKind{{-1, 0}, akSearchReplace},
-        edit::SetKind{{0, 0}, akEditFile},
-        edit::SetSearchText{{2, 0}, "x"},
-        edit::SetAllTexts{{"too few"}},
+        edits::Insert{{-1, 4}, {file, LabelForm::Added, {}}},
+        edits::Insert{{3, 0}, {search, LabelForm::Added, {}}},
+        edits::Remove{{0, 2}},
+        edits::Move{{-1, 0}, {0, 0}}, // an edit file under another
+        edits::Move{{0, 0}, {-1, 4}}, // past the end
+        edits::Move{{0, 0}, {0, 2}},  // past the end of its own group
+        edits::SetKind{{-1, 0}, akSearchReplace},
+        edits::SetKind{{0, 0}, akEditFile},
+        edits::SetSearchText{{2, 0}, "x"},
+        edits::SetAllTexts{{"too few"}},
     };
     for (const Edit& misfit : misfits) {
         ModDocument doc = threeFiles();
@@ -396,18 +396,18 @@ TEST(EditHistory, TheNodeToShowAfterAnEdit) {
         applyEdit(doc, std::move(edit));
         return placeToShow(doc, applied);
     };
-    EXPECT_EQ(shown(edit::Move{{0, 0}, {1, 1}}), (NodePath{1, 1}));
-    EXPECT_EQ(shown(edit::SetKind{{1, 1}, akSearchAddBefore}), (NodePath{1, 1}));
-    EXPECT_EQ(shown(edit::Remove{{1, 1}}), (NodePath{1, 0})) << "the one before";
-    EXPECT_EQ(shown(edit::Remove{{1, 0}}), (NodePath{-1, 1})) << "its parent, now empty";
-    EXPECT_EQ(shown(edit::Remove{{-1, 0}}), (NodePath{-1, 0})) << "the one that took its place";
-    EXPECT_EQ(shown(edit::SetProperty{Property::Id, "x"}), std::nullopt);
+    EXPECT_EQ(shown(edits::Move{{0, 0}, {1, 1}}), (NodePath{1, 1}));
+    EXPECT_EQ(shown(edits::SetKind{{1, 1}, akSearchAddBefore}), (NodePath{1, 1}));
+    EXPECT_EQ(shown(edits::Remove{{1, 1}}), (NodePath{1, 0})) << "the one before";
+    EXPECT_EQ(shown(edits::Remove{{1, 0}}), (NodePath{-1, 1})) << "its parent, now empty";
+    EXPECT_EQ(shown(edits::Remove{{-1, 0}}), (NodePath{-1, 0})) << "the one that took its place";
+    EXPECT_EQ(shown(edits::SetProperty{Property::Id, "x"}), std::nullopt);
 }
 
 TEST(EditHistory, RecodingKeepsTheCharactersAndUndoesToTheBytes) {
     ModDocument doc = threeFiles();
-    applyEdit(doc, edit::SetSearchText{{0, 0}, "caf\xE9 \x80"});
-    applyEdit(doc, edit::SetProperty{Property::Author, "J\xFCrgen"});
+    applyEdit(doc, edits::SetSearchText{{0, 0}, "caf\xE9 \x80"});
+    applyEdit(doc, edits::SetProperty{Property::Author, "J\xFCrgen"});
     const ModDocument before = documentFrom(snapshotOf(doc));
     EXPECT_TRUE(before == doc);
     Edit back = applyEdit(doc, recodeToUtf8(doc));

@@ -177,8 +177,7 @@ void TFormMain::updateCommandStates() {
     for (const char* name : {"actAddReplace", "actAddBefore", "actAddAfter", "actDeleteAction"})
         command(name)->setEnabled(onActionPage && selected);
     command("actBrowseFileToEdit")
-        ->setEnabled(memFileToEdit && memFileToEdit->isEnabled() &&
-                     !settings_.YaBB.empty());
+        ->setEnabled(memFileToEdit && memFileToEdit->isEnabled() && !settings_.YaBB.empty());
 
     const bool searchAction = selected && selected->kind() != akEditFile;
     for (const char* name :
@@ -197,7 +196,8 @@ void TFormMain::updateCommandStates() {
 
     // The standard edit commands follow the focused text field.
     const QMimeData* clipboard = QGuiApplication::clipboard()->mimeData();
-    const TextField::EditState edit = focusedTextField().editState(clipboard && clipboard->hasText());
+    const TextField::EditState edit =
+        focusedTextField().editState(clipboard && clipboard->hasText());
     // The field's Undo is the document's, offered where the field is editable.
     const TextField focused = focusedTextField();
     command("EditUndo1")

@@ -2,10 +2,10 @@
 // the command line and files dropped on the window.
 #include "main_window.h"
 
+#include "settings_mapping.h"
 #include "text_codec.h"
 #include "widgets/action_tree_view.h"
 #include "widgets/plain_text_view.h"
-#include "settings_mapping.h"
 
 #include "document/file_io.h"
 #include "document/mod_assembler.h"

@@ -35,10 +35,9 @@ namespace {
 // Image-list slots and their pictures; slot 15 is the font button of the
 // options dialog.
 constexpr std::array<const char*, 19> kImageList = {
-    "edit-file", "search-replace", "add-before", "add-after", "add-action", "delete-action",
-    "new",       "open",           "save",       "print",     "browse",     "undo",
-    "cut",       "copy",           "paste",      "font",      "search",     "replace",
-    "redo"};
+    "edit-file", "search-replace", "add-before", "add-after", "add-action", "delete-action", "new",
+    "open",      "save",           "print",      "browse",    "undo",       "cut",           "copy",
+    "paste",     "font",           "search",     "replace",   "redo"};
 
 } // namespace
 

@@ -20,14 +20,14 @@ constexpr int kTypingId = 1;
 // Whether the texts that edit would set are the document's already.
 bool holdsAlready(const ModDocument& doc, const Edit& edit) {
     const auto node = [&](NodePath at) { return nodeAt(doc, at); };
-    if (auto* e = std::get_if<edit::SetFileName>(&edit))
+    if (auto* e = std::get_if<edits::SetFileName>(&edit))
         return node(e->at) && node(e->at)->item().FileName == e->fileName &&
                node(e->at)->labelForm() == e->form;
-    if (auto* e = std::get_if<edit::SetSearchText>(&edit))
+    if (auto* e = std::get_if<edits::SetSearchText>(&edit))
         return node(e->at) && node(e->at)->item().SearchText == e->text;
-    if (auto* e = std::get_if<edit::SetActionText>(&edit))
+    if (auto* e = std::get_if<edits::SetActionText>(&edit))
         return node(e->at) && node(e->at)->item().ActionText == e->text;
-    if (auto* e = std::get_if<edit::SetProperty>(&edit))
+    if (auto* e = std::get_if<edits::SetProperty>(&edit))
         return doc.property(e->property) == e->value;
     return false;
 }
@@ -188,16 +188,16 @@ HistoryStep OpenMod::stepOf(const Edit& edit) const {
         step.field = field;
         step.before = nodeText;
     };
-    if (auto* e = std::get_if<edit::SetFileName>(&edit)) {
+    if (auto* e = std::get_if<edits::SetFileName>(&edit)) {
         if (const Node* node = nodeAt(doc_, e->at))
             text(e->at, NodeField::FileName, node->item().FileName);
-    } else if (auto* e = std::get_if<edit::SetSearchText>(&edit)) {
+    } else if (auto* e = std::get_if<edits::SetSearchText>(&edit)) {
         if (const Node* node = nodeAt(doc_, e->at))
             text(e->at, NodeField::SearchText, node->item().SearchText);
-    } else if (auto* e = std::get_if<edit::SetActionText>(&edit)) {
+    } else if (auto* e = std::get_if<edits::SetActionText>(&edit)) {
         if (const Node* node = nodeAt(doc_, e->at))
             text(e->at, NodeField::ActionText, node->item().ActionText);
-    } else if (auto* e = std::get_if<edit::SetProperty>(&edit)) {
+    } else if (auto* e = std::get_if<edits::SetProperty>(&edit)) {
         step.property = e->property;
         step.before = doc_.property(e->property);
     }
@@ -213,10 +213,10 @@ Edit OpenMod::apply(Edit edit, bool undoOrRedo) {
         step = stepOf(edit);
         // The node a structural step touched is known once it is applied;
         // texts are shared, so the copy holds no more than paths.
-        if (!step.place && !step.property && !std::holds_alternative<edit::SetAllTexts>(edit))
+        if (!step.place && !step.property && !std::holds_alternative<edits::SetAllTexts>(edit))
             shape = edit;
     }
-    if (std::holds_alternative<edit::SetAllTexts>(edit))
+    if (std::holds_alternative<edits::SetAllTexts>(edit))
         // Only a change of the mod's encoding rewrites every text, and only
         // between the two encodings: doing or undoing it flips the encoding.
         encoding_ =
@@ -242,16 +242,16 @@ void OpenMod::push(Edit edit, std::optional<TypingKey> typing) {
 
 const Node* OpenMod::addNode(const Node* parent, TItem item) {
     const NodePath at{parent ? parent->row() : -1, doc_.childCount(parent)};
-    push(edit::Insert{at, NodeCopy{std::move(item), LabelForm::Added, {}}}, std::nullopt);
+    push(edits::Insert{at, NodeCopy{std::move(item), LabelForm::Added, {}}}, std::nullopt);
     return nodeAt(doc_, at);
 }
 
 void OpenMod::removeNode(const Node* node) {
-    push(edit::Remove{pathOf(node)}, std::nullopt);
+    push(edits::Remove{pathOf(node)}, std::nullopt);
 }
 
 bool OpenMod::moveNode(const Node* node, DropPlace place) {
-    edit::Move move = moveTo(node, place);
+    edits::Move move = moveTo(node, place);
     if (move.from == move.to)
         return false;
     push(std::move(move), std::nullopt);
@@ -260,7 +260,7 @@ bool OpenMod::moveNode(const Node* node, DropPlace place) {
 
 void OpenMod::setKind(const Node* node, std::int32_t kind) {
     if (node->kind() != kind)
-        push(edit::SetKind{pathOf(node), kind}, std::nullopt);
+        push(edits::SetKind{pathOf(node), kind}, std::nullopt);
 }
 
 void OpenMod::convertToUtf8() {
@@ -275,13 +275,13 @@ void OpenMod::setText(const Node* node, Field field, Text text, bool typing) {
     case Field::FileName:
         // Typing a name gives the label its edited form even when the name
         // stays as it was.
-        edit = edit::SetFileName{at, std::move(text), LabelForm::Edited};
+        edit = edits::SetFileName{at, std::move(text), LabelForm::Edited};
         break;
     case Field::SearchText:
-        edit = edit::SetSearchText{at, std::move(text)};
+        edit = edits::SetSearchText{at, std::move(text)};
         break;
     case Field::ActionText:
-        edit = edit::SetActionText{at, std::move(text)};
+        edit = edits::SetActionText{at, std::move(text)};
         break;
     }
     if (holdsAlready(doc_, edit))
@@ -290,7 +290,7 @@ void OpenMod::setText(const Node* node, Field field, Text text, bool typing) {
 }
 
 void OpenMod::setProperty(Property property, Text value, bool typing) {
-    Edit edit = edit::SetProperty{property, std::move(value)};
+    Edit edit = edits::SetProperty{property, std::move(value)};
     if (holdsAlready(doc_, edit))
         return;
     push(std::move(edit), typing ? std::optional(TypingKey{3 + int(property), {}}) : std::nullopt);
