@@ -389,21 +389,6 @@ TEST(EditHistory, AnEditThatDoesNotFitChangesNothing) {
     }
 }
 
-TEST(EditHistory, TheNodeToShowAfterAnEdit) {
-    ModDocument doc = threeFiles();
-    const auto shown = [&](Edit edit) {
-        const Edit applied = edit;
-        applyEdit(doc, std::move(edit));
-        return placeToShow(doc, applied);
-    };
-    EXPECT_EQ(shown(edits::Move{{0, 0}, {1, 1}}), (NodePath{1, 1}));
-    EXPECT_EQ(shown(edits::SetKind{{1, 1}, akSearchAddBefore}), (NodePath{1, 1}));
-    EXPECT_EQ(shown(edits::Remove{{1, 1}}), (NodePath{1, 0})) << "the one before";
-    EXPECT_EQ(shown(edits::Remove{{1, 0}}), (NodePath{-1, 1})) << "its parent, now empty";
-    EXPECT_EQ(shown(edits::Remove{{-1, 0}}), (NodePath{-1, 0})) << "the one that took its place";
-    EXPECT_EQ(shown(edits::SetProperty{Property::Id, "x"}), std::nullopt);
-}
-
 TEST(EditHistory, RecodingKeepsTheCharactersAndUndoesToTheBytes) {
     ModDocument doc = threeFiles();
     applyEdit(doc, edits::SetSearchText{{0, 0}, "caf\xE9 \x80"});
