@@ -3,12 +3,10 @@
 #include "recovery_store.h"
 
 #include "file_io.h"
-#include "mod_assembler.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
-#include <chrono>
 #include <cstdlib>
 #include <random>
 #include <system_error>
@@ -62,12 +60,6 @@ std::string unescapeLine(std::string_view text) {
 template <class Int> bool parseInt(std::string_view text, Int& value) {
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
     return ec == std::errc() && end == text.data() + text.size();
-}
-
-std::int64_t nowSeconds() {
-    return std::chrono::duration_cast<std::chrono::seconds>(
-               std::chrono::system_clock::now().time_since_epoch())
-        .count();
 }
 
 // Writes all of bytes, through short writes and interruptions.
@@ -365,76 +357,6 @@ bool RecoveryStore::adopt(OrphanCopy&& orphan) {
         return false;
     taken.discard();
     return true;
-}
-
-// ---- The writer ------------------------------------------------------------
-
-RecoveryWriter::RecoveryWriter(RecoveryStore& store) : store_(store), thread_([this] { run(); }) {}
-
-RecoveryWriter::~RecoveryWriter() {
-    {
-        std::lock_guard lock(mutex_);
-        stopping_ = true;
-        pending_ = std::monostate();
-    }
-    changed_.notify_all();
-    thread_.join();
-}
-
-void RecoveryWriter::write(DocumentSnapshot snapshot, RecoveryCopy copy) {
-    {
-        std::lock_guard lock(mutex_);
-        pending_ = Write{std::move(snapshot), std::move(copy)};
-    }
-    changed_.notify_all();
-}
-
-void RecoveryWriter::remove() {
-    {
-        std::lock_guard lock(mutex_);
-        pending_ = Remove{};
-    }
-    changed_.notify_all();
-}
-
-void RecoveryWriter::wait() {
-    std::unique_lock lock(mutex_);
-    changed_.wait(lock,
-                  [this] { return !busy_ && std::holds_alternative<std::monostate>(pending_); });
-}
-
-std::string RecoveryWriter::lastError() const {
-    std::lock_guard lock(mutex_);
-    return lastError_;
-}
-
-void RecoveryWriter::run() {
-    std::unique_lock lock(mutex_);
-    for (;;) {
-        changed_.wait(lock, [this] {
-            return stopping_ || !std::holds_alternative<std::monostate>(pending_);
-        });
-        if (stopping_)
-            return;
-        Job job = std::exchange(pending_, std::monostate());
-        busy_ = true;
-        lock.unlock();
-        std::string error;
-        if (auto* write = std::get_if<Write>(&job)) {
-            write->copy.text = assembleMod(documentFrom(write->snapshot));
-            if (write->copy.writtenAt == 0)
-                write->copy.writtenAt = nowSeconds();
-            store_.write(write->copy, &error);
-        } else {
-            store_.remove();
-        }
-        // The snapshot is freed here too, off the caller's thread.
-        job = std::monostate();
-        lock.lock();
-        busy_ = false;
-        lastError_ = std::move(error);
-        changed_.notify_all();
-    }
 }
 
 } // namespace torvale

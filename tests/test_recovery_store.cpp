@@ -1,7 +1,7 @@
 // Recovery copies: where they go, that a failed write keeps the last good one,
 // and that only copies of programs that ended are offered, to one instance.
 #include "document/mod_assembler.h"
-#include "document/recovery_store.h"
+#include "document/recovery_writer.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>

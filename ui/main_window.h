@@ -24,6 +24,7 @@
 #include "settings/settings.h"
 
 #include "document/node_moves.h"
+#include "document/recovery_writer.h"
 
 #include <QMainWindow>
 #include <QPointer>
