@@ -46,6 +46,12 @@ void TreeDragTest::realDragsMoveNodesByTheRule() {
         return texts;
     };
 
+    // Onto its next sibling: the order stays, so nothing was edited.
+    t.click(t.index(0, 0));
+    drag(t.tree->viewport(), center(t.index(0, 0)), {center(t.index(0, 1))});
+    QCOMPARE(order(), (QStringList{"A.pm#0", "A.pm#1", "B.pm#0", "B.pm#1", "B.pm#2"}));
+    QVERIFY(!t.window->isModified());
+
     // Onto a search action of another group: just before it, and the drop
     // shows a line there while the node hovers over it.
     t.click(t.index(0, 0));
