@@ -51,6 +51,9 @@ bool isTypingKey(const QKeyEvent* key) {
 // ---- Properties ------------------------------------------------------------
 
 void TFormMain::ModPropertyChange() {
+    for (QWidget* field :
+         std::initializer_list<QWidget*>{edtId, edtVersion, memDescription, edtAuthor, edtHomepage})
+        keepEncodable(field);
     const TextEncoding encoding = mod_->encoding();
     // Only the field that changed makes a step: the others hold their property.
     const std::pair<QString, Property> fields[] = {{edtId->text(), Property::Id},

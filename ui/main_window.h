@@ -168,6 +168,12 @@ private:
     void ReplaceDialogReplaceAll();
     void notFoundInField(const QString& text);
 
+    // mod_encoding.cpp
+    void updateEncodingStatus();
+    void keepEncodable(QWidget* field);
+    void convertModToUtf8();
+    void leaveOut(TextField field, const QStringList& characters);
+
     // tree_editing.cpp
     void tvActionsChange(const QModelIndex& current, const QModelIndex& previous);
     void showSelectedNode();
@@ -270,6 +276,7 @@ private:
     PlainTextView* memEditingFile = nullptr;
     QLabel* pnlEditingFile = nullptr;
     QLabel* stepPanel_ = nullptr;
+    QLabel* encodingPanel_ = nullptr;
     QMenu* mmiReopen = nullptr;
     QMenu* PopupMenu1 = nullptr;
     QMenu* pmForMemo = nullptr;

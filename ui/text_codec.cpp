@@ -71,8 +71,8 @@ std::optional<std::string> encodeTextExactly(const QString& text, TextEncoding e
     return encodeText(text, encoding);
 }
 
-QString unencodableCharacters(const QString& text, TextEncoding encoding) {
-    QString found;
+QStringList unencodableCharacters(const QString& text, TextEncoding encoding) {
+    QStringList found;
     for (qsizetype i = 0; i < text.size(); ++i) {
         if (text[i].unicode() < 0x80 || holds(text, i, encoding))
             continue;
@@ -81,7 +81,7 @@ QString unencodableCharacters(const QString& text, TextEncoding encoding) {
             text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate();
         const QString character = text.mid(i, pair ? 2 : 1);
         if (!found.contains(character))
-            found += character;
+            found << character;
         i += pair;
     }
     return found;

@@ -4,6 +4,7 @@
 #include "document/text_encoding.h"
 
 #include <QString>
+#include <QStringList>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -26,7 +27,7 @@ std::string encodeText(const QString& text, TextEncoding encoding);
 std::optional<std::string> encodeTextExactly(const QString& text, TextEncoding encoding);
 
 // The characters of text that the encoding cannot hold, each once, in order.
-QString unencodableCharacters(const QString& text, TextEncoding encoding);
+QStringList unencodableCharacters(const QString& text, TextEncoding encoding);
 
 // The text of a text field with its line breaks as '\n' and every other
 // character as typed (toPlainText would turn non-breaking spaces into spaces).

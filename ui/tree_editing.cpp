@@ -107,6 +107,12 @@ void TFormMain::SaveRightNow() {
     const Node* node = selectedNode();
     if (!node)
         return;
+    if (node->kind() == akEditFile) {
+        keepEncodable(memFileToEdit);
+    } else {
+        keepEncodable(memSearch);
+        keepEncodable(memAndAction);
+    }
     const TextEncoding encoding = mod_->encoding();
     // Only the field that changed makes a step: the other holds the node's text.
     if (node->kind() == akEditFile) {

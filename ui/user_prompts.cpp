@@ -90,6 +90,24 @@ bool UserPrompts::chooseFont(QWidget* parent, QFont& font, QColor& color) {
     return true;
 }
 
+bool UserPrompts::convertToUtf8(QWidget* parent, const QStringList& characters) {
+    const QString quoted =
+        QLatin1Char('"') + characters.join(QStringLiteral("\", \"")) + QLatin1Char('"');
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Encoding"),
+                    QStringLiteral("This mod is saved as Windows-1252, which cannot hold %1.\n\n"
+                                   "Convert the whole mod to UTF-8, as YaBB 2.5 and later read "
+                                   "it, or leave out what it cannot hold?")
+                        .arg(quoted),
+                    QMessageBox::NoButton, parent);
+    QPushButton* convert =
+        box.addButton(QStringLiteral("&Convert to UTF-8"), QMessageBox::AcceptRole);
+    QPushButton* leaveOut = box.addButton(QStringLiteral("&Leave Out"), QMessageBox::RejectRole);
+    box.setDefaultButton(convert);
+    box.setEscapeButton(leaveOut);
+    box.exec();
+    return box.clickedButton() == convert;
+}
+
 bool UserPrompts::startProgram(const QString& program, const QStringList& arguments) {
     return QProcess::startDetached(program, arguments);
 }

@@ -44,6 +44,11 @@ public:
     // and then font and color hold the choice.
     virtual bool chooseFont(QWidget* parent, QFont& font, QColor& color);
 
+    // Asked when the user typed or pasted characters that the mod's
+    // Windows-1252 cannot hold; true to convert the whole mod to UTF-8, false
+    // to leave the characters out.
+    virtual bool convertToUtf8(QWidget* parent, const QStringList& characters);
+
     // Starts a program on its own, without a shell; false if it could not start.
     virtual bool startProgram(const QString& program, const QStringList& arguments);
 };

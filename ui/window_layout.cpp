@@ -2,6 +2,7 @@
 #include "main_window.h"
 
 #include "about_page.h"
+#include "open_mod.h"
 #include "widgets/action_tree_view.h"
 #include "widgets/plain_text_view.h"
 #include "widgets/side_splitter.h"
@@ -382,6 +383,14 @@ void TFormMain::createStatusBar() {
     stepPanel_->setMinimumWidth(50);
     statusBar()->setObjectName(QStringLiteral("StatusBar"));
     statusBar()->addWidget(stepPanel_);
+    encodingPanel_ = new QLabel(this);
+    encodingPanel_->setObjectName(QStringLiteral("StatusBarEncoding"));
+    encodingPanel_->setToolTip(QStringLiteral("The encoding the mod's texts are saved in"));
+    statusBar()->addPermanentWidget(encodingPanel_);
+    updateEncodingStatus();
+    // A new document, or Undo and Redo of a conversion, may change it.
+    connect(mod_, &OpenMod::replaced, this, [this] { updateEncodingStatus(); });
+    connect(mod_, &OpenMod::historyApplied, this, [this] { updateEncodingStatus(); });
 }
 
 } // namespace torvale

@@ -46,6 +46,11 @@ bool ScriptedPrompts::chooseFont(QWidget*, QFont& font, QColor& color) {
     return true;
 }
 
+bool ScriptedPrompts::convertToUtf8(QWidget*, const QStringList& characters) {
+    convertQuestions << characters;
+    return !convertAnswers.isEmpty() && convertAnswers.takeFirst();
+}
+
 bool ScriptedPrompts::startProgram(const QString& program, const QStringList& arguments) {
     started << (QStringList{program} + arguments);
     return true;

@@ -30,6 +30,7 @@ public:
     QString openFileName(QWidget*, const FileDialogOptions& options) override;
     QString saveFileName(QWidget*, const FileDialogOptions& options) override;
     bool chooseFont(QWidget*, QFont& font, QColor& color) override;
+    bool convertToUtf8(QWidget*, const QStringList& characters) override;
     bool startProgram(const QString& program, const QStringList& arguments) override;
     QMessageBox::StandardButton offerRecovery(QWidget*, const QString& text) override;
     bool confirmOverwrite(QWidget*, const QString& text) override;
@@ -41,6 +42,7 @@ public:
     QList<std::pair<QFont, QColor>> fontAnswers;
     QList<QMessageBox::StandardButton> recoveryAnswers; // empty: Cancel, kept for later
     QList<bool> overwriteAnswers;                       // empty: No
+    QList<bool> convertAnswers; // an empty list leaves the characters out
 
     QStringList confirmTexts;
     QStringList recoveryOffers;
@@ -50,13 +52,13 @@ public:
     QList<FileDialogOptions> openDialogs;
     QList<FileDialogOptions> saveDialogs;
     QList<std::pair<QFont, QColor>> fontDialogs; // the font and colour each started from
-    QList<QStringList> started; // program followed by its arguments
+    QList<QStringList> started;                  // program followed by its arguments
+    QList<QStringList> convertQuestions;         // the characters each was about
 };
 
 // A window answering through prompts, shown and active so that its
 // shortcuts work.
-std::unique_ptr<TFormMain> makeWindow(ScriptedPrompts& prompts,
-                                      const WindowOptions& options = {});
+std::unique_ptr<TFormMain> makeWindow(ScriptedPrompts& prompts, const WindowOptions& options = {});
 
 // A window, answering through its prompts, with a mod file of a temporary
 // folder open in it.

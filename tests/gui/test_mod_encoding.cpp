@@ -1,0 +1,119 @@
+// The mod's encoding as the user meets it: named in the status bar, and never
+// a typed character stored as something other than what the field shows.
+#include "gui_support.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+
+using namespace torvale;
+using namespace torvale::test;
+
+namespace {
+
+// A Windows-1252 mod: "café" in its name and its search text.
+const QByteArray kWindows1252Mod =
+    "<id>\r\ncaf\xE9\r\n</id>\r\n<edit file>\r\nA.pm\r\n</edit file>\r\n"
+    "<search for>\r\ncaf\xE9\r\n</search for>\r\n<replace>\r\nx\r\n"
+    "</replace>";
+
+QString encodingShown(const QWidget& window) {
+    return child<QLabel>(window, "StatusBarEncoding")->text();
+}
+
+} // namespace
+
+class ModEncodingTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void statusBarNamesTheEncoding();
+    void charactersTheEncodingLacks_data();
+    void charactersTheEncodingLacks();
+};
+
+void ModEncodingTest::statusBarNamesTheEncoding() {
+    const struct {
+        QByteArray mod;
+        QString shown;
+    } cases[] = {
+        {"<id>\r\ncaf\xC3\xA9\r\n</id>", "UTF-8"},
+        {kWindows1252Mod, "Windows-1252"},
+        {"<id>\r\ncaf\xC3\xA9 and one stray \xE9\r\n</id>", "Windows-1252"},
+    };
+    ScriptedPrompts prompts;
+    auto window = makeWindow(prompts);
+    QCOMPARE(encodingShown(*window), QStringLiteral("UTF-8"));
+    QTemporaryDir dir;
+    for (const auto& c : cases) {
+        writeFile(dir.filePath("m.mod"), c.mod);
+        window->openCommandLine({dir.filePath("m.mod")});
+        QCOMPARE(encodingShown(*window), c.shown);
+    }
+    command(*window, "actNew")->trigger();
+    QCOMPARE(encodingShown(*window), QStringLiteral("UTF-8"));
+}
+
+void ModEncodingTest::charactersTheEncodingLacks_data() {
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("convert");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<QByteArray>("savedId");
+    QTest::addColumn<QByteArray>("savedSearch");
+
+    QTest::newRow("search text, left out") << "memSearch" << QStringLiteral("a\u0416b") << false
+                                           << QStringLiteral("caf\u00E9ab") << QByteArray("caf\xE9")
+                                           << QByteArray("caf\xE9"
+                                                         "ab");
+    QTest::newRow("search text, converted")
+        << "memSearch" << QStringLiteral("a\u0416b") << true << QStringLiteral("caf\u00E9a\u0416b")
+        << QByteArray("caf\xC3\xA9")
+        << QByteArray("caf\xC3\xA9"
+                      "a\xD0\x96"
+                      "b");
+    QTest::newRow("mod name, converted")
+        << "edtId" << QStringLiteral("\U0001F600") << true << QStringLiteral("caf\u00E9\U0001F600")
+        << QByteArray("caf\xC3\xA9\xF0\x9F\x98\x80") << QByteArray("caf\xC3\xA9");
+    QTest::newRow("a character the code page has, no question")
+        << "memSearch" << QStringLiteral("\u20AC") << false << QStringLiteral("caf\u00E9\u20AC")
+        << QByteArray("caf\xE9") << QByteArray("caf\xE9\x80");
+}
+
+void ModEncodingTest::charactersTheEncodingLacks() {
+    QFETCH(QString, field);
+    QFETCH(QString, typed);
+    QFETCH(bool, convert);
+    QFETCH(QString, shown);
+    QFETCH(QByteArray, savedId);
+    QFETCH(QByteArray, savedSearch);
+    Opened t(kWindows1252Mod);
+    t.click(t.index(0, 0));
+    t.prompts.convertAnswers << convert;
+    QWidget* target = child<QWidget>(*t.window, qPrintable(field));
+    if (field == "edtId")
+        showPage(*t.window, "tsModProperty");
+    target->setFocus();
+    QTest::keyClick(target, Qt::Key_End, Qt::ControlModifier);
+    // One paste: one question, however many characters it brings.
+    QGuiApplication::clipboard()->setText(typed);
+    QTest::keyClick(target, Qt::Key_V, Qt::ControlModifier);
+
+    const bool asked = typed != QStringLiteral("\u20AC");
+    QCOMPARE(t.prompts.convertQuestions.size(), asked ? 1 : 0);
+    const auto* line = qobject_cast<QLineEdit*>(target);
+    QCOMPARE(line ? line->text() : static_cast<QPlainTextEdit*>(target)->toPlainText(), shown);
+    QCOMPARE(encodingShown(*t.window),
+             convert ? QStringLiteral("UTF-8") : QStringLiteral("Windows-1252"));
+    QVERIFY(t.window->isModified());
+    QTest::keyClick(t.window.get(), Qt::Key_S, Qt::ControlModifier);
+    const QByteArray file = fileBytes(t.path);
+    QVERIFY2(file.startsWith("<id>\r\n" + savedId + "\r\n</id>"), file.constData());
+    QVERIFY2(file.contains("<search for>\r\n" + savedSearch + "\r\n</search for>"),
+             file.constData());
+}
+
+QTEST_MAIN(ModEncodingTest)
+#include "test_mod_encoding.moc"
