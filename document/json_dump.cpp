@@ -1,3 +1,5 @@
+// The document as one JSON object for torvale-cli dump: how the read ended,
+// the properties, the nodes and what the read dropped (its findings).
 #include "json_dump.h"
 
 namespace torvale {
@@ -46,7 +48,8 @@ void appendNode(std::string& out, const Node* node) {
 
 } // namespace
 
-std::string dumpJson(const ModDocument& doc, const ReadOutcome& outcome) {
+std::string dumpJson(const ModDocument& doc, const ReadOutcome& outcome,
+                     const std::vector<Finding>& findings) {
     static constexpr const char* kPropertyKeys[kPropertyCount] = {"id", "version", "info", "author",
                                                                   "homepage"};
     std::string out;
@@ -74,7 +77,19 @@ std::string dumpJson(const ModDocument& doc, const ReadOutcome& outcome) {
     }
     out.append("], \"selected\": ");
     out.append(outcome.selected ? std::to_string(outcome.selected->row()) : "null");
-    out.append("}\n");
+    out.append(", \"findings\": [");
+    for (std::size_t f = 0; f < findings.size(); ++f) {
+        if (f)
+            out.append(", ");
+        out.append("{\"kind\": ");
+        appendJsonString(out, findingName(findings[f].kind));
+        out.append(", \"line\": ");
+        out.append(std::to_string(findings[f].line));
+        out.append(", \"text\": ");
+        appendJsonString(out, findings[f].text);
+        out.push_back('}');
+    }
+    out.append("]}\n");
     return out;
 }
 

@@ -2,6 +2,7 @@
 // LF, and a NUL ends the text.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstring>
 #include <string_view>
@@ -52,6 +53,17 @@ private:
     std::size_t lf_;
     std::size_t cr_;
 };
+
+// The number, counted from 1, of the line that starts at offset (or holds it):
+// one more than the line ends before it, CR LF counting as one.
+inline std::size_t lineNumberAt(std::string_view text, std::size_t offset) {
+    std::size_t line = 1;
+    const std::size_t end = std::min(offset, text.size());
+    for (std::size_t i = 0; i < end; ++i)
+        if (text[i] == '\n' || (text[i] == '\r' && (i + 1 >= text.size() || text[i + 1] != '\n')))
+            ++line;
+    return line;
+}
 
 // The text up to its first NUL.
 inline std::string_view untilNul(std::string_view text) {

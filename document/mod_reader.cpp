@@ -45,11 +45,13 @@ private:
 // Every opening tag on a line that is not the file's last starts a block: its
 // content is the lines after it up to the next line that holds the closing tag
 // (or the end of the file, which stops the read), and the lines inside a block
-// are scanned for tags like any other.
-class Reader {
+// are scanned for tags like any other. Telling a listener of each block is
+// compiled in only where one listens, so that plain reading stays as fast.
+template <bool kListening> class Reader {
 public:
-    Reader(const SharedBytes& source, ReadTarget& target, std::size_t limit)
-        : owner_(source.owner), text_(source.bytes), target_(target), limit_(limit) {}
+    Reader(const SharedBytes& source, ReadTarget& target, std::size_t limit, BlockListener* blocks)
+        : owner_(source.owner), text_(source.bytes), target_(target), limit_(limit),
+          blocks_(blocks) {}
 
     ReadOutcome run() {
         ReadOutcome outcome = readAll();
@@ -61,7 +63,7 @@ public:
 private:
     ReadOutcome readAll() {
         if (text_.size() >= std::numeric_limits<std::uint32_t>::max())
-            return tooMuch();
+            return tooMuch(0);
         TagScanner scanner(text_);
         TaggedLines lines(scanner);
         // For each tag, the tagged line at which the search for its closing tag
@@ -91,29 +93,34 @@ private:
                 const std::size_t spanEnd = closing ? closing->start : scanner.size();
                 const std::string_view content = text_.substr(line.next, spanEnd - line.next);
                 if (content.size() > limit_ - taken_)
-                    return tooMuch();
+                    return tooMuch(line.start);
                 taken_ += content.size();
                 crLfOnly_ = scanner.crLfOnlyBefore(spanEnd);
                 collect(t, content);
+                if constexpr (kListening)
+                    blocks_->block({t, line.start, line.next, spanEnd, closing != nullptr});
                 if (!closing)
-                    return missingClosingTag(t);
+                    return missingClosingTag(t, line.start);
                 finish(t);
             }
         }
         return {};
     }
 
-    static ReadOutcome missingClosingTag(int tag) {
+    // Stops are rare, so their line is counted only then.
+    ReadOutcome missingClosingTag(int tag, std::size_t opening) const {
         ReadOutcome stopped;
         stopped.status = ReadOutcome::Status::MissingClosingTag;
         stopped.missingTag = 2 * tag + 1;
         stopped.message = notFoundMessage(stopped.missingTag);
+        stopped.stopLine = lineNumberAt(text_, opening);
         return stopped;
     }
 
-    ReadOutcome tooMuch() const {
+    ReadOutcome tooMuch(std::size_t opening) const {
         ReadOutcome stopped;
         stopped.status = ReadOutcome::Status::TooMuchText;
+        stopped.stopLine = lineNumberAt(text_, opening);
         stopped.message = "Reading stopped: the blocks of this file add up to more than " +
                           std::to_string(limit_ >> 20) + " MiB of text.";
         return stopped;
@@ -211,6 +218,7 @@ private:
     std::string_view text_;
     ReadTarget& target_;
     const std::size_t limit_;
+    BlockListener* const blocks_;
     std::size_t taken_ = 0;
     bool crLfOnly_ = false; // for the block at hand
     std::array<Collected, kPropertyCount> properties_;
@@ -252,13 +260,17 @@ std::string notFoundMessage(int tagIndex) {
     return std::string(ModTags[std::size_t(tagIndex)]) + "not found!";
 }
 
-ReadOutcome readMod(const SharedBytes& source, ReadTarget& target, std::size_t blockTextLimit) {
-    return Reader(source, target, blockTextLimit).run();
+ReadOutcome readMod(const SharedBytes& source, ReadTarget& target, std::size_t blockTextLimit,
+                    BlockListener* blocks) {
+    if (blocks)
+        return Reader<true>(source, target, blockTextLimit, blocks).run();
+    return Reader<false>(source, target, blockTextLimit, nullptr).run();
 }
 
-ReadOutcome readMod(const SharedBytes& source, ModDocument& doc, std::size_t blockTextLimit) {
+ReadOutcome readMod(const SharedBytes& source, ModDocument& doc, std::size_t blockTextLimit,
+                    BlockListener* blocks) {
     DocumentTarget target(doc);
-    ReadOutcome outcome = readMod(source, target, blockTextLimit);
+    ReadOutcome outcome = readMod(source, target, blockTextLimit, blocks);
     outcome.selected = target.selected();
     return outcome;
 }

@@ -25,6 +25,9 @@ struct ReadOutcome {
     Status status = Status::Complete;
     // For MissingClosingTag: the index into ModTags of the closing tag.
     int missingTag = -1;
+    // When the read stopped: the line (counted from 1) that opens the block
+    // it stopped at.
+    std::size_t stopLine = 0;
     // What to tell the user when the read stopped; empty when it completed.
     std::string message;
     // The node selected after the read: the last edit-file node, if any.
@@ -49,16 +52,33 @@ public:
     virtual void property(Property p, Text value) = 0;
 };
 
-// Reads source and hands what it finds to target. Texts point into source
-// where they can, and keep it alive.
+// A block as the reader takes it, by byte offsets into the text read.
+struct BlockSpan {
+    int tag;
+    std::size_t opening;      // the start of the line that opens it
+    std::size_t contentStart; // the start of the line after that
+    std::size_t contentEnd;   // the start of the closing line, or the end of the text
+    bool closed;              // false when the text ended first
+};
+
+// Hears of every block the reader takes, in the order it takes them: by
+// opening line, and on one line by tag number.
+class BlockListener {
+public:
+    virtual ~BlockListener() = default;
+    virtual void block(const BlockSpan& block) = 0;
+};
+
+// Reads source and hands what it finds to target, and each block to blocks
+// when given. Texts point into source where they can, and keep it alive.
 ReadOutcome readMod(const SharedBytes& source, ReadTarget& target,
-                    std::size_t blockTextLimit = kMaxBlockText);
+                    std::size_t blockTextLimit = kMaxBlockText, BlockListener* blocks = nullptr);
 
 // Reads text into doc, which should be empty; what was read before a stop
 // stays in doc. Text after a NUL byte is not read. The texts of the document
 // point into source where they can, and keep it alive.
 ReadOutcome readMod(const SharedBytes& source, ModDocument& doc,
-                    std::size_t blockTextLimit = kMaxBlockText);
+                    std::size_t blockTextLimit = kMaxBlockText, BlockListener* blocks = nullptr);
 // The same for bytes that the document may not keep: it reads a copy.
 ReadOutcome readMod(std::string_view text, ModDocument& doc,
                     std::size_t blockTextLimit = kMaxBlockText);

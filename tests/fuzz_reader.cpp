@@ -2,9 +2,12 @@
 // give exactly what the reading rules, followed word for word, give; reading
 // and assembling in one go must give the assembled text of that document; and
 // a document whose texts hold no "<" (so no tag) must come back unchanged from
-// its own assembled text.
+// its own assembled text. The findings of the read must be those of a plain
+// line-by-line reading.
 #include "document/mod_assembler.h"
 #include "document/mod_reader.h"
+#include "document/read_findings.h"
+#include "reference_findings.h"
 #include "reference_reader.h"
 
 #include <cstdint>
@@ -55,6 +58,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         limit);
     if (assembly.outcome.status != outcome.status || !assembly.written ||
         streamed != torvale::assembleMod(doc))
+        std::abort();
+    torvale::ModDocument withFindings;
+    std::vector<torvale::Finding> findings;
+    torvale::readMod(torvale::SharedBytes::copyOf(text), withFindings, findings, limit);
+    if (findings != torvale::test::referenceFindings(text, limit))
         std::abort();
     if (holdsNoTagStart(doc)) {
         torvale::ModDocument again;

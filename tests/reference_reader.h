@@ -12,16 +12,15 @@
 
 namespace torvale::test {
 
-inline ReadOutcome referenceRead(std::string_view text, ModDocument& doc,
-                                 std::size_t limit = kMaxBlockText) {
-    if (const auto nul = text.find('\0'); nul != std::string_view::npos)
-        text = text.substr(0, nul);
-    struct Line {
-        std::size_t start;
-        std::size_t end;  // of the text, before the line break
-        std::size_t next; // where the next line starts
-    };
-    std::vector<Line> lines;
+struct ReferenceLine {
+    std::size_t start;
+    std::size_t end;  // of the text, before the line break
+    std::size_t next; // where the next line starts
+};
+
+// The lines of text, which holds no NUL, one byte at a time.
+inline std::vector<ReferenceLine> referenceLines(std::string_view text) {
+    std::vector<ReferenceLine> lines;
     for (std::size_t pos = 0; pos < text.size();) {
         std::size_t end = pos;
         while (end < text.size() && text[end] != '\r' && text[end] != '\n')
@@ -32,6 +31,14 @@ inline ReadOutcome referenceRead(std::string_view text, ModDocument& doc,
         lines.push_back({pos, end, next});
         pos = next;
     }
+    return lines;
+}
+
+inline ReadOutcome referenceRead(std::string_view text, ModDocument& doc,
+                                 std::size_t limit = kMaxBlockText) {
+    if (const auto nul = text.find('\0'); nul != std::string_view::npos)
+        text = text.substr(0, nul);
+    const std::vector<ReferenceLine> lines = referenceLines(text);
     const auto lineText = [&](std::size_t i) {
         return text.substr(lines[i].start, lines[i].end - lines[i].start);
     };

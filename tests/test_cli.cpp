@@ -29,7 +29,7 @@ TEST(Cli, AssemblesAndDumpsACompleteRead) {
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_TRUE(r.out.starts_with(
         R"({"complete": true, "error": null, "properties": {"id": "Sample Mod")"));
-    EXPECT_TRUE(r.out.ends_with("\"selected\": 0}\n"));
+    EXPECT_TRUE(r.out.ends_with("\"selected\": 0, \"findings\": []}\n"));
 }
 
 TEST(Cli, RealModsAssembleToAFixedPoint) {
@@ -74,8 +74,9 @@ TEST(Cli, LargeFilesComeBackWholeWhateverTheOutput) {
     const std::string appended = (dir / "appended.mod").string();
     test::writeBytes(appended, "before\n");
     const ProcessResult shell = test::runProcess(
-        "/bin/sh", {"-c", "\"$0\" assemble \"$1\" | cat > \"$2\" && \"$0\" assemble \"$1\" >> \"$3\"",
-                    TORVALE_CLI_PATH, in, piped, appended});
+        "/bin/sh",
+        {"-c", "\"$0\" assemble \"$1\" | cat > \"$2\" && \"$0\" assemble \"$1\" >> \"$3\"",
+         TORVALE_CLI_PATH, in, piped, appended});
     ASSERT_EQ(shell.exitCode, 0) << shell.err;
     EXPECT_TRUE(test::readBytes(piped) == canonical.out);
     EXPECT_TRUE(test::readBytes(appended) == "before\n" + canonical.out);
@@ -143,8 +144,74 @@ TEST(Cli, UsageErrorsExitSixtyFour) {
     EXPECT_EQ(cli({"dump"}).exitCode, 64);
     EXPECT_EQ(cli({"print", "x.mod"}).exitCode, 64);
     EXPECT_EQ(cli({"dump", "a.mod", "b.mod"}).exitCode, 64);
+    EXPECT_EQ(cli({"check"}).exitCode, 64);
+    EXPECT_EQ(cli({"check", "--forum"}).exitCode, 64);
+    EXPECT_EQ(cli({"check", "--diff", "a.mod", "b.mod"}).exitCode, 64);
+    EXPECT_EQ(cli({"check", "--verbose", "a.mod"}).exitCode, 64);
     const ProcessResult help = cli({"--help"});
     EXPECT_EQ(help.exitCode, 0);
     for (const char* word : {"dump FILE", "assemble FILE", "\\u00XX", "64"})
         EXPECT_NE(help.out.find(word), std::string::npos) << word;
+}
+
+TEST(Cli, ChecksRealModsAgainstTheForum) {
+    const std::string forum = (test::sharedDir() / "forum" / "yabb2").string();
+    const std::string script = forum + "/YaBB.pl";
+    const std::string apache = (test::sharedDir() / "realmods" / "apache24_fix_2.mod").string();
+    ProcessResult r = cli({"check", "--forum", script, apache});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("Admin/ModList.pm: changed\n  step 1: found at line 53\n"),
+              std::string::npos)
+        << r.out;
+    EXPECT_TRUE(r.out.ends_with("26 steps: 26 found, 0 failed.\n")) << r.out;
+
+    r = cli({"check", "--forum", script,
+             (test::sharedDir() / "realmods" / "add_Dutch_language.mod").string()});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.out.find("Languages/Lang.lng: file missing"), std::string::npos) << r.out;
+
+    // One character off in a search text, and that step alone is not found.
+    test::TempDir dir;
+    std::string mod = test::readBytes(apache);
+    const std::size_t at = mod.find("if (@guardianadminpmmods) {");
+    ASSERT_NE(at, std::string::npos);
+    mod[at + 5] = 'G';
+    test::writeBytes(dir / "off.mod", mod);
+    r = cli({"check", "--forum", script, (dir / "off.mod").string()});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.out.find("  step 2: not found\n  step 3: found"), std::string::npos) << r.out;
+    EXPECT_TRUE(r.out.ends_with("26 steps: 25 found, 1 failed.\n")) << r.out;
+
+    // Without a forum nothing is found; a forum script that is not there, or
+    // a mod that cannot be read, is an error.
+    r = cli({"check", apache});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.out.find("step 26: no forum script configured"), std::string::npos);
+    EXPECT_EQ(cli({"check", "--forum", forum + "/Nothing.pl", apache}).exitCode, 2);
+    EXPECT_EQ(cli({"check", "--forum", script, (dir / "none.mod").string()}).exitCode, 2);
+}
+
+TEST(Cli, CheckDiffIsAPatchForACopyOfTheForum) {
+    const auto forum = test::sharedDir() / "forum" / "yabb2";
+    test::TempDir dir;
+    std::filesystem::copy(forum, dir / "forum", std::filesystem::copy_options::recursive);
+    const std::string apache = (test::sharedDir() / "realmods" / "apache24_fix_2.mod").string();
+    const ProcessResult r =
+        cli({"check", "--diff", "--forum", (forum / "YaBB.pl").string(), apache});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_TRUE(r.out.starts_with("--- a/Admin/ModList.pm\n+++ b/Admin/ModList.pm\n@@ "));
+    EXPECT_NE(r.err.find("26 steps: 26 found"), std::string::npos);
+    if (!std::filesystem::exists("/usr/bin/patch"))
+        GTEST_SKIP() << "no patch program";
+    test::writeBytes(dir / "apache.diff", r.out);
+    const ProcessResult patched =
+        test::runProcess("/bin/sh", {"-c", "cd \"$0\" && patch -p1 --batch < \"$1\"",
+                                     (dir / "forum").string(), (dir / "apache.diff").string()});
+    EXPECT_EQ(patched.exitCode, 0) << patched.out << patched.err;
+    EXPECT_EQ(patched.err, "");
+    EXPECT_NE(test::readBytes(dir / "forum" / "Sources" / "Subs.pm"),
+              test::readBytes(forum / "Sources" / "Subs.pm"));
+    EXPECT_NE(test::readBytes(dir / "forum" / "Admin" / "ModList.pm")
+                  .find("    push @installed_mods, $apache24_a;\n### END BOARDMOD ANCHOR ###"),
+              std::string::npos);
 }

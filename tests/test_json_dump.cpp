@@ -26,7 +26,7 @@ TEST(JsonDump, DescribesTheDocumentAndTheRead) {
               R"("action": "new text", "children": []}, )"
               R"({"kind": 3, "label": "search and addafter", "file": "", "search": )"
               R"("anchor line", "action": "first added line\u000d\u000asecond added line", )"
-              R"("children": []}]}], "selected": 0})"
+              R"("children": []}]}], "selected": 0, "findings": []})"
               "\n");
 
     ReadOutcome stopped;
@@ -34,5 +34,13 @@ TEST(JsonDump, DescribesTheDocumentAndTheRead) {
     stopped.message = "</id>not found!";
     const std::string partial = dumpJson(ModDocument(), stopped);
     EXPECT_EQ(partial.substr(0, 46), R"({"complete": false, "error": "</id>not found!")");
-    EXPECT_TRUE(partial.ends_with("\"nodes\": [], \"selected\": null}\n"));
+    EXPECT_TRUE(partial.ends_with("\"nodes\": [], \"selected\": null, \"findings\": []}\n"));
+
+    const std::vector<Finding> findings = {{FindingKind::TextBesideTag, 3, "<id> x\t"},
+                                           {FindingKind::NoModTags, 1, ""}};
+    EXPECT_TRUE(dumpJson(ModDocument(), {}, findings)
+                    .ends_with(R"("findings": [{"kind": "text-beside-tag", "line": 3, )"
+                               R"("text": "<id> x\u0009"}, {"kind": "no-mod-tags", "line": 1, )"
+                               R"("text": ""}]})"
+                               "\n"));
 }
