@@ -39,7 +39,9 @@ public:
     QMessageBox::StandardButton confirmSave(QWidget*, const QString&) override {
         return QMessageBox::No;
     }
-    void showMessage(QWidget*, const QString& text) override { qWarning("%s", qPrintable(text)); }
+    void showMessage(QWidget*, const QString& text, const QString&) override {
+        qWarning("%s", qPrintable(text));
+    }
     void showError(QWidget*, const QString& text) override { qWarning("%s", qPrintable(text)); }
 };
 

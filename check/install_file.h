@@ -40,6 +40,10 @@ public:
                std::span<const std::string_view> lines);
 
     std::size_t lineCount() const { return lines_.size(); }
+    // Where a line starts in the bytes; for files that no change has touched.
+    std::size_t byteOffset(std::size_t line) const {
+        return std::size_t(lines_[line].raw.data() - bytes_.data());
+    }
     // Whether the text differs from the bytes it was made from.
     bool changed() const;
     // The text as the changes left it. Added lines end like the file's first

@@ -7,8 +7,13 @@ namespace torvale {
 ActionTreeModel::ActionTreeModel(OpenMod& mod, QObject* parent)
     : QAbstractItemModel(parent), mod_(mod) {
     mod_.addObserver(this);
-    connect(&mod_, &OpenMod::aboutToBeReplaced, this, [this] { beginResetModel(); });
+    connect(&mod_, &OpenMod::aboutToBeReplaced, this, [this] {
+        beginResetModel();
+        marks_.clear();
+    });
     connect(&mod_, &OpenMod::replaced, this, [this] { endResetModel(); });
+    // Marks tell of the document as tested; any change may make them untrue.
+    connect(&mod_, &OpenMod::changed, this, &ActionTreeModel::clearMarks);
 }
 
 Node* ActionTreeModel::nodeFromIndex(const QModelIndex& index) const {
@@ -98,6 +103,9 @@ QVariant ActionTreeModel::data(const QModelIndex& index, int role) const {
     const Node* node = nodeFromIndex(index);
     if (!node)
         return {};
+    if (!marks_.empty() && marks_.contains(node))
+        if (QVariant marked = markData(*node, role); marked.isValid())
+            return marked;
     switch (role) {
     case Qt::DisplayRole:
         return decodeText(node->label(), encoding());

@@ -8,6 +8,7 @@
 #include <QIcon>
 
 #include <array>
+#include <unordered_map>
 
 namespace torvale {
 
@@ -21,7 +22,16 @@ public:
     TextEncoding encoding() const { return mod_.encoding(); }
 
     // Pictures of the four kinds, by ActionKind.
-    void setKindIcons(std::array<QIcon, kActionKindCount> icons) { icons_ = std::move(icons); }
+    void setKindIcons(std::array<QIcon, kActionKindCount> icons) {
+        icons_ = std::move(icons);
+        markedIcons_ = {};
+    }
+
+    // Nodes that the last test of the mod found failing, each with why: shown
+    // marked until the next test or the next change of the document.
+    void markFailed(std::unordered_map<const Node*, QString> marks);
+    void clearMarks();
+    bool isMarked(const Node* node) const { return marks_.contains(node); }
 
     Node* nodeFromIndex(const QModelIndex& index) const;
     QModelIndex indexFromNode(const Node* node) const;
@@ -43,9 +53,14 @@ private:
     void nodeChanged(const Node* node) override;
     void allTextsChanged() override;
     QString toolTip(const Node& node) const;
+    // action_tree_marks.cpp
+    QVariant markData(const Node& node, int role) const;
+    void emitMarksChanged(const std::unordered_map<const Node*, QString>& marks);
 
     OpenMod& mod_;
     std::array<QIcon, kActionKindCount> icons_;
+    std::unordered_map<const Node*, QString> marks_;
+    mutable std::array<QIcon, kActionKindCount> markedIcons_;
 };
 
 } // namespace torvale

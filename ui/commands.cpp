@@ -63,6 +63,8 @@ const CommandEntry kCommands[] = {
     {"EditSelectAll1", "Edit", "Select A&ll", nullptr, 0, 0, -1},
     {"actSearch", "Edit", "&Search...", nullptr, key(Qt::CTRL | Qt::Key_F), 0, 16},
     {"actReplace", "Edit", "&Replace...", nullptr, key(Qt::CTRL | Qt::Key_R), 0, 17},
+    {"actTestMod", "Tool", "&Test Mod", "Test the mod against the forum's files, in memory",
+     key(Qt::Key_F9), 0, -1},
     {"actOption", "Tool", "P&reference...", nullptr, 0, 0, -1},
     {"actAbout", "", "&About", nullptr, 0, 0, -1},
     {"actSearchAndReplace", "ActionTree", NodeLabels[1].data(), nullptr, 0, akSearchReplace, -1},
@@ -129,6 +131,7 @@ void TFormMain::createCommands() {
     on("EditSelectAll1", [this] { runEditCommand(TextField::EditCommand::SelectAll); });
     on("actSearch", [this] { actSearchExecute(); });
     on("actReplace", [this] { actReplaceExecute(); });
+    on("actTestMod", [this] { actTestModExecute(); });
     on("actOption", [this] { actOptionExecute(); });
     on("actAbout", [this] { PageControl1->setCurrentWidget(tsAbout); });
     for (const char* name :

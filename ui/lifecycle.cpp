@@ -10,6 +10,7 @@
 #include "document/file_io.h"
 #include "document/mod_assembler.h"
 #include "document/mod_reader.h"
+#include "document/read_findings.h"
 
 #include <QCloseEvent>
 #include <QDir>
@@ -180,7 +181,8 @@ void TFormMain::OpenFile() {
     }
     ModDocument doc;
     // The document's texts point into the bytes read.
-    const ReadOutcome outcome = readMod(file.content, doc);
+    std::vector<Finding> findings;
+    const ReadOutcome outcome = readMod(file.content, doc, findings);
     const TextEncoding encoding = detectEncoding(file.bytes());
 
     // The tree takes the whole document at once; the selection is made once
@@ -193,10 +195,14 @@ void TFormMain::OpenFile() {
     showProperties();
     selectNode(outcome.selected);
     loading_ = false;
+    showReadFindings(findings);
 
     if (!outcome.complete()) {
         if (outcome.status == ReadOutcome::Status::MissingClosingTag)
-            ErrorNotFound(outcome.missingTag);
+            ErrorNotFound(outcome.missingTag,
+                          QStringLiteral("The block that is not closed begins at line %1 of %2.")
+                              .arg(outcome.stopLine)
+                              .arg(QDir::toNativeSeparators(path)));
         else
             prompts().showMessage(this, QString::fromStdString(outcome.message));
         return;
@@ -206,8 +212,8 @@ void TFormMain::OpenFile() {
     AddMRU();
 }
 
-void TFormMain::ErrorNotFound(int index) {
-    prompts().showMessage(this, QString::fromStdString(notFoundMessage(index)));
+void TFormMain::ErrorNotFound(int index, const QString& detail) {
+    prompts().showMessage(this, QString::fromStdString(notFoundMessage(index)), detail);
 }
 
 // ---- Assembly and pages ----------------------------------------------------
@@ -242,8 +248,10 @@ void TFormMain::actSaveExecute() {
         actSaveAsExecute();
         return;
     }
-    if (mayOverwrite(mod_->path()))
-        saveTo(mod_->path());
+    if (!mayOverwrite(mod_->path()))
+        return;
+    if (auto text = textToSave())
+        saveTo(mod_->path(), std::move(text));
 }
 
 void TFormMain::actSaveAsExecute() {
@@ -257,10 +265,13 @@ void TFormMain::actSaveAsExecute() {
     const QString path = prompts().saveFileName(this, options);
     if (path.isEmpty())
         return;
+    auto text = textToSave();
+    if (!text)
+        return;
     lastSaveAsName_ = path;
     mod_->setPath(path);
     setWindowTitle(path + QStringLiteral(" - Torvale"));
-    saveTo(path);
+    saveTo(path, std::move(text));
 }
 
 // A recovered document belongs to a file that may have changed since the
@@ -275,10 +286,9 @@ bool TFormMain::mayOverwrite(const QString& path) {
                   .arg(QDir::toNativeSeparators(path)));
 }
 
-// Assembles the document and writes it to path; what was saved is what the
-// Preview shows next.
-bool TFormMain::saveTo(const QString& path) {
-    auto text = std::make_shared<const std::string>(mod_->assemble());
+// Writes the document's text to path; what was saved is what the Preview
+// shows next.
+bool TFormMain::saveTo(const QString& path, std::shared_ptr<const std::string> text) {
     if (!writeDocument(path, *text))
         return false;
     mod_->markSaved();

@@ -77,6 +77,7 @@ TFormMain::TFormMain(UserPrompts* prompts, const WindowOptions& options, QWidget
     createPages();
     createToolBarsAndMenus();
     createStatusBar();
+    createCheckPanels();
     applyWindowBounds();
     FormCreate();
 }

@@ -12,6 +12,8 @@
 //   window_settings.cpp the settings file, recent files, the Options command
 //   history.cpp       undo and redo, and moving nodes by keyboard
 //   recovery.cpp      the copies kept against a crash, and the offer at start
+//   mod_check.cpp     what a read dropped, the check before a save, Test Mod
+//                     against the forum, and the search text in the forum file
 #pragma once
 
 #include "action_tree_model.h"
@@ -46,6 +48,9 @@ class QWidget;
 namespace torvale {
 
 class FindReplaceDialog;
+class ReportPanel;
+struct CheckReport;
+struct Finding;
 class PlainTextView;
 class SideSplitter;
 class SplitPane;
@@ -144,14 +149,14 @@ private:
     void CheckModifiedAndOpen(const QString& path);
     void OpenFile();
     void ClearAllValue();
-    void ErrorNotFound(int index);
+    void ErrorNotFound(int index, const QString& detail = {});
     void UpdateCaption();
     void AutoFillInfo();
     void ModPropertyChange();
     void AssembleMod();
     void PageControl1Change();
     void refreshPreviewIfShown();
-    bool saveTo(const QString& path);
+    bool saveTo(const QString& path, std::shared_ptr<const std::string> text);
     bool writeDocument(const QString& path, const std::string& text);
     bool mayOverwrite(const QString& path);
     void showProperties();
@@ -200,6 +205,15 @@ private:
     void createRecovery();
     bool offerRecovery(const QStringList& arguments);
     void keepRecoveryCopy();
+
+    // mod_check.cpp
+    void createCheckPanels();
+    void showReadFindings(const std::vector<Finding>& findings);
+    std::shared_ptr<const std::string> textToSave();
+    void actTestModExecute();
+    void showTestReport(const CheckReport& report);
+    void goToReportedNode(const QVariant& key);
+    void highlightSearchInEditingFile();
 
     // editing_file.cpp
     void tvActionsChanging(const Node* selected, const Node* next);
@@ -282,6 +296,10 @@ private:
     QMenu* pmForMemo = nullptr;
     QMenu* pmActionTree = nullptr;
     // Made on first use; they keep their texts while the window lives.
+    ReportPanel* pnlFindings = nullptr;
+    ReportPanel* pnlTestReport = nullptr;
+    // Whether the search text's place is to be shown once the page shows.
+    bool highlightPending_ = false;
     FindReplaceDialog* findDialog_ = nullptr;
     FindReplaceDialog* replaceDialog_ = nullptr;
     std::vector<QAction*> commands_;

@@ -228,6 +228,7 @@ Edit OpenMod::apply(Edit edit, bool undoOrRedo) {
             step.place = placeToShow(doc_, *shape);
         emit historyApplied(step);
     }
+    emit changed();
     return inverse;
 }
 

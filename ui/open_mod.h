@@ -94,6 +94,8 @@ public:
 
 signals:
     void modifiedChanged(bool modified);
+    // The document changed: an edit, an undo or a redo.
+    void changed();
     void aboutToBeReplaced();
     void replaced();
     // Undo or Redo changed the document.

@@ -60,6 +60,7 @@ void TFormMain::tvActionsChange(const QModelIndex& current, const QModelIndex& p
     showSelectedNode();
     if (reload_ && selectedNode())
         LoadEditingFile(selectedNode());
+    highlightSearchInEditingFile();
     UpdateStepStatus();
     updateCommandStates();
 }

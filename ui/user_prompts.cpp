@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QGridLayout>
 #include <QProcess>
 #include <QPushButton>
 
@@ -21,9 +22,18 @@ QMessageBox::StandardButton UserPrompts::confirmSave(QWidget* parent, const QStr
     return QMessageBox::StandardButton(answer);
 }
 
-void UserPrompts::showMessage(QWidget* parent, const QString& text) {
+void UserPrompts::showMessage(QWidget* parent, const QString& text, const QString& detail) {
     QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(), text, QMessageBox::Ok,
                     parent);
+    box.setInformativeText(detail);
+    if (!detail.isEmpty()) {
+        // A short message would make the box as narrow, and the detail wrap
+        // at every few words.
+        auto* grid = qobject_cast<QGridLayout*>(box.layout());
+        if (grid)
+            grid->addItem(new QSpacerItem(box.fontMetrics().averageCharWidth() * 60, 0),
+                          grid->rowCount(), 0, 1, grid->columnCount());
+    }
     box.exec();
 }
 
@@ -53,6 +63,18 @@ bool UserPrompts::confirmOverwrite(QWidget* parent, const QString& text) {
                     QMessageBox::Yes | QMessageBox::No, parent);
     box.setDefaultButton(QMessageBox::No);
     return box.exec() == QMessageBox::Yes;
+}
+
+bool UserPrompts::confirmSaveAnyway(QWidget* parent, const QString& text) {
+    QMessageBox box(QMessageBox::Warning, QApplication::applicationName(), text,
+                    QMessageBox::NoButton, parent);
+    QPushButton* save = box.addButton(QStringLiteral("&Save anyway"), QMessageBox::AcceptRole);
+    QPushButton* cancel = box.addButton(QMessageBox::Cancel);
+    // The safe answer is the one a hasty Enter gives.
+    box.setDefaultButton(cancel);
+    box.setEscapeButton(cancel);
+    box.exec();
+    return box.clickedButton() == save;
 }
 
 namespace {

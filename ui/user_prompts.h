@@ -18,8 +18,9 @@ public:
 
     // The save prompt; returns QMessageBox::Yes, No or Cancel.
     virtual QMessageBox::StandardButton confirmSave(QWidget* parent, const QString& text);
-    // A message of the program's own with one OK button.
-    virtual void showMessage(QWidget* parent, const QString& text);
+    // A message of the program's own with one OK button; detail, when given,
+    // stands below it in smaller words.
+    virtual void showMessage(QWidget* parent, const QString& text, const QString& detail = {});
     // An error of the platform (a file that cannot be read or written).
     virtual void showError(QWidget* parent, const QString& text);
 
@@ -28,6 +29,9 @@ public:
     virtual QMessageBox::StandardButton offerRecovery(QWidget* parent, const QString& text);
     // A question before a file is written over; true for Yes.
     virtual bool confirmOverwrite(QWidget* parent, const QString& text);
+    // The warning before a save that the mod would not read back as it is;
+    // true for "Save anyway", false for "Cancel".
+    virtual bool confirmSaveAnyway(QWidget* parent, const QString& text);
 
     struct FileDialogOptions {
         QString caption;

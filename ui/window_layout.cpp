@@ -333,6 +333,8 @@ void TFormMain::createToolBarsAndMenus() {
 
     QMenu* tool = menuBar()->addMenu(QStringLiteral("&Tool"));
     tool->setObjectName(QStringLiteral("mmiTool"));
+    tool->addAction(command("actTestMod"));
+    tool->addSeparator();
     tool->addAction(command("actOption"));
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));

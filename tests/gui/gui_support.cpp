@@ -20,8 +20,9 @@ QMessageBox::StandardButton ScriptedPrompts::confirmSave(QWidget*, const QString
     return saveAnswers.isEmpty() ? QMessageBox::Cancel : saveAnswers.takeFirst();
 }
 
-void ScriptedPrompts::showMessage(QWidget*, const QString& text) {
+void ScriptedPrompts::showMessage(QWidget*, const QString& text, const QString& detail) {
     messages << text;
+    messageDetails << detail;
 }
 
 void ScriptedPrompts::showError(QWidget*, const QString& text) {
@@ -64,6 +65,11 @@ QMessageBox::StandardButton ScriptedPrompts::offerRecovery(QWidget*, const QStri
 bool ScriptedPrompts::confirmOverwrite(QWidget*, const QString& text) {
     overwriteQuestions << text;
     return !overwriteAnswers.isEmpty() && overwriteAnswers.takeFirst();
+}
+
+bool ScriptedPrompts::confirmSaveAnyway(QWidget*, const QString& text) {
+    saveAnywayQuestions << text;
+    return !saveAnywayAnswers.isEmpty() && saveAnywayAnswers.takeFirst();
 }
 
 std::unique_ptr<TFormMain> makeWindow(ScriptedPrompts& prompts, const WindowOptions& options) {

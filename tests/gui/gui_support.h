@@ -25,7 +25,7 @@ namespace torvale::test {
 class ScriptedPrompts : public UserPrompts {
 public:
     QMessageBox::StandardButton confirmSave(QWidget*, const QString& text) override;
-    void showMessage(QWidget*, const QString& text) override;
+    void showMessage(QWidget*, const QString& text, const QString& detail = {}) override;
     void showError(QWidget*, const QString& text) override;
     QString openFileName(QWidget*, const FileDialogOptions& options) override;
     QString saveFileName(QWidget*, const FileDialogOptions& options) override;
@@ -34,6 +34,7 @@ public:
     bool startProgram(const QString& program, const QStringList& arguments) override;
     QMessageBox::StandardButton offerRecovery(QWidget*, const QString& text) override;
     bool confirmOverwrite(QWidget*, const QString& text) override;
+    bool confirmSaveAnyway(QWidget*, const QString& text) override;
 
     // Scripted answers, taken from the front; an empty list answers Cancel.
     QList<QMessageBox::StandardButton> saveAnswers;
@@ -42,12 +43,15 @@ public:
     QList<std::pair<QFont, QColor>> fontAnswers;
     QList<QMessageBox::StandardButton> recoveryAnswers; // empty: Cancel, kept for later
     QList<bool> overwriteAnswers;                       // empty: No
-    QList<bool> convertAnswers; // an empty list leaves the characters out
+    QList<bool> saveAnywayAnswers;                      // empty: Cancel
+    QList<bool> convertAnswers;                         // an empty list leaves the characters out
 
     QStringList confirmTexts;
     QStringList recoveryOffers;
     QStringList overwriteQuestions;
     QStringList messages;
+    QStringList messageDetails; // beside messages, empty where a message has none
+    QStringList saveAnywayQuestions;
     QStringList errors;
     QList<FileDialogOptions> openDialogs;
     QList<FileDialogOptions> saveDialogs;

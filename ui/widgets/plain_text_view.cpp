@@ -61,6 +61,7 @@ void PlainTextView::setText(SharedBytes bytes, TextEncoding encoding) {
     encoding_ = encoding;
     cache_.clear();
     decodedLines_ = 0;
+    highlighted_.clear();
     indexLines();
     estimateWidth();
     updateScrollBars();
@@ -371,6 +372,7 @@ void PlainTextView::paintEvent(QPaintEvent* event) {
     selectedFormat.setForeground(highlightedText);
     const qreal breakWidth = QFontMetricsF(font()).horizontalAdvance(u' ');
 
+    paintHighlightedLines(painter, first, last, top);
     for (int i = first; i <= last; ++i) {
         const LaidOutLine& line = laidOut(i);
         const qreal y = (i - top) * lineHeight_;

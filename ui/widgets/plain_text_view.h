@@ -28,6 +28,8 @@
 #include <unordered_map>
 #include <vector>
 
+class QPainter;
+
 namespace torvale {
 
 struct SharedBytes;
@@ -89,6 +91,21 @@ public:
     // break. Sets start and end and returns true when there is one.
     bool find(const QString& text, Position from, Position* start, Position* end) const;
 
+    // Runs of lines shown on a background of their own, for example where a
+    // search text stands; setting a text clears them.
+    struct LineRange {
+        int first = 0;
+        int count = 0;
+        friend bool operator==(const LineRange&, const LineRange&) = default;
+    };
+    void setHighlightedLines(std::vector<LineRange> ranges);
+    const std::vector<LineRange>& highlightedLines() const { return highlighted_; }
+    // The line that holds the byte at offset of the text.
+    int lineOfByte(std::size_t offset) const;
+    // Scrolls the line to a third of the way down, with the lines before it
+    // in sight, unless it is in sight already.
+    void scrollToLine(int line);
+
     // How many lines have been decoded for display since the text was set.
     // Lines are decoded lazily, and tests hold the view to that.
     std::uint64_t decodedLineCount() const { return decodedLines_; }
@@ -146,6 +163,7 @@ private:
     Position hitTest(QPoint viewportPos, bool onCharacter) const;
     int visibleLines() const;
 
+    void paintHighlightedLines(QPainter& painter, int first, int last, int top) const;
     void updateMetrics();
     void estimateWidth();
     void noteLineWidth(qreal width);
@@ -179,6 +197,7 @@ private:
     qreal widest_ = 0;
     bool scrollBarsPending_ = false;
 
+    std::vector<LineRange> highlighted_;
     Position anchor_;
     Position caret_;
     qreal goalX_ = -1; // kept while moving up and down across shorter lines

@@ -1,0 +1,295 @@
+// Telling the author before anything goes wrong: what reading a file dropped,
+// the check that a save reads back as it is, Test Mod against the forum with
+// its report and marks, and where a search text stands in the forum file.
+#include "main_window.h"
+
+#include "text_codec.h"
+#include "widgets/plain_text_view.h"
+#include "widgets/report_panel.h"
+
+#include "check/install_file.h"
+#include "check/mod_check.h"
+#include "document/read_back.h"
+#include "document/read_findings.h"
+#include "forum/paths.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTabWidget>
+
+namespace torvale {
+
+namespace {
+
+// A line of a file, shown in a report: cut short, blanks at its ends kept
+// visible by the quotes.
+QString quoted(std::string_view line, TextEncoding encoding) {
+    constexpr int kShown = 120;
+    QString text = decodeText(line, encoding);
+    if (text.size() > kShown)
+        text = text.left(kShown) + QChar(0x2026);
+    return QStringLiteral("\u201C%1\u201D").arg(text);
+}
+
+QString sentence(std::string_view words) {
+    QString text = QString::fromUtf8(words.data(), qsizetype(words.size()));
+    if (!text.isEmpty())
+        text[0] = text[0].toUpper();
+    return text;
+}
+
+const char* propertyName(Property property) {
+    static const char* const names[] = {"Mod Name", "Version", "Description", "Author", "Homepage"};
+    return names[int(property)];
+}
+
+ReportPanel::Mark markOf(const StepCheck& step) {
+    if (step.status != StepCheck::Status::Found)
+        return ReportPanel::Mark::Failure;
+    return step.again ? ReportPanel::Mark::Warning : ReportPanel::Mark::Good;
+}
+
+} // namespace
+
+void TFormMain::createCheckPanels() {
+    pnlFindings = new ReportPanel(QStringLiteral("Lost Content"), this);
+    pnlFindings->setObjectName(QStringLiteral("pnlFindings"));
+    pnlTestReport = new ReportPanel(QStringLiteral("Test Mod"), this);
+    pnlTestReport->setObjectName(QStringLiteral("pnlTestReport"));
+    for (ReportPanel* panel : {pnlFindings, pnlTestReport}) {
+        addDockWidget(Qt::BottomDockWidgetArea, panel);
+        panel->hide();
+    }
+    tabifyDockWidget(pnlFindings, pnlTestReport);
+    connect(pnlTestReport, &ReportPanel::activated, this,
+            [this](const QVariant& key) { goToReportedNode(key); });
+    // Reports speak of the document they were made for.
+    connect(mod_, &OpenMod::replaced, this, [this] {
+        for (ReportPanel* panel : {pnlFindings, pnlTestReport}) {
+            panel->hide();
+            panel->clear();
+        }
+    });
+    connect(mod_, &OpenMod::changed, this, [this] {
+        if (!pnlTestReport->summary().isEmpty() && !pnlTestReport->windowTitle().contains(u'('))
+            pnlTestReport->setWindowTitle(QStringLiteral("Test Mod (the mod changed since)"));
+        highlightSearchInEditingFile();
+    });
+    connect(PageControl1, &QTabWidget::currentChanged, this, [this] {
+        if (highlightPending_)
+            highlightSearchInEditingFile();
+    });
+}
+
+// ---- What reading dropped ----------------------------------------------------
+
+void TFormMain::showReadFindings(const std::vector<Finding>& findings) {
+    pnlFindings->clear();
+    if (findings.empty()) {
+        pnlFindings->hide();
+        return;
+    }
+    const QString file = QDir::toNativeSeparators(currentFileName());
+    if (findings.front().kind == FindingKind::NoModTags)
+        pnlFindings->setSummary(
+            QStringLiteral("%1 holds no mod tags: it is not a mod file. The editor shows it as "
+                           "an empty mod; saving would write that over the file.")
+                .arg(file.isEmpty() ? QStringLiteral("This file") : file));
+    else
+        pnlFindings->setSummary(
+            QStringLiteral("The format's reading rules drop or join what these lines hold, so "
+                           "saving this mod would lose it. Fix them in a text editor first, or "
+                           "save knowing what goes."));
+    for (const Finding& f : findings) {
+        QString text =
+            QStringLiteral("Line %1: %2").arg(f.line).arg(sentence(findingDescription(f.kind)));
+        if (!f.text.empty())
+            text += QStringLiteral("  ") + quoted(f.text, mod_->encoding());
+        pnlFindings->addEntry(nullptr, text, ReportPanel::Mark::Warning);
+    }
+    pnlFindings->present();
+}
+
+// ---- The check before a save -------------------------------------------------
+
+std::shared_ptr<const std::string> TFormMain::textToSave() {
+    auto text = std::make_shared<const std::string>(mod_->assemble());
+    const ModDocument& doc = mod_->document();
+    const std::optional<ReadBackProblem> problem = findReadBackProblem(doc, *text);
+    if (!problem)
+        return text;
+
+    QString where;
+    using Field = ReadBackProblem::Field;
+    const Node* node = problem->node;
+    if (!node) {
+        where = problem->field == Field::Property
+                    ? QStringLiteral("The %1").arg(QLatin1String(propertyName(problem->property)))
+                    : QStringLiteral("The mod");
+    } else if (node->kind() == akEditFile) {
+        where = QStringLiteral("The edit-file node ") + decodeText(node->label(), mod_->encoding());
+    } else if (!node->parent()) {
+        where = QStringLiteral("The %1 before any edit file")
+                    .arg(QString::fromLatin1(NodeLabels[std::size_t(node->kind())].data()));
+    } else {
+        where = QStringLiteral("Step %1 (%2) of %3")
+                    .arg(doc.GetStep(node))
+                    .arg(QString::fromLatin1(NodeLabels[std::size_t(node->kind())].data()),
+                         decodeText(node->parent()->item().FileName, mod_->encoding()));
+    }
+    static const char* const fields[] = {"", "file name", "search text", "action text", ""};
+    if (const char* field = fields[int(problem->field)]; *field)
+        where += QStringLiteral(", ") + QLatin1String(field);
+    if (problem->line)
+        where += QStringLiteral(", line %1:\n    %2")
+                     .arg(problem->line)
+                     .arg(decodeText(problem->lineText, mod_->encoding()));
+    else
+        where += QLatin1Char(':');
+    const QString question =
+        QStringLiteral("This mod would not read back as it is: the mod format cannot mark a "
+                       "tag or an empty first line as plain text.\n\n%1\n%2.\n\nSave anyway?")
+            .arg(where, sentence(problem->why));
+    if (prompts().confirmSaveAnyway(this, question))
+        return text;
+
+    // Back to the place to mend.
+    if (node) {
+        PageControl1->setCurrentWidget(tsModAction);
+        selectNode(node);
+        QWidget* field = problem->field == Field::FileName     ? memFileToEdit
+                         : problem->field == Field::SearchText ? static_cast<QWidget*>(memSearch)
+                         : problem->field == Field::ActionText ? static_cast<QWidget*>(memAndAction)
+                                                               : tvActions;
+        field->setFocus();
+    } else if (problem->field == Field::Property) {
+        PageControl1->setCurrentWidget(tsModProperty);
+        QWidget* fields[] = {edtId, edtVersion, memDescription, edtAuthor, edtHomepage};
+        fields[int(problem->property)]->setFocus();
+    }
+    return nullptr;
+}
+
+// ---- Test Mod ----------------------------------------------------------------
+
+void TFormMain::actTestModExecute() {
+    CheckOptions options;
+    if (!settings_.YaBB.empty())
+        options.forumDirectory = forumScriptDirectory(settings_.YaBB);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const CheckReport report = checkMod(mod_->document(), options);
+    QApplication::restoreOverrideCursor();
+    showTestReport(report);
+}
+
+void TFormMain::showTestReport(const CheckReport& report) {
+    const TextEncoding encoding = mod_->encoding();
+    pnlTestReport->clear();
+    pnlTestReport->setWindowTitle(QStringLiteral("Test Mod"));
+    std::unordered_map<const Node*, QString> failed;
+    std::vector<QTreeWidgetItem*> headings;
+    for (const FileCheck& file : report.files) {
+        const QString name =
+            file.name.empty() ? QStringLiteral("(no file name)") : decodeText(file.name, encoding);
+        headings.push_back(pnlTestReport->addHeading(name + QStringLiteral(": ") +
+                                                         QString::fromStdString(describeFile(file)),
+                                                     ReportPanel::Mark::None));
+    }
+    QTreeWidgetItem* before = nullptr;
+    std::vector<bool> fileFailed;
+    for (const FileCheck& file : report.files)
+        fileFailed.push_back(file.status != FileCheck::Status::Changed &&
+                             file.status != FileCheck::Status::Unchanged);
+    std::size_t found = 0;
+    for (const StepCheck& step : report.steps) {
+        const QString what = QString::fromStdString(describeStep(step));
+        QTreeWidgetItem* heading;
+        QString text;
+        if (step.status == StepCheck::Status::NoEditFile) {
+            if (!before)
+                before = pnlTestReport->addHeading(QStringLiteral("Before any edit file"),
+                                                   ReportPanel::Mark::Failure);
+            heading = before;
+            text = QStringLiteral("Search action: ") + what;
+        } else {
+            heading = headings[step.file];
+            text = QStringLiteral("Step %1: %2").arg(step.step).arg(what);
+            fileFailed[step.file] =
+                fileFailed[step.file] || markOf(step) == ReportPanel::Mark::Failure;
+        }
+        pnlTestReport->addEntry(heading, text, markOf(step),
+                                QVariant::fromValue(quintptr(step.node)));
+        if (step.status == StepCheck::Status::Found)
+            ++found;
+        else
+            failed.emplace(step.node, what);
+    }
+    for (std::size_t f = 0; f < headings.size(); ++f)
+        pnlTestReport->setMark(headings[f], fileFailed[f] ? ReportPanel::Mark::Failure
+                                                          : ReportPanel::Mark::Good);
+    const QString forum = settings_.YaBB.empty()
+                              ? QStringLiteral("No forum script is configured (Tool > "
+                                               "Preference...): nothing could be tested.")
+                              : QStringLiteral("Tested against %1, in memory; no forum file "
+                                               "was changed.")
+                                    .arg(QDir::toNativeSeparators(forumScriptLocation()));
+    pnlTestReport->setSummary(
+        QStringLiteral("%1 %2 of %3 steps found.").arg(forum).arg(found).arg(report.steps.size()));
+    model_->markFailed(std::move(failed));
+    pnlTestReport->present();
+}
+
+void TFormMain::goToReportedNode(const QVariant& key) {
+    const auto* wanted = reinterpret_cast<const Node*>(key.value<quintptr>());
+    // The node may have gone with an edit since the report was made.
+    const ModDocument& doc = mod_->document();
+    for (int r = 0; r < doc.topLevelCount(); ++r) {
+        const Node* top = doc.topLevel(r);
+        for (int c = -1; c < top->childCount(); ++c) {
+            if ((c < 0 ? top : top->child(c)) != wanted)
+                continue;
+            PageControl1->setCurrentWidget(tsModAction);
+            selectNode(wanted);
+            tvActions->setFocus();
+            return;
+        }
+    }
+}
+
+// ---- The search text in the forum file -------------------------------------
+
+// Where the selected search action's lines stand in the forum file shown, as
+// the installer would find them: the first place, and the next if there is
+// one. Worked out when the page shows.
+void TFormMain::highlightSearchInEditingFile() {
+    if (PageControl1->currentWidget() != tsEditingFile) {
+        highlightPending_ = true;
+        return;
+    }
+    highlightPending_ = false;
+    const Node* node = selectedNode();
+    std::vector<PlainTextView::LineRange> ranges;
+    if (node && node->kind() != akEditFile && !memEditingFile->isEmpty()) {
+        const InstallFile file(memEditingFile->bytes());
+        std::deque<std::string> storage;
+        const auto search = installerLines(node->item().SearchText, storage);
+        if (const auto found = file.find(search)) {
+            for (const std::size_t at : {found->line, found->again}) {
+                if (at == std::string_view::npos)
+                    continue;
+                const int first = memEditingFile->lineOfByte(file.byteOffset(at));
+                const int last =
+                    memEditingFile->lineOfByte(file.byteOffset(at + search.size() - 1));
+                ranges.push_back({first, last - first + 1});
+            }
+        }
+    }
+    memEditingFile->setHighlightedLines(ranges);
+    if (!ranges.empty())
+        memEditingFile->scrollToLine(ranges.front().first);
+}
+
+} // namespace torvale

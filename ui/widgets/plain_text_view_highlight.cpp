@@ -1,0 +1,57 @@
+// Lines of the large text view on a background of their own: where they are,
+// how they are painted, and bringing them into sight.
+#include "plain_text_view.h"
+
+#include <QPainter>
+#include <QScrollBar>
+
+#include <algorithm>
+
+namespace torvale {
+
+void PlainTextView::setHighlightedLines(std::vector<LineRange> ranges) {
+    if (ranges == highlighted_)
+        return;
+    highlighted_ = std::move(ranges);
+    viewport()->update();
+}
+
+int PlainTextView::lineOfByte(std::size_t offset) const {
+    if (lineStarts_.empty())
+        return 0;
+    const auto next = std::upper_bound(lineStarts_.begin(), lineStarts_.end(), offset);
+    return std::max(0, int(next - lineStarts_.begin()) - 1);
+}
+
+void PlainTextView::scrollToLine(int line) {
+    QScrollBar* vertical = verticalScrollBar();
+    const int page = std::max(1, viewport()->height() / std::max(1, lineHeight_));
+    if (line >= vertical->value() && line < vertical->value() + page)
+        return;
+    // The range may still wait for the text's first layout.
+    vertical->setRange(0, std::max(0, lineCount() - page));
+    vertical->setValue(std::max(0, line - page / 3));
+}
+
+void PlainTextView::paintHighlightedLines(QPainter& painter, int first, int last, int top) const {
+    if (highlighted_.empty())
+        return;
+    // The selection's colour, faint: the lines stay readable, and a selection
+    // inside them still shows.
+    const QColor edge = palette().color(QPalette::Active, QPalette::Highlight);
+    QColor background = edge;
+    background.setAlpha(72);
+    for (const LineRange& range : highlighted_) {
+        const int from = std::max(first, range.first);
+        const int to = std::min(last, range.first + range.count - 1);
+        if (from > to)
+            continue;
+        const QRect lines(0, (from - top) * lineHeight_, viewport()->width(),
+                          (to - from + 1) * lineHeight_);
+        painter.fillRect(lines, background);
+        // A bar in the margin finds the lines at a glance.
+        painter.fillRect(QRect(lines.topLeft(), QSize(3, lines.height())), edge);
+    }
+}
+
+} // namespace torvale
