@@ -1,33 +1,22 @@
 // Finding and changing runs of lines of a forum file the installer's way,
-// and writing the result and its unified diff.
+// and writing out the result.
 #include "install_file.h"
 
+#include "install_hashes.h"
+
 #include <algorithm>
+#include <bit>
 #include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace torvale {
 
-namespace {
+using namespace install;
 
-// A fast hash of a line; equal hashes are confirmed by comparing the bytes.
-std::uint64_t hashOf(std::string_view s) {
-    constexpr std::uint64_t kMul = 0x9E3779B97F4A7C15ull;
-    std::uint64_t h = s.size() * kMul;
-    std::size_t i = 0;
-    for (; i + 8 <= s.size(); i += 8) {
-        std::uint64_t v;
-        std::memcpy(&v, s.data() + i, 8);
-        h = (h ^ v) * kMul;
-        h ^= h >> 29;
-    }
-    if (i < s.size()) {
-        std::uint64_t v = 0;
-        std::memcpy(&v, s.data() + i, s.size() - i);
-        h = (h ^ v) * kMul;
-        h ^= h >> 29;
-    }
-    return h ^ (h >> 32);
-}
+namespace {
 
 // text without its carriage returns, in storage when it holds any but at its end.
 std::string_view withoutCr(std::string_view text, std::deque<std::string>& storage) {
@@ -43,46 +32,106 @@ std::string_view withoutCr(std::string_view text, std::deque<std::string>& stora
     return kept;
 }
 
+// How often c stands in text, sixteen bytes at a time where the processor
+// can: each match counts one up in its byte of a sum, which is added up before
+// any byte can overflow.
+std::size_t countOf(std::string_view text, char c) {
+    std::size_t count = 0;
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    const __m128i wanted = _mm_set1_epi8(c);
+    const __m128i zero = _mm_setzero_si128();
+    const auto total = [&zero](__m128i sums) {
+        const __m128i halves = _mm_sad_epu8(sums, zero);
+        return std::size_t(_mm_cvtsi128_si32(halves)) + std::size_t(_mm_extract_epi16(halves, 4));
+    };
+    __m128i sums = zero;
+    for (int rounds = 0; i + 16 <= text.size(); i += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i));
+        sums = _mm_sub_epi8(sums, _mm_cmpeq_epi8(bytes, wanted));
+        if (++rounds == 255) {
+            count += total(sums);
+            sums = zero;
+            rounds = 0;
+        }
+    }
+    count += total(sums);
+#endif
+    for (; i < text.size(); ++i)
+        count += text[i] == c;
+    return count;
+}
+
+// Which of the 16 tags at p (only the first count of them when fewer) are tag,
+// as bits. The 16 bytes are there to read.
+unsigned sameTags(const std::uint8_t* p, std::uint8_t tag, std::size_t count) {
+    unsigned same = 0;
+#if defined(__SSE2__)
+    const __m128i tags = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    same = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(tags, _mm_set1_epi8(char(tag)))));
+#else
+    for (unsigned i = 0; i < 16; ++i)
+        same |= unsigned(p[i] == tag) << i;
+#endif
+    return count < 16 ? same & ((1u << count) - 1) : same;
+}
+
 } // namespace
+
+void installerLines(std::string_view text, std::deque<std::string>& storage,
+                    std::vector<std::string_view>& lines) {
+    lines.clear();
+    // Texts read from a mod or typed hold carriage returns only before line
+    // feeds: then the lines are the text's own bytes, and carriage returns
+    // elsewhere are the rare case that needs a copy without them.
+    const std::size_t carriageReturns = countOf(text, '\r');
+    std::string_view body = text;
+    if (body.ends_with('\n'))
+        body.remove_suffix(body.ends_with("\r\n") ? 2 : 1);
+    std::size_t endingInCr = text.size() - body.size() == 2; // the final CR LF
+    for (std::size_t start = 0; !body.empty();) {
+        const std::size_t lf = body.find('\n', start);
+        std::string_view line = body.substr(start, lf == std::string_view::npos ? lf : lf - start);
+        if (line.ends_with('\r') && lf != std::string_view::npos) {
+            line.remove_suffix(1);
+            ++endingInCr;
+        }
+        lines.push_back(line);
+        if (lf == std::string_view::npos)
+            break;
+        start = lf + 1;
+    }
+    if (endingInCr == carriageReturns)
+        return;
+    std::string& kept = storage.emplace_back();
+    for (const char c : text)
+        if (c != '\r')
+            kept.push_back(c);
+    std::deque<std::string> none;
+    installerLines(kept, none, lines);
+}
 
 std::vector<std::string_view> installerLines(std::string_view text,
                                              std::deque<std::string>& storage) {
-    // Only CR LF pairs, as texts read from a mod or typed hold: the lines are
-    // the text's own bytes.
-    bool pairsOnly = true;
-    for (std::size_t cr = text.find('\r'); cr != std::string_view::npos && pairsOnly;
-         cr = text.find('\r', cr + 1))
-        pairsOnly = cr + 1 < text.size() && text[cr + 1] == '\n';
-    if (!pairsOnly) {
-        std::string& kept = storage.emplace_back();
-        for (const char c : text)
-            if (c != '\r')
-                kept.push_back(c);
-        text = kept;
-    }
-    if (text.ends_with('\n'))
-        text.remove_suffix(text.ends_with("\r\n") ? 2 : 1);
     std::vector<std::string_view> lines;
-    if (text.empty())
-        return lines;
-    for (std::size_t start = 0;;) {
-        const std::size_t lf = text.find('\n', start);
-        std::string_view line = text.substr(start, lf == std::string_view::npos ? lf : lf - start);
-        if (line.ends_with('\r'))
-            line.remove_suffix(1);
-        lines.push_back(line);
-        if (lf == std::string_view::npos)
-            return lines;
-        start = lf + 1;
-    }
+    installerLines(text, storage, lines);
+    return lines;
 }
 
 InstallFile::InstallFile(std::string_view bytes) : bytes_(bytes) {
+    // Files whose carriage returns all end lines, as nearly all do, need no
+    // look for one inside each line.
+    bool endsOnly = true;
+    for (std::size_t cr = bytes.find('\r'); cr != std::string_view::npos && endsOnly;
+         cr = bytes.find('\r', cr + 1))
+        endsOnly = cr + 1 == bytes.size() || bytes[cr + 1] == '\n';
     for (std::size_t start = 0; start < bytes.size();) {
         const std::size_t lf = bytes.find('\n', start);
         const std::size_t end = lf == std::string_view::npos ? bytes.size() : lf;
         const std::string_view raw = bytes.substr(start, end - start);
-        original_.push_back({withoutCr(raw, keys_), raw, std::int64_t(original_.size())});
+        const std::string_view key =
+            !endsOnly ? withoutCr(raw, keys_) : raw.substr(0, raw.size() - raw.ends_with('\r'));
+        original_.push_back({key, raw, std::int64_t(original_.size())});
         start = end + 1;
     }
     finalBreak_ = bytes.empty() || bytes.back() == '\n';
@@ -90,57 +139,101 @@ InstallFile::InstallFile(std::string_view bytes) : bytes_(bytes) {
     if (!original_.empty() && original_.front().raw.ends_with('\r') &&
         (original_.size() > 1 || finalBreak_))
         addedEnding_ = "\r\n";
-    lines_ = original_;
-    hashes_.reserve(lines_.size());
-    for (const Line& line : lines_)
-        hashes_.push_back(hashOf(line.key));
+    for (std::size_t at = 0; at < original_.size(); at += kBlockLines) {
+        Block& block = blocks_.emplace_back();
+        const std::size_t end = std::min(original_.size(), at + kBlockLines);
+        block.lines.assign(original_.begin() + std::ptrdiff_t(at),
+                           original_.begin() + std::ptrdiff_t(end));
+        block.hashes.reserve(block.lines.size());
+        for (const Line& line : block.lines)
+            block.hashes.push_back(hashOf(line.key));
+    }
+    summaries_.resize(blocks_.size());
+    for (std::size_t b = 0; b < blocks_.size(); ++b)
+        refilter(b);
+    count_ = original_.size();
 }
 
-bool InstallFile::matchesAt(std::size_t at, std::span<const std::string_view> search,
+// The block and index of a line; the end of the last block for the line after
+// the last.
+InstallFile::Place InstallFile::locate(std::size_t line) const {
+    std::size_t b = 0;
+    while (b + 1 < blocks_.size() && line >= blocks_[b].lines.size())
+        line -= blocks_[b++].lines.size();
+    return {b, line};
+}
+
+const InstallFile::Line& InstallFile::lineAt(std::size_t line) const {
+    const Place at = locate(line);
+    return blocks_[at.block].lines[at.index];
+}
+
+std::size_t InstallFile::byteOffset(std::size_t line) const {
+    return std::size_t(lineAt(line).raw.data() - bytes_.data());
+}
+
+// The hashes of the run first, then its bytes: a line as common as "}" starts
+// many runs that part further on.
+bool InstallFile::matchesAt(Place at, std::span<const std::string_view> search,
                             std::span<const std::uint64_t> hashes) const {
-    for (std::size_t j = 0; j < search.size(); ++j)
-        if (hashes_[at + j] != hashes[j] || lines_[at + j].key != search[j])
+    const Place start = at;
+    for (std::size_t j = 0; j < search.size(); ++j, ++at.index) {
+        while (at.index == blocks_[at.block].lines.size()) {
+            if (++at.block == blocks_.size())
+                return false;
+            at.index = 0;
+        }
+        if (blocks_[at.block].hashes[at.index] != hashes[j])
             return false;
+    }
+    at = start;
+    for (std::size_t j = 0; j < search.size(); ++j, ++at.index) {
+        while (at.index == blocks_[at.block].lines.size())
+            ++at.block, at.index = 0;
+        if (blocks_[at.block].lines[at.index].key != search[j])
+            return false;
+    }
     return true;
 }
 
 std::optional<InstallFile::Found>
 InstallFile::find(std::span<const std::string_view> search) const {
-    if (search.empty() || search.size() > lines_.size())
+    if (search.empty() || search.size() > count_)
         return std::nullopt;
-    std::vector<std::uint64_t> hashes(search.size());
+    std::vector<std::uint64_t>& hashes = searchHashes_;
+    hashes.resize(search.size());
     std::ranges::transform(search, hashes.begin(), hashOf);
-    std::optional<Found> found;
-    const std::size_t last = lines_.size() - search.size();
     const std::uint64_t first = hashes[0];
-    const std::uint64_t* h = hashes_.data();
-    for (std::size_t at = 0; at <= last; ++at) {
-        if (h[at] != first || !matchesAt(at, search, hashes))
+    // The filters know each two lines in a row.
+    const std::uint64_t key = search.size() > 1 ? pairOf(hashes[0], hashes[1]) : first;
+    std::optional<Found> found;
+    const std::uint8_t tag = tagOf(first);
+    // The key's bit, the same in every block's filter.
+    const std::size_t word = (key >> 6) & 15;
+    const std::uint64_t bit = std::uint64_t(1) << (key & 63);
+    std::size_t before = 0; // lines in the blocks before
+    for (std::size_t b = 0; b < blocks_.size(); before += summaries_[b++].count) {
+        const Summary& summary = summaries_[b];
+        if (!(summary.filter[word] & bit))
             continue;
-        if (found) {
-            found->again = at;
-            return found;
+        // The tags first, sixteen at a time: the block's hashes are far off
+        // in memory.
+        const std::size_t n = blocks_[b].hashes.size();
+        for (std::size_t i = 0; i < n; i += 16) {
+            for (unsigned same = sameTags(summary.tags.data() + i, tag, n - i); same;
+                 same &= same - 1) {
+                const std::size_t at = i + unsigned(std::countr_zero(same));
+                if (blocks_[b].hashes[at] != first || !matchesAt({b, at}, search, hashes))
+                    continue;
+                if (found) {
+                    found->again = before + at;
+                    return found;
+                }
+                found = Found{before + at, std::string_view::npos};
+            }
         }
-        found = Found{at, std::string_view::npos};
     }
     return found;
-}
-
-void InstallFile::insert(std::size_t at, std::span<const std::string_view> lines) {
-    std::vector<Line> added;
-    added.reserve(lines.size());
-    for (const std::string_view line : lines)
-        added.push_back({line, line, -1});
-    lines_.insert(lines_.begin() + std::ptrdiff_t(at), added.begin(), added.end());
-    std::vector<std::uint64_t> hashes(lines.size());
-    std::ranges::transform(lines, hashes.begin(), hashOf);
-    hashes_.insert(hashes_.begin() + std::ptrdiff_t(at), hashes.begin(), hashes.end());
-}
-
-void InstallFile::erase(std::size_t at, std::size_t count) {
-    lines_.erase(lines_.begin() + std::ptrdiff_t(at), lines_.begin() + std::ptrdiff_t(at + count));
-    hashes_.erase(hashes_.begin() + std::ptrdiff_t(at),
-                  hashes_.begin() + std::ptrdiff_t(at + count));
 }
 
 void InstallFile::apply(Change change, std::size_t line, std::size_t count,
@@ -155,18 +248,34 @@ void InstallFile::apply(Change change, std::size_t line, std::size_t count,
     case Change::Replace: {
         // Lines that the replacement keeps at its start and end stay the
         // file's own, so that the diff shows only what changes.
+        std::vector<std::string_view>& found = replaced_;
+        found.clear();
+        Place at = locate(line);
+        for (std::size_t k = 0; k < count; ++k, ++at.index) {
+            while (at.index == blocks_[at.block].lines.size())
+                ++at.block, at.index = 0;
+            found.push_back(blocks_[at.block].lines[at.index].key);
+        }
         std::size_t head = 0;
-        while (head < count && head < lines.size() && lines_[line + head].key == lines[head])
+        while (head < count && head < lines.size() && found[head] == lines[head])
             ++head;
         std::size_t tail = 0;
         while (tail < count - head && tail < lines.size() - head &&
-               lines_[line + count - 1 - tail].key == lines[lines.size() - 1 - tail])
+               found[count - 1 - tail] == lines[lines.size() - 1 - tail])
             ++tail;
         erase(line + head, count - head - tail);
         insert(line + head, lines.subspan(head, lines.size() - head - tail));
         return;
     }
     }
+}
+
+std::vector<InstallFile::Line> InstallFile::allLines() const {
+    std::vector<Line> lines;
+    lines.reserve(count_);
+    for (const Block& block : blocks_)
+        lines.insert(lines.end(), block.lines.begin(), block.lines.end());
+    return lines;
 }
 
 std::string_view InstallFile::ending(const Line& line, bool last) const {
@@ -176,16 +285,33 @@ std::string_view InstallFile::ending(const Line& line, bool last) const {
 }
 
 bool InstallFile::changed() const {
-    const bool same = lines_.size() == original_.size() &&
-                      std::ranges::none_of(lines_, [](const Line& l) { return l.origin < 0; });
-    return !same && text() != bytes_;
+    if (count_ == original_.size() && std::ranges::none_of(blocks_, [](const Block& block) {
+            return std::ranges::any_of(block.lines, [](const Line& l) { return l.origin < 0; });
+        }))
+        return false;
+    // The text compared with the bytes as it would be written.
+    std::size_t at = 0;
+    std::size_t n = 0;
+    const auto same = [&](std::string_view piece) {
+        if (bytes_.substr(at, piece.size()) != piece)
+            return false;
+        at += piece.size();
+        return true;
+    };
+    for (const Block& block : blocks_)
+        for (const Line& line : block.lines)
+            if (!same(line.raw) || !same(ending(line, ++n == count_)))
+                return true;
+    return at != bytes_.size();
 }
 
 std::string InstallFile::text() const {
     std::string out;
     out.reserve(bytes_.size() + bytes_.size() / 8);
-    for (std::size_t i = 0; i < lines_.size(); ++i)
-        out.append(lines_[i].raw).append(ending(lines_[i], i + 1 == lines_.size()));
+    std::size_t n = 0;
+    for (const Block& block : blocks_)
+        for (const Line& line : block.lines)
+            out.append(line.raw).append(ending(line, ++n == count_));
     return out;
 }
 

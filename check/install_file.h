@@ -2,6 +2,7 @@
 // and compared without their carriage returns, replaced or added to.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -19,6 +20,9 @@ namespace torvale {
 // carriage returns had to be taken out.
 std::vector<std::string_view> installerLines(std::string_view text,
                                              std::deque<std::string>& storage);
+// The same into lines, whose memory is used again.
+void installerLines(std::string_view text, std::deque<std::string>& storage,
+                    std::vector<std::string_view>& lines);
 
 class InstallFile {
 public:
@@ -39,11 +43,9 @@ public:
     void apply(Change change, std::size_t line, std::size_t count,
                std::span<const std::string_view> lines);
 
-    std::size_t lineCount() const { return lines_.size(); }
+    std::size_t lineCount() const { return count_; }
     // Where a line starts in the bytes; for files that no change has touched.
-    std::size_t byteOffset(std::size_t line) const {
-        return std::size_t(lines_[line].raw.data() - bytes_.data());
-    }
+    std::size_t byteOffset(std::size_t line) const;
     // Whether the text differs from the bytes it was made from.
     bool changed() const;
     // The text as the changes left it. Added lines end like the file's first
@@ -59,19 +61,49 @@ private:
         std::string_view raw; // as in the file (added lines: the key), without its LF
         std::int64_t origin;  // the line's number in the file, -1 for added lines
     };
-    bool matchesAt(std::size_t at, std::span<const std::string_view> search,
+    // The lines go in blocks of a few dozen: a change moves only the lines
+    // of one block.
+    struct Block {
+        std::vector<Line> lines;
+        std::vector<std::uint64_t> hashes;
+    };
+    // What a search looks at first for each block, kept beside the blocks so
+    // that it sweeps through them: bits of the hashes of the block's lines
+    // and of each two lines in a row, and a byte of each line's hash.
+    static constexpr std::size_t kMostLines = 96;
+    struct alignas(64) Summary {
+        std::array<std::uint64_t, 16> filter{};
+        std::array<std::uint8_t, kMostLines> tags{};
+        std::uint32_t count = 0; // lines in the block
+        std::uint32_t stale = 0; // bits of lines gone, or of pairs no longer in a row
+    };
+    struct Place {
+        std::size_t block;
+        std::size_t index;
+    };
+
+    void refilter(std::size_t block);
+    void noteChange(std::size_t block, std::size_t from, std::size_t to, std::size_t removed);
+    void noteJoin(std::size_t block);
+    Place locate(std::size_t line) const;
+    const Line& lineAt(std::size_t line) const;
+    bool matchesAt(Place at, std::span<const std::string_view> search,
                    std::span<const std::uint64_t> hashes) const;
     void insert(std::size_t at, std::span<const std::string_view> lines);
     void erase(std::size_t at, std::size_t count);
+    std::vector<Line> allLines() const;
     std::string_view ending(const Line& line, bool last) const;
 
     std::string_view bytes_;
     std::vector<Line> original_;
-    std::vector<Line> lines_;
-    // The hashes of lines_' keys, kept beside them so that a search runs
-    // through eight bytes a line.
-    std::vector<std::uint64_t> hashes_;
-    std::deque<std::string> keys_; // keys of lines with carriage returns inside
+    std::vector<Block> blocks_;      // never an empty one
+    std::vector<Summary> summaries_; // beside blocks_
+    std::size_t count_ = 0;
+    std::deque<std::string> keys_;           // keys of lines with carriage returns inside
+    std::vector<std::string_view> replaced_; // memory for apply()
+    std::vector<Line> addedLines_;           // and for insert()
+    std::vector<std::uint64_t> addedHashes_;
+    mutable std::vector<std::uint64_t> searchHashes_; // and for find()
     std::string_view addedEnding_ = "\n";
     bool finalBreak_ = true;
 };

@@ -9,8 +9,11 @@
 #include "forum/name_lookup.h"
 
 #include <algorithm>
+#include <atomic>
 #include <deque>
+#include <map>
 #include <memory>
+#include <thread>
 #include <unordered_map>
 
 namespace torvale {
@@ -31,6 +34,9 @@ InstallFile::Change changeOf(std::int32_t kind) {
     }
 }
 
+// The steps are listed in the mod's order first; then each file is read and
+// its steps applied, file after file, so that one file's lines are in the
+// cache while its steps run and in memory only until its result is known.
 class Checker {
 public:
     Checker(const ModDocument& doc, const CheckOptions& options) : doc_(doc), options_(options) {}
@@ -39,31 +45,59 @@ public:
         int step = 0;
         for (int r = 0; r < doc_.topLevelCount(); ++r) {
             const Node* top = doc_.topLevel(r);
+            StepCheck check;
             if (top->kind() != akEditFile) {
-                StepCheck check;
                 check.node = top;
                 check.status = Step::NoEditFile;
                 report_.steps.push_back(check);
                 continue;
             }
-            const std::size_t file = fileFor(top->item().FileName);
-            for (int c = 0; c < top->childCount(); ++c)
-                report_.steps.push_back(checkStep(top->child(c), ++step, file));
+            check.file = fileFor(top->item().FileName);
+            for (int c = 0; c < top->childCount(); ++c) {
+                check.node = top->child(c);
+                check.step = ++step;
+                report_.steps.push_back(check);
+            }
         }
-        for (std::size_t f = 0; f < report_.files.size(); ++f)
-            finish(report_.files[f], open_[f]);
+        std::vector<std::vector<StepCheck*>> byFile(report_.files.size());
+        for (StepCheck& check : report_.steps)
+            if (check.status != Step::NoEditFile)
+                byFile[check.file].push_back(&check);
+        // Files are independent of each other: as many at a time as there
+        // are cores, each taking the next file not yet taken.
+        std::atomic<std::size_t> next = 0;
+        const auto work = [&] {
+            Scratch scratch;
+            for (std::size_t f; (f = next++) < report_.files.size();)
+                checkFile(report_.files[f], byFile[f], scratch);
+        };
+        const std::size_t helpers =
+            std::min<std::size_t>(std::max(1u, std::thread::hardware_concurrency()), 8) - 1;
+        std::vector<std::thread> threads;
+        for (std::size_t t = 0; t < helpers && t + 1 < report_.files.size(); ++t)
+            threads.emplace_back(work);
+        work();
+        for (std::thread& thread : threads)
+            thread.join();
         return std::move(report_);
     }
 
 private:
-    struct Opened {
-        ForumFile file;
-        std::unique_ptr<InstallFile> lines;
+    // Memory that each step uses again, one for each thread.
+    struct Scratch {
+        std::deque<std::string> searchStorage;
+        std::vector<std::string_view> search;
+        std::vector<std::string_view> action;
     };
 
-    // The file an edit-file node names, read when first named: later nodes
-    // naming it again see what the steps before them made of it.
+    // The file an edit-file node names. Large mods name the same few files
+    // thousands of times; each name is looked up on disk once, and names that
+    // lead to one file share it, so that later nodes see what the steps
+    // before them made of it.
     std::size_t fileFor(std::string_view name) {
+        const auto named = byName_.find(name);
+        if (named != byName_.end())
+            return named->second;
         FileCheck check;
         check.name = name;
         std::string key;
@@ -73,86 +107,73 @@ private:
         } else {
             check.path = resolveEditFile(options_.forumDirectory, name);
             key = check.path.empty() ? "\n\n" + check.name : check.path;
-        }
-        if (const auto known = byKey_.find(key); known != byKey_.end())
-            return known->second;
-        Opened opened;
-        if (!options_.forumDirectory.empty()) {
-            opened.file = loadForumFile(check.path);
-            switch (opened.file.status) {
-            case ForumFile::Status::Loaded:
-                opened.lines = std::make_unique<InstallFile>(opened.file.content.bytes);
-                break;
-            case ForumFile::Status::NotFound:
-                check.status = File::Missing;
-                break;
-            default:
-                check.status = File::Unreadable;
-                check.error = opened.file.error;
-                break;
-            }
             const std::string& dir = options_.forumDirectory;
             check.diffName =
                 check.path.starts_with(dir) ? check.path.substr(dir.size()) : check.path;
         }
-        byKey_.emplace(std::move(key), report_.files.size());
-        report_.files.push_back(std::move(check));
-        open_.push_back(std::move(opened));
-        return report_.files.size() - 1;
+        auto known = byKey_.find(key);
+        if (known == byKey_.end()) {
+            known = byKey_.emplace(std::move(key), report_.files.size()).first;
+            report_.files.push_back(std::move(check));
+        }
+        byName_.emplace(std::string(name), known->second);
+        return known->second;
     }
 
-    StepCheck checkStep(const Node* node, int number, std::size_t file) {
-        StepCheck check;
-        check.node = node;
-        check.step = number;
-        check.file = file;
-        switch (report_.files[file].status) {
-        case File::NoForumScript:
-            check.status = Step::NoForumScript;
-            return check;
-        case File::Missing:
-            check.status = Step::FileMissing;
-            return check;
-        case File::Unreadable:
-            check.status = Step::FileUnreadable;
-            return check;
-        default:
-            break;
+    void checkFile(FileCheck& file, const std::vector<StepCheck*>& steps, Scratch& scratch) {
+        ForumFile read;
+        if (file.status != File::NoForumScript) {
+            read = loadForumFile(file.path, kMaxForumFileSize, false);
+            if (read.status == ForumFile::Status::NotFound) {
+                file.status = File::Missing;
+            } else if (read.status != ForumFile::Status::Loaded) {
+                file.status = File::Unreadable;
+                file.error = read.error;
+            }
         }
-        InstallFile& lines = *open_[file].lines;
-        searchStorage_.clear();
-        const auto search = installerLines(node->item().SearchText, searchStorage_);
-        check.emptySearch = search.empty();
-        const auto found = lines.find(search);
+        const Step status = file.status == File::NoForumScript ? Step::NoForumScript
+                            : file.status == File::Missing     ? Step::FileMissing
+                                                               : Step::FileUnreadable;
+        if (read.status != ForumFile::Status::Loaded) {
+            for (StepCheck* step : steps)
+                step->status = status;
+            return;
+        }
+        InstallFile lines(read.content.bytes);
+        std::deque<std::string> actionStorage; // lines added to the file live as long as it
+        for (StepCheck* step : steps)
+            checkStep(*step, lines, actionStorage, scratch);
+        const bool changed = lines.changed();
+        file.status = changed ? File::Changed : File::Unchanged;
+        if (changed && options_.diffs)
+            file.diff = lines.unifiedDiff("a/" + file.diffName, "b/" + file.diffName);
+    }
+
+    static void checkStep(StepCheck& check, InstallFile& lines,
+                          std::deque<std::string>& actionStorage, Scratch& scratch) {
+        const TItem& item = check.node->item();
+        scratch.searchStorage.clear();
+        installerLines(item.SearchText, scratch.searchStorage, scratch.search);
+        check.emptySearch = scratch.search.empty();
+        const auto found = lines.find(scratch.search);
         if (!found) {
             check.status = Step::NotFound;
-            return check;
+            return;
         }
         check.status = Step::Found;
         check.line = found->line + 1;
         check.again = found->again == std::string_view::npos ? 0 : found->again + 1;
         // The added lines point into the document or into storage kept to the end.
-        const auto action = installerLines(node->item().ActionText, actionStorage_);
-        lines.apply(changeOf(node->kind()), found->line, search.size(), action);
-        return check;
-    }
-
-    void finish(FileCheck& check, const Opened& opened) {
-        if (!opened.lines)
-            return;
-        const bool changed = opened.lines->changed();
-        check.status = changed ? File::Changed : File::Unchanged;
-        if (changed && options_.diffs)
-            check.diff = opened.lines->unifiedDiff("a/" + check.diffName, "b/" + check.diffName);
+        installerLines(item.ActionText, actionStorage, scratch.action);
+        lines.apply(changeOf(check.node->kind()), found->line, scratch.search.size(),
+                    scratch.action);
     }
 
     const ModDocument& doc_;
     const CheckOptions& options_;
     CheckReport report_;
-    std::vector<Opened> open_; // beside report_.files
     std::unordered_map<std::string, std::size_t> byKey_;
-    std::deque<std::string> searchStorage_;
-    std::deque<std::string> actionStorage_;
+    std::map<std::string, std::size_t, std::less<>> byName_;
 };
 
 } // namespace

@@ -23,8 +23,9 @@ struct Op {
 std::string InstallFile::unifiedDiff(std::string_view oldName, std::string_view newName) const {
     if (!changed())
         return {};
+    const std::vector<Line> lines = allLines();
     const std::size_t oldCount = original_.size();
-    const std::size_t newCount = lines_.size();
+    const std::size_t newCount = lines.size();
     // A line kept in place but gaining or losing the file's final line break
     // changes too.
     const auto oldEnds = [&](std::size_t i) { return finalBreak_ || i + 1 < oldCount; };
@@ -32,7 +33,7 @@ std::string InstallFile::unifiedDiff(std::string_view oldName, std::string_view 
     std::vector<Op> ops;
     std::size_t next = 0; // the next line of the old file
     for (std::size_t j = 0; j < newCount; ++j) {
-        const std::int64_t origin = lines_[j].origin;
+        const std::int64_t origin = lines[j].origin;
         if (origin < 0) {
             ops.push_back({Op::Add, 0, j});
             continue;
@@ -69,8 +70,8 @@ std::string InstallFile::unifiedDiff(std::string_view oldName, std::string_view 
     };
     // The bytes of a line of the new file, without its LF.
     const auto newText = [&](std::size_t j) {
-        std::string text(lines_[j].raw);
-        if (lines_[j].origin < 0 && newEnds(j) && addedEnding_ == "\r\n")
+        std::string text(lines[j].raw);
+        if (lines[j].origin < 0 && newEnds(j) && addedEnding_ == "\r\n")
             text.push_back('\r');
         return text;
     };

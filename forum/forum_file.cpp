@@ -20,7 +20,7 @@ ForumFile outcome(ForumFile::Status status, std::string error = {}) {
 
 } // namespace
 
-ForumFile loadForumFile(const std::string& path, std::size_t maxBytes) {
+ForumFile loadForumFile(const std::string& path, std::size_t maxBytes, bool withEncoding) {
     namespace fs = std::filesystem;
     if (path.empty())
         return outcome(ForumFile::Status::NotFound);
@@ -46,7 +46,8 @@ ForumFile loadForumFile(const std::string& path, std::size_t maxBytes) {
         return outcome(ForumFile::Status::Refused, "It holds NUL bytes, so it is not a text file.");
     ForumFile file;
     file.status = ForumFile::Status::Loaded;
-    file.encoding = detectEncoding(read.bytes());
+    if (withEncoding)
+        file.encoding = detectEncoding(read.bytes());
     file.content = std::move(read.content);
     return file;
 }

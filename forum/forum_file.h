@@ -27,6 +27,9 @@ struct ForumFile {
     std::string error;
 };
 
-ForumFile loadForumFile(const std::string& path, std::size_t maxBytes = kMaxForumFileSize);
+// withEncoding: whether to work out how to show it, which a reader that only
+// compares its bytes does without.
+ForumFile loadForumFile(const std::string& path, std::size_t maxBytes = kMaxForumFileSize,
+                        bool withEncoding = true);
 
 } // namespace torvale

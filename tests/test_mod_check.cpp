@@ -173,7 +173,9 @@ TEST(InstallFile, AgreesWithAPlainListOfLinesAndItsDiffApplies) {
         return text;
     };
     for (int round = 0; round < 3000; ++round) {
-        const std::string original = pick(int(rng() % 12), rng() % 4 != 0);
+        // Now and then long enough to span several of the engine's blocks.
+        const std::string original =
+            pick(int(rng() % (round % 10 == 0 ? 400 : 12)), rng() % 4 != 0);
         InstallFile file(original);
         std::deque<std::string> added; // lines added to the file live as long as it
         // The model: the lines without carriage returns.
@@ -187,9 +189,10 @@ TEST(InstallFile, AgreesWithAPlainListOfLinesAndItsDiffApplies) {
             model.push_back(line);
             at = lf + 1;
         }
-        for (int s = 0, steps = int(rng() % 5); s < steps; ++s) {
+        for (int s = 0, steps = int(rng() % (round % 10 == 0 ? 60 : 5)); s < steps; ++s) {
             const std::string search = pick(1 + int(rng() % 3), rng() % 2 == 0);
-            const std::string& action = added.emplace_back(pick(int(rng() % 3), rng() % 2 == 0));
+            const std::string& action =
+                added.emplace_back(pick(int(rng() % (round % 10 == 0 ? 80 : 3)), rng() % 2 == 0));
             const auto change = InstallFile::Change(rng() % 3);
             std::deque<std::string> storage;
             const auto lines = installerLines(search, storage);

@@ -1,0 +1,147 @@
+// The blocks of an InstallFile as lines come and go: lines put in and taken
+// out, blocks split and dropped, and each block's filter kept up.
+#include "install_file.h"
+
+#include "install_hashes.h"
+
+#include <cstring>
+
+namespace torvale {
+
+using namespace install;
+
+// Each line of block b, and each with the line after it, which for its last
+// line stands in the next block. Worked on in locals: stores of tags, being
+// bytes, would otherwise make the compiler load everything again each line.
+void InstallFile::refilter(std::size_t b) {
+    const std::uint64_t* h = blocks_[b].hashes.data();
+    const std::size_t n = blocks_[b].hashes.size();
+    std::array<std::uint64_t, 16> filter{};
+    std::array<std::uint8_t, kMostLines> tags;
+    for (std::size_t i = 0; i < n; ++i) {
+        tags[i] = tagOf(h[i]);
+        note(filter, h[i]);
+        if (i + 1 < n)
+            note(filter, pairOf(h[i], h[i + 1]));
+    }
+    if (n && b + 1 < blocks_.size())
+        note(filter, pairOf(h[n - 1], blocks_[b + 1].hashes[0]));
+    Summary& summary = summaries_[b];
+    summary.filter = filter;
+    std::memcpy(summary.tags.data(), tags.data(), n);
+    summary.count = std::uint32_t(n);
+    summary.stale = 0;
+}
+
+// After the lines from..to of block b were put in, or removed lines of it
+// had stood before from (to == from): the tags from there on, which moved,
+// and the lines and the pairs of lines that are new. Bits of what went stay
+// behind and cost only a needless look into the block now and then, until
+// there are enough of them to filter the block anew.
+void InstallFile::noteChange(std::size_t b, std::size_t from, std::size_t to, std::size_t removed) {
+    const std::uint64_t* h = blocks_[b].hashes.data();
+    const std::size_t n = blocks_[b].hashes.size();
+    Summary& summary = summaries_[b];
+    summary.stale += std::uint32_t(2 * removed + 1);
+    if (summary.stale > kBlockLines) {
+        refilter(b);
+    } else {
+        summary.count = std::uint32_t(n);
+        // The tags after the change moved with their lines.
+        std::uint8_t* tags = summary.tags.data();
+        std::memmove(tags + to, tags + from + removed, n - to);
+        std::array<std::uint64_t, 16> filter = summary.filter;
+        for (std::size_t i = from; i < to; ++i) {
+            tags[i] = tagOf(h[i]);
+            note(filter, h[i]);
+        }
+        for (std::size_t i = from ? from - 1 : 0; i < to && i + 1 < n; ++i)
+            note(filter, pairOf(h[i], h[i + 1]));
+        if (to == n && n && b + 1 < blocks_.size())
+            note(filter, pairOf(h[n - 1], blocks_[b + 1].hashes[0]));
+        summary.filter = filter;
+    }
+    if (from == 0)
+        noteJoin(b);
+}
+
+// The pair of the last line of the block before b and the first of b.
+void InstallFile::noteJoin(std::size_t b) {
+    if (b == 0 || b >= blocks_.size())
+        return;
+    note(summaries_[b - 1].filter, pairOf(blocks_[b - 1].hashes.back(), blocks_[b].hashes[0]));
+}
+
+void InstallFile::insert(std::size_t at, std::span<const std::string_view> lines) {
+    if (lines.empty())
+        return;
+    if (blocks_.empty()) {
+        blocks_.emplace_back();
+        summaries_.emplace_back();
+    }
+    const Place place = locate(at);
+    Block& block = blocks_[place.block];
+    const auto index = std::ptrdiff_t(place.index);
+    std::vector<Line>& added = addedLines_;
+    std::vector<std::uint64_t>& hashes = addedHashes_;
+    added.clear();
+    hashes.clear();
+    for (const std::string_view line : lines) {
+        added.push_back({line, line, -1});
+        hashes.push_back(hashOf(line));
+    }
+    block.lines.insert(block.lines.begin() + index, added.begin(), added.end());
+    block.hashes.insert(block.hashes.begin() + index, hashes.begin(), hashes.end());
+    count_ += lines.size();
+    if (block.lines.size() < kMostLines) {
+        noteChange(place.block, place.index, place.index + lines.size(), 0);
+        return;
+    }
+    // Split into blocks of the usual size.
+    Block full = std::move(block);
+    std::vector<Block> parts;
+    for (std::size_t from = 0; from < full.lines.size(); from += kBlockLines) {
+        Block& part = parts.emplace_back();
+        const auto a = std::ptrdiff_t(from);
+        const auto b = std::ptrdiff_t(std::min(full.lines.size(), from + kBlockLines));
+        part.lines.assign(full.lines.begin() + a, full.lines.begin() + b);
+        part.hashes.assign(full.hashes.begin() + a, full.hashes.begin() + b);
+    }
+    const auto where = blocks_.begin() + std::ptrdiff_t(place.block);
+    *where = std::move(parts.front());
+    blocks_.insert(where + 1, std::make_move_iterator(parts.begin() + 1),
+                   std::make_move_iterator(parts.end()));
+    summaries_.insert(summaries_.begin() + std::ptrdiff_t(place.block) + 1, parts.size() - 1,
+                      Summary{});
+    for (std::size_t b = 0; b < parts.size(); ++b)
+        refilter(place.block + b);
+    noteJoin(place.block);
+}
+
+void InstallFile::erase(std::size_t at, std::size_t count) {
+    if (count == 0)
+        return;
+    Place place = locate(at);
+    count_ -= count;
+    while (count > 0) {
+        Block& block = blocks_[place.block];
+        const std::size_t take = std::min(count, block.lines.size() - place.index);
+        const auto from = std::ptrdiff_t(place.index);
+        const auto to = std::ptrdiff_t(place.index + take);
+        block.lines.erase(block.lines.begin() + from, block.lines.begin() + to);
+        block.hashes.erase(block.hashes.begin() + from, block.hashes.begin() + to);
+        count -= take;
+        if (block.lines.empty()) {
+            blocks_.erase(blocks_.begin() + std::ptrdiff_t(place.block));
+            summaries_.erase(summaries_.begin() + std::ptrdiff_t(place.block));
+        } else {
+            noteChange(place.block, place.index, place.index, take);
+            ++place.block;
+        }
+        place.index = 0;
+    }
+    // Where a block went, its neighbours meet.
+    noteJoin(place.block);
+}
+
+} // namespace torvale
