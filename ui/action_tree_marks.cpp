@@ -5,6 +5,9 @@
 #include <QPainter>
 #include <QPixmap>
 
+#include <algorithm>
+#include <vector>
+
 namespace torvale {
 
 namespace {
@@ -51,10 +54,24 @@ void ActionTreeModel::clearMarks() {
     emitMarksChanged(old);
 }
 
+// One range of rows for each parent, in the order of the rows: the tree finds
+// a row by looking near the one it found last, and a mark for each of
+// thousands of steps in any other order cost seconds.
 void ActionTreeModel::emitMarksChanged(const std::unordered_map<const Node*, QString>& marks) {
-    for (const auto& [node, why] : marks) {
-        const QModelIndex at = indexFromNode(node);
-        emit dataChanged(at, at, {Qt::DecorationRole, Qt::ForegroundRole, Qt::ToolTipRole});
+    std::vector<std::pair<int, int>> places; // (the parent's row or -1, the row)
+    places.reserve(marks.size());
+    for (const auto& [node, why] : marks)
+        places.emplace_back(node->parent() ? node->parent()->row() : -1, node->row());
+    std::ranges::sort(places);
+    const QList<int> roles = {Qt::DecorationRole, Qt::ForegroundRole, Qt::ToolTipRole};
+    for (std::size_t i = 0; i < places.size();) {
+        std::size_t last = i;
+        while (last + 1 < places.size() && places[last + 1].first == places[i].first)
+            ++last;
+        const QModelIndex parent = places[i].first < 0 ? QModelIndex() : index(places[i].first, 0);
+        emit dataChanged(index(places[i].second, 0, parent), index(places[last].second, 0, parent),
+                         roles);
+        i = last + 1;
     }
 }
 

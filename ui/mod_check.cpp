@@ -46,10 +46,12 @@ const char* propertyName(Property property) {
     return names[int(property)];
 }
 
-ReportPanel::Mark markOf(const StepCheck& step) {
+using Mark = ReportModel::Mark;
+
+Mark markOf(const StepCheck& step) {
     if (step.status != StepCheck::Status::Found)
-        return ReportPanel::Mark::Failure;
-    return step.again ? ReportPanel::Mark::Warning : ReportPanel::Mark::Good;
+        return Mark::Failure;
+    return step.again ? Mark::Warning : Mark::Good;
 }
 
 } // namespace
@@ -103,13 +105,15 @@ void TFormMain::showReadFindings(const std::vector<Finding>& findings) {
             QStringLiteral("The format's reading rules drop or join what these lines hold, so "
                            "saving this mod would lose it. Fix them in a text editor first, or "
                            "save knowing what goes."));
+    std::vector<ReportModel::Row> rows;
     for (const Finding& f : findings) {
         QString text =
             QStringLiteral("Line %1: %2").arg(f.line).arg(sentence(findingDescription(f.kind)));
         if (!f.text.empty())
             text += QStringLiteral("  ") + quoted(f.text, mod_->encoding());
-        pnlFindings->addEntry(nullptr, text, ReportPanel::Mark::Warning);
+        rows.push_back({{text, Mark::Warning, {}}, {}});
     }
+    pnlFindings->report().setRows(std::move(rows));
     pnlFindings->present();
 }
 
@@ -187,49 +191,41 @@ void TFormMain::actTestModExecute() {
 
 void TFormMain::showTestReport(const CheckReport& report) {
     const TextEncoding encoding = mod_->encoding();
-    pnlTestReport->clear();
     pnlTestReport->setWindowTitle(QStringLiteral("Test Mod"));
-    std::unordered_map<const Node*, QString> failed;
-    std::vector<QTreeWidgetItem*> headings;
-    for (const FileCheck& file : report.files) {
+    // A row for the search actions before any edit file, if there are any,
+    // then one for each file.
+    std::vector<ReportModel::Row> rows(report.files.size() + 1);
+    rows[0].entry = {QStringLiteral("Before any edit file"), Mark::Failure, {}};
+    for (std::size_t f = 0; f < report.files.size(); ++f) {
+        const FileCheck& file = report.files[f];
         const QString name =
             file.name.empty() ? QStringLiteral("(no file name)") : decodeText(file.name, encoding);
-        headings.push_back(pnlTestReport->addHeading(name + QStringLiteral(": ") +
-                                                         QString::fromStdString(describeFile(file)),
-                                                     ReportPanel::Mark::None));
+        const bool read = file.status == FileCheck::Status::Changed ||
+                          file.status == FileCheck::Status::Unchanged;
+        rows[f + 1].entry = {name + QStringLiteral(": ") +
+                                 QString::fromStdString(describeFile(file)),
+                             read ? Mark::Good : Mark::Failure,
+                             {}};
     }
-    QTreeWidgetItem* before = nullptr;
-    std::vector<bool> fileFailed;
-    for (const FileCheck& file : report.files)
-        fileFailed.push_back(file.status != FileCheck::Status::Changed &&
-                             file.status != FileCheck::Status::Unchanged);
+    std::unordered_map<const Node*, QString> failed;
     std::size_t found = 0;
     for (const StepCheck& step : report.steps) {
         const QString what = QString::fromStdString(describeStep(step));
-        QTreeWidgetItem* heading;
-        QString text;
-        if (step.status == StepCheck::Status::NoEditFile) {
-            if (!before)
-                before = pnlTestReport->addHeading(QStringLiteral("Before any edit file"),
-                                                   ReportPanel::Mark::Failure);
-            heading = before;
-            text = QStringLiteral("Search action: ") + what;
-        } else {
-            heading = headings[step.file];
-            text = QStringLiteral("Step %1: %2").arg(step.step).arg(what);
-            fileFailed[step.file] =
-                fileFailed[step.file] || markOf(step) == ReportPanel::Mark::Failure;
-        }
-        pnlTestReport->addEntry(heading, text, markOf(step),
-                                QVariant::fromValue(quintptr(step.node)));
+        const bool before = step.status == StepCheck::Status::NoEditFile;
+        ReportModel::Row& row = rows[before ? 0 : step.file + 1];
+        row.entries.push_back({before ? QStringLiteral("Search action: ") + what
+                                      : QStringLiteral("Step %1: %2").arg(step.step).arg(what),
+                               markOf(step), QVariant::fromValue(quintptr(step.node))});
+        if (markOf(step) == Mark::Failure)
+            row.entry.mark = Mark::Failure;
         if (step.status == StepCheck::Status::Found)
             ++found;
         else
             failed.emplace(step.node, what);
     }
-    for (std::size_t f = 0; f < headings.size(); ++f)
-        pnlTestReport->setMark(headings[f], fileFailed[f] ? ReportPanel::Mark::Failure
-                                                          : ReportPanel::Mark::Good);
+    if (rows[0].entries.empty())
+        rows.erase(rows.begin());
+    pnlTestReport->report().setRows(std::move(rows));
     const QString forum = settings_.YaBB.empty()
                               ? QStringLiteral("No forum script is configured (Tool > "
                                                "Preference...): nothing could be tested.")

@@ -8,10 +8,11 @@
 #include "ui/widgets/plain_text_view.h"
 #include "ui/widgets/report_panel.h"
 
+#include <QAbstractItemModelTester>
 #include <QAction>
 #include <QDir>
 #include <QPlainTextEdit>
-#include <QTreeWidget>
+#include <QTreeView>
 
 using namespace torvale;
 using namespace torvale::test;
@@ -23,29 +24,29 @@ const QString kForum = kShared + QStringLiteral("/forum/yabb2");
 
 QStringList entries(const ReportPanel& panel) {
     QStringList texts;
-    for (int h = 0; h < panel.list()->topLevelItemCount(); ++h) {
-        const QTreeWidgetItem* heading = panel.list()->topLevelItem(h);
-        texts << heading->text(0);
-        for (int e = 0; e < heading->childCount(); ++e)
-            texts << QStringLiteral("  ") + heading->child(e)->text(0);
+    for (const ReportModel::Row& row : panel.report().rows()) {
+        texts << row.entry.text;
+        for (const ReportModel::Entry& entry : row.entries)
+            texts << QStringLiteral("  ") + entry.text;
     }
     return texts;
 }
 
-QTreeWidgetItem* entry(const ReportPanel& panel, const QString& start) {
-    for (QTreeWidgetItem* item :
-         panel.list()->findItems(start, Qt::MatchStartsWith | Qt::MatchRecursive))
-        return item;
-    return nullptr;
+// The entry whose text starts so, as the panel's view shows it.
+QModelIndex entry(const ReportPanel& panel, const QString& start) {
+    const QModelIndexList found = panel.view()->model()->match(
+        panel.view()->model()->index(0, 0), Qt::DisplayRole, start,
+        1, Qt::MatchStartsWith | Qt::MatchRecursive);
+    return found.isEmpty() ? QModelIndex() : found.first();
 }
 
-void doubleClick(const ReportPanel& panel, QTreeWidgetItem* item) {
-    QTreeWidget* list = panel.list();
-    list->scrollToItem(item);
-    const QPoint at = list->visualItemRect(item).center();
+void doubleClick(const ReportPanel& panel, const QModelIndex& index) {
+    QTreeView* view = panel.view();
+    view->scrollTo(index);
+    const QPoint at = view->visualRect(index).center();
     // As the system sends one: a click, then the second press as a double click.
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
-    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, at);
 }
 
 } // namespace
@@ -70,6 +71,11 @@ void ModCheckTest::testModReportsEachStepAndMarksTheFailed() {
     QVERIFY(panel->summary().startsWith(QStringLiteral("No forum script is configured")));
 
     t.window->setForumScriptLocation(kForum + QStringLiteral("/YaBB.pl"));
+    // Both models keep to Qt's rules while reports come and marks go.
+    QAbstractItemModelTester reportRules(&panel->report(),
+                                         QAbstractItemModelTester::FailureReportingMode::QtTest);
+    QAbstractItemModelTester treeRules(const_cast<ActionTreeModel*>(&t.window->model()),
+                                       QAbstractItemModelTester::FailureReportingMode::QtTest);
     QTest::keyClick(t.window.get(), Qt::Key_F9);
     QCOMPARE(entries(*panel),
              QStringList({"Admin/ModList.pm: changed", "  Step 1: found at line 53",
@@ -112,7 +118,7 @@ void ModCheckTest::testModReportsEachStepAndMarksTheFailed() {
     t.prompts.saveAnswers << QMessageBox::No;
     command(*t.window, "actNew")->trigger();
     QVERIFY(!panel->isVisible());
-    QCOMPARE(panel->list()->topLevelItemCount(), 0);
+    QVERIFY(panel->report().rows().empty());
 }
 
 void ModCheckTest::aReadThatDropsContentSaysWhatAndWhere() {

@@ -1,43 +1,20 @@
-// The report panel: a dock of the main window holding a summary and a list,
-// whose entries lead back to what they are about.
+// The report panel: a dock of the main window holding a summary and a tree of
+// the report's entries, whose entries lead back to what they are about.
 #include "report_panel.h"
 
-#include <QApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMainWindow>
-#include <QStyle>
-#include <QTreeWidget>
-#include <QTreeWidgetItemIterator>
+#include <QTreeView>
 #include <QVBoxLayout>
 
 #include <algorithm>
 
 namespace torvale {
 
-namespace {
-
-constexpr int kKeyRole = Qt::UserRole;
-
-QIcon iconOf(ReportPanel::Mark mark) {
-    QStyle* style = QApplication::style();
-    switch (mark) {
-    case ReportPanel::Mark::Good:
-        return style->standardIcon(QStyle::SP_DialogApplyButton);
-    case ReportPanel::Mark::Warning:
-        return style->standardIcon(QStyle::SP_MessageBoxWarning);
-    case ReportPanel::Mark::Failure:
-        return style->standardIcon(QStyle::SP_MessageBoxCritical);
-    case ReportPanel::Mark::None:
-        break;
-    }
-    return {};
-}
-
-} // namespace
-
 ReportPanel::ReportPanel(const QString& title, QWidget* parent)
-    : QDockWidget(title, parent), summary_(new QLabel), list_(new QTreeWidget) {
+    : QDockWidget(title, parent), model_(new ReportModel(this)), summary_(new QLabel),
+      view_(new QTreeView) {
     setFeatures(DockWidgetClosable | DockWidgetMovable);
     auto* body = new QWidget;
     auto* layout = new QVBoxLayout(body);
@@ -46,25 +23,20 @@ ReportPanel::ReportPanel(const QString& title, QWidget* parent)
     summary_->setWordWrap(true);
     summary_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     layout->addWidget(summary_);
-    list_->setHeaderHidden(true);
-    list_->setColumnCount(1);
-    list_->setRootIsDecorated(true);
-    list_->setUniformRowHeights(true);
-    list_->setAccessibleName(title);
-    list_->header()->setStretchLastSection(true);
-    layout->addWidget(list_);
+    view_->setModel(model_);
+    view_->setHeaderHidden(true);
+    view_->setUniformRowHeights(true);
+    view_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view_->setAccessibleName(title);
+    view_->header()->setStretchLastSection(true);
+    layout->addWidget(view_);
     setWidget(body);
-
     // Activation is a double click, or Enter, or what else the desktop makes it.
-    connect(list_, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* item) {
-        if (item && item->data(0, kKeyRole).isValid())
-            emit activated(item->data(0, kKeyRole));
+    connect(view_, &QTreeView::activated, this, [this](const QModelIndex& index) {
+        const QVariant key = index.data(ReportModel::KeyRole);
+        if (key.isValid())
+            emit activated(key);
     });
-}
-
-void ReportPanel::clear() {
-    list_->clear();
-    summary_->clear();
 }
 
 void ReportPanel::setSummary(const QString& text) {
@@ -75,32 +47,13 @@ QString ReportPanel::summary() const {
     return summary_->text();
 }
 
-QTreeWidgetItem* ReportPanel::addHeading(const QString& text, Mark mark) {
-    auto* item = new QTreeWidgetItem(list_, {text});
-    item->setIcon(0, iconOf(mark));
-    return item;
-}
-
-QTreeWidgetItem* ReportPanel::addEntry(QTreeWidgetItem* heading, const QString& text, Mark mark,
-                                       const QVariant& key) {
-    auto* item =
-        heading ? new QTreeWidgetItem(heading, {text}) : new QTreeWidgetItem(list_, {text});
-    item->setIcon(0, iconOf(mark));
-    if (key.isValid()) {
-        item->setData(0, kKeyRole, key);
-        item->setToolTip(0, text + QStringLiteral("\nDouble-click to go there."));
-    } else {
-        item->setToolTip(0, text);
-    }
-    return item;
-}
-
-void ReportPanel::setMark(QTreeWidgetItem* item, Mark mark) {
-    item->setIcon(0, iconOf(mark));
+void ReportPanel::clear() {
+    model_->clear();
+    summary_->clear();
 }
 
 void ReportPanel::present() {
-    list_->expandAll();
+    view_->expandAll();
     show();
     raise();
     // As tall as the entries need, up to a third of the window: the pages
@@ -108,13 +61,13 @@ void ReportPanel::present() {
     auto* window = qobject_cast<QMainWindow*>(parentWidget());
     if (!window || isFloating())
         return;
-    int rows = 0;
-    for (QTreeWidgetItemIterator it(list_); *it; ++it)
-        ++rows;
-    const int row = std::max(list_->sizeHintForRow(0), fontMetrics().height());
-    const int wanted = widget()->sizeHint().height() - list_->sizeHint().height() +
-                       (rows + 1) * row + 2 * list_->frameWidth() +
-                       (titleBarWidget() ? titleBarWidget()->height() : fontMetrics().height() + 8);
+    std::size_t rows = model_->rows().size();
+    for (const ReportModel::Row& row : model_->rows())
+        rows += row.entries.size();
+    const int row = std::max(view_->sizeHintForRow(0), fontMetrics().height());
+    const int wanted = summary_->sizeHint().height() +
+                       int(std::min<std::size_t>(rows, 64) + 1) * row + 2 * view_->frameWidth() +
+                       fontMetrics().height() + 16;
     window->resizeDocks({this}, {std::clamp(wanted, 6 * row, window->height() / 3)}, Qt::Vertical);
 }
 
