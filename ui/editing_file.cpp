@@ -75,6 +75,16 @@ void TFormMain::LoadEditingFile(const Node* node) {
     showForumFile(resolveEditFile(directory, localPath(name)), name);
 }
 
+// Until a selection change has loaded the view for this document, showing
+// the page loads the selection's forum file: a freshly opened mod should not
+// wait for a click to show it.
+void TFormMain::loadEditingFileIfNotLoaded() {
+    if (editingFileLoaded_ || !selectedNode())
+        return;
+    LoadEditingFile(selectedNode());
+    highlightSearchInEditingFile();
+}
+
 void TFormMain::showForumFile(const std::string& path, const QString& name) {
     ForumFile file = loadForumFile(path);
     switch (file.status) {

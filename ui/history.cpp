@@ -89,7 +89,7 @@ void TFormMain::showHistoryStep(const HistoryStep& step) {
     }
     if (changed && changed->isEnabled())
         putCaretAtChange(changed, decodeText(step.before, mod_->encoding()), fieldText(changed));
-    refreshPreviewIfShown();
+    refreshShownPage();
     updateCommandStates();
 }
 

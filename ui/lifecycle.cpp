@@ -128,7 +128,7 @@ void TFormMain::actNewExecute() {
     ClearAllValue();
     SetInputFieldEnabled();
     AutoFillInfo();
-    refreshPreviewIfShown();
+    refreshShownPage();
 }
 
 void TFormMain::actOpenExecute() {
@@ -148,7 +148,7 @@ void TFormMain::CheckModifiedAndOpen(const QString& path) {
     ClearAllValue();
     mod_->setPath(path);
     OpenFile();
-    refreshPreviewIfShown();
+    refreshShownPage();
 }
 
 void TFormMain::ClearAllValue() {
@@ -223,18 +223,20 @@ void TFormMain::AssembleMod() {
     memPreview->setText(preview_, mod_->encoding());
 }
 
-// The Preview shows the document whenever it is showing, also when a new
-// document replaced the old one under it.
-void TFormMain::refreshPreviewIfShown() {
-    if (PageControl1->currentWidget() == tsPreview)
-        AssembleMod();
-}
-
-void TFormMain::PageControl1Change() {
+// The page showing shows the document, also when a new document replaced the
+// old one under it: the Preview its assembled text, the EditingFile page the
+// forum file of the selection, which a fresh document has not loaded yet.
+void TFormMain::refreshShownPage() {
     QWidget* current = PageControl1->currentWidget();
     if (current == tsPreview)
         AssembleMod();
-    else if (current == tsModAction)
+    else if (current == tsEditingFile)
+        loadEditingFileIfNotLoaded();
+}
+
+void TFormMain::PageControl1Change() {
+    refreshShownPage();
+    if (PageControl1->currentWidget() == tsModAction)
         SetInputFieldEnabled();
     updateCommandStates();
 }

@@ -155,7 +155,7 @@ private:
     void ModPropertyChange();
     void AssembleMod();
     void PageControl1Change();
-    void refreshPreviewIfShown();
+    void refreshShownPage();
     bool saveTo(const QString& path, std::shared_ptr<const std::string> text);
     bool writeDocument(const QString& path, const std::string& text);
     bool mayOverwrite(const QString& path);
@@ -218,6 +218,7 @@ private:
     // editing_file.cpp
     void tvActionsChanging(const Node* selected, const Node* next);
     void LoadEditingFile(const Node* node);
+    void loadEditingFileIfNotLoaded();
     void showForumFile(const std::string& path, const QString& name);
     void emptyEditingFile(const QString& why);
     void actBrowseFileToEditExecute();

@@ -93,7 +93,7 @@ bool TFormMain::offerRecovery(const QStringList& arguments) {
         tvActions->expandAll();
         if (!path.isEmpty())
             UpdateCaption();
-        refreshPreviewIfShown();
+        refreshShownPage();
         recoveryStore_->adopt(std::move(orphan));
         if (!arguments.isEmpty() && !arguments.constFirst().isEmpty())
             prompts().startProgram(programPath_,

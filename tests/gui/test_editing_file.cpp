@@ -55,6 +55,7 @@ class EditingFileTest : public QObject {
 private slots:
     void eachGroupShowsItsForumFile();
     void movingInsideAGroupLoadsOnlyAnEmptyView();
+    void showingThePageLoadsTheSelectionsFile();
     void filesThatAreNotShownSayWhy();
     void browsingWritesTheRelativeName();
     void browsingNeedsAnEditFileNodeAndAForum();
@@ -118,6 +119,27 @@ void EditingFileTest::movingInsideAGroupLoadsOnlyAnEmptyView() {
         QCOMPARE(viewData(*t.window), loaded);
     }
     t.click(t.index(2, 0));
+    QCOMPARE(caption(*t.window), kForum + QStringLiteral("/Sources/Subs.pm"));
+}
+
+void EditingFileTest::showingThePageLoadsTheSelectionsFile() {
+    Opened t(fileBytes(kShared + QStringLiteral("/realmods/apache24_fix_2.mod")));
+    t.window->setForumScriptLocation(kForum + QStringLiteral("/YaBB.pl"));
+    const auto groupFile = [&] {
+        const Node* node = t.window->selectedNode();
+        return kForum + QLatin1Char('/') +
+               fileName(t, (node->parent() ? node->parent() : node)->row());
+    };
+    showPage(*t.window, "tsEditingFile");
+    QCOMPARE(caption(*t.window), groupFile());
+    QCOMPARE(viewBytes(*t.window), fileBytes(groupFile()));
+
+    // A mod opened while the page shows shows its own file at once.
+    const QString other = t.dir.filePath(QStringLiteral("other.mod"));
+    writeFile(other, editFiles({QStringLiteral("Sources/Subs.pm")}));
+    t.prompts.openAnswers << other;
+    command(*t.window, "actOpen")->trigger();
+    QCOMPARE(t.window->currentFileName(), other);
     QCOMPARE(caption(*t.window), kForum + QStringLiteral("/Sources/Subs.pm"));
 }
 
