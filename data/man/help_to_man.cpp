@@ -4,9 +4,11 @@
 //   help_to_man HELP-FILE OUT-FILE NAME VERSION SUMMARY [SEE-ALSO...]
 //
 // The help text follows one layout: "Usage: NAME ARGS", then the description; a line at the
-// left edge ending in ":" starts a section; an indented "TAG  text" line is an entry, and a
-// line indented deeper continues it; any other line is running text.
+// left edge ending in ":" starts a section; an indented "TAG  text" line is an entry (or
+// a TAG alone, among entries, when its text follows set in deeper), and a line indented
+// deeper continues it; any other line is running text.
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <fstream>
@@ -121,10 +123,14 @@ int main(int argc, char** argv) {
             page << ".SH " << escape(upper(text.substr(0, text.size() - 1))) << "\n";
             entryIndent = bodyColumn = none;
         } else if (indent > 0 && (entryIndent == none || indent <= entryIndent) &&
-                   text.find("  ") != none) {
+                   (text.find("  ") != none ||
+                    // A tag too long to share its line: its text follows, set in.
+                    (entryIndent != none && i + 1 < lines.size() &&
+                     indentOf(lines[i + 1]) > indent &&
+                     indentOf(lines[i + 1]) < lines[i + 1].size()))) {
             endVerbatim();
             entryIndent = indent;
-            const std::size_t gap = text.find("  ");
+            const std::size_t gap = std::min(text.find("  "), text.size());
             const std::size_t body = text.find_first_not_of(' ', gap);
             page << ".TP\n" << tag(text.substr(0, gap)) << "\n";
             bodyColumn = body == none ? none : indent + body;
