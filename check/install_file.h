@@ -70,7 +70,7 @@ private:
     // What a search looks at first for each block, kept beside the blocks so
     // that it sweeps through them: bits of the hashes of the block's lines
     // and of each two lines in a row, and a byte of each line's hash.
-    static constexpr std::size_t kMostLines = 96;
+    static constexpr std::size_t kMostLines = 128;
     struct alignas(64) Summary {
         std::array<std::uint64_t, 16> filter{};
         std::array<std::uint8_t, kMostLines> tags{};

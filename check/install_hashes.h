@@ -31,7 +31,7 @@ inline std::uint64_t hashOf(std::string_view s) {
 }
 
 // A block holds this many lines, and is split when it reaches twice that.
-inline constexpr std::size_t kBlockLines = 48;
+inline constexpr std::size_t kBlockLines = 64;
 
 inline std::uint8_t tagOf(std::uint64_t hash) {
     return std::uint8_t(hash >> 56);
