@@ -4,6 +4,8 @@
 
 #include "install_hashes.h"
 
+#include "document/line_cursor.h"
+
 #include <algorithm>
 #include <bit>
 #include <cstring>
@@ -32,36 +34,6 @@ std::string_view withoutCr(std::string_view text, std::deque<std::string>& stora
     return kept;
 }
 
-// How often c stands in text, sixteen bytes at a time where the processor
-// can: each match counts one up in its byte of a sum, which is added up before
-// any byte can overflow.
-std::size_t countOf(std::string_view text, char c) {
-    std::size_t count = 0;
-    std::size_t i = 0;
-#if defined(__SSE2__)
-    const __m128i wanted = _mm_set1_epi8(c);
-    const __m128i zero = _mm_setzero_si128();
-    const auto total = [&zero](__m128i sums) {
-        const __m128i halves = _mm_sad_epu8(sums, zero);
-        return std::size_t(_mm_cvtsi128_si32(halves)) + std::size_t(_mm_extract_epi16(halves, 4));
-    };
-    __m128i sums = zero;
-    for (int rounds = 0; i + 16 <= text.size(); i += 16) {
-        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i));
-        sums = _mm_sub_epi8(sums, _mm_cmpeq_epi8(bytes, wanted));
-        if (++rounds == 255) {
-            count += total(sums);
-            sums = zero;
-            rounds = 0;
-        }
-    }
-    count += total(sums);
-#endif
-    for (; i < text.size(); ++i)
-        count += text[i] == c;
-    return count;
-}
-
 // Which of the 16 tags at p (only the first count of them when fewer) are tag,
 // as bits. The 16 bytes are there to read.
 unsigned sameTags(const std::uint8_t* p, std::uint8_t tag, std::size_t count) {
@@ -84,7 +56,7 @@ void installerLines(std::string_view text, std::deque<std::string>& storage,
     // Texts read from a mod or typed hold carriage returns only before line
     // feeds: then the lines are the text's own bytes, and carriage returns
     // elsewhere are the rare case that needs a copy without them.
-    const std::size_t carriageReturns = countOf(text, '\r');
+    const std::size_t carriageReturns = countByte(text, '\r');
     std::string_view body = text;
     if (body.ends_with('\n'))
         body.remove_suffix(body.ends_with("\r\n") ? 2 : 1);

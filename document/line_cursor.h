@@ -65,6 +65,14 @@ inline std::size_t lineNumberAt(std::string_view text, std::size_t offset) {
     return line;
 }
 
+// How often c stands in text.
+std::size_t countByte(std::string_view text, char c);
+
+// How many line ends text holds: CR LF, a lone CR and a lone LF count one
+// each, and a CR at the very end counts as a lone one. Sixteen bytes at a time
+// where the processor can.
+std::size_t countLineBreaks(std::string_view text);
+
 // The text up to its first NUL.
 inline std::string_view untilNul(std::string_view text) {
     const void* nul = std::memchr(text.data(), '\0', text.size());

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <limits>
 
 namespace torvale {
@@ -27,20 +28,16 @@ bool isBlank(char c) {
 // since each holds one "<", at its start.
 bool textBesideTags(std::string_view line, bool& hadTag) {
     bool text = false;
+    const char* end = line.data() + line.size();
     for (std::size_t i = 0; i < line.size();) {
         if (line[i] == '<') {
-            const char* p = line.data() + i;
-            const char* end = line.data() + line.size();
-            const bool closing = i + 1 < line.size() && line[i + 1] == '/';
-            std::size_t length = 0;
-            for (int t = 0; t < kTagCount && !length; ++t) {
-                const std::string_view tag = closing ? closingTag(t) : openingTag(t);
-                if (tag_scan::matchesAt(p, end, tag))
-                    length = tag.size();
-            }
-            if (length) {
+            TagMasks masks;
+            tag_scan::addTagAt(line.data() + i, end, masks);
+            // No tag is the start of another, so at most one starts here.
+            if (masks.open || masks.close) {
+                const int t = std::countr_zero(unsigned(masks.open | masks.close));
                 hadTag = true;
-                i += length;
+                i += (masks.open ? openingTag(t) : closingTag(t)).size();
                 continue;
             }
         }
@@ -96,59 +93,68 @@ private:
     }
 
     // The findings of single lines: text that no block takes in, and tags
-    // inside a block's text. True when the file holds a tag anywhere.
+    // inside a block's text. True when the file holds a tag anywhere. Inside
+    // blocks only the lines that open blocks matter, so the walk counts its
+    // way over the rest instead of looking at each of their lines.
     bool walkLines() {
-        std::vector<std::size_t> closings;
-        for (const BlockSpan& b : blocks_)
-            if (b.closed)
-                closings.push_back(b.contentEnd);
-        std::ranges::sort(closings);
         bool anyTag = !blocks_.empty();
         std::size_t covered = 0; // lines before this offset lie in a block
         std::size_t started = 0; // blocks whose content starts at or before the line
         std::size_t opened = 0;  // blocks whose opening line is before the line
-        std::size_t closing = 0;
-        LineCursor cursor(text_);
-        std::string_view line;
-        for (std::size_t number = 1; cursor.next(line); ++number) {
-            if (number == 1)
-                firstLine_ = line;
-            const std::size_t at = std::size_t(line.data() - text_.data());
+        std::size_t number = 1;
+        for (std::size_t at = 0; at < text_.size();) {
             while (started < blocks_.size() && blocks_[started].contentStart <= at)
                 covered = std::max(covered, blocks_[started++].contentEnd);
+            if (at < covered) {
+                const std::size_t next =
+                    opened < blocks_.size() ? std::min(covered, blocks_[opened].opening) : covered;
+                if (next > at) {
+                    number += countLineBreaks(text_.substr(at, next - at));
+                    at = next;
+                    continue;
+                }
+            }
+            const std::string_view line = lineAt(at);
+            if (number == 1)
+                firstLine_ = line;
             unsigned opens = 0;
             for (; opened < blocks_.size() && blocks_[opened].opening == at; ++opened) {
                 openingLines_[opened] = number;
                 opens |= 1u << blocks_[opened].tag;
             }
-            if (number >= stopLine_)
-                continue; // the opening lines still count, for the blocks' findings
-            while (closing < closings.size() && closings[closing] < at)
-                ++closing;
-            if (at < covered) {
-                if (opens)
-                    add(FindingKind::TagInsideBlock, number, line);
-                continue;
-            }
-            if (!holdsText(line))
-                continue;
-            holdsTextAnywhere_ = true;
-            bool hadTag = false;
-            if (!textBesideTags(line, hadTag)) {
-                anyTag = true;
-                continue;
-            }
-            anyTag = anyTag || hadTag;
-            bool oneLine = false;
-            for (int t = 0; t < kTagCount; ++t)
-                if (opens & (1u << t))
-                    oneLine = oneLine || holdsTag(line, closingTag(t));
-            add(oneLine  ? FindingKind::OneLineBlock
-                : hadTag ? FindingKind::TextBesideTag
-                         : FindingKind::TextOutsideBlocks,
-                number, line);
+            if (number < stopLine_)
+                anyTag = walkLine(line, number, opens, at < covered) || anyTag;
+            // The opening lines after a stop still count, for the blocks' findings.
+            at += line.size();
+            if (at < text_.size())
+                at += text_[at] == '\r' && at + 1 < text_.size() && text_[at + 1] == '\n' ? 2 : 1;
+            ++number;
         }
         return anyTag;
+    }
+
+    // One line's findings; true when it holds a tag.
+    bool walkLine(std::string_view line, std::size_t number, unsigned opens, bool inside) {
+        if (inside) {
+            if (opens)
+                add(FindingKind::TagInsideBlock, number, line);
+            return opens != 0;
+        }
+        if (!holdsText(line))
+            return false;
+        holdsTextAnywhere_ = true;
+        bool hadTag = false;
+        if (!textBesideTags(line, hadTag))
+            return true;
+        bool oneLine = false;
+        for (int t = 0; t < kTagCount; ++t)
+            if (opens & (1u << t))
+                oneLine = oneLine || holdsTag(line, closingTag(t));
+        add(oneLine  ? FindingKind::OneLineBlock
+            : hadTag ? FindingKind::TextBesideTag
+                     : FindingKind::TextOutsideBlocks,
+            number, line);
+        return hadTag;
     }
 
     // The findings of blocks in the order the reader took them: what joins
@@ -252,11 +258,16 @@ private:
         }
     }
 
+    // The line that starts at offset, found without looking past its end: a
+    // file with no carriage return at all must not be searched through for
+    // one at every line.
     std::string_view lineAt(std::size_t offset) const {
-        LineCursor cursor(text_.substr(offset));
-        std::string_view line;
-        cursor.next(line);
-        return line;
+        const std::string_view rest = text_.substr(offset);
+        std::size_t end = rest.find('\n');
+        if (end == std::string_view::npos)
+            end = rest.size();
+        const std::size_t cr = rest.substr(0, end).find('\r');
+        return rest.substr(0, cr == std::string_view::npos ? end : cr);
     }
 
     // A NUL ends the text; a finding only when something but NULs and

@@ -1,11 +1,13 @@
 // What reading a mod drops or joins, reported with the file's line numbers,
 // and held to a plain line-by-line reading of the same rules.
+#include "document/line_cursor.h"
 #include "document/read_findings.h"
 #include "reference_findings.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <random>
 
@@ -113,5 +115,22 @@ TEST(ReadFindings, AgreeWithAPlainReadingOfTheRules) {
         const std::size_t limit = i % 5 == 0 ? rng() % 400 : kMaxBlockText;
         ASSERT_EQ(findingsOf(text, nullptr, limit), test::referenceFindings(text, limit))
             << "case " << i << ": " << testing::PrintToString(text);
+    }
+}
+
+// Line numbers far into a file come from counting line ends in bulk, and
+// carriage returns are counted the same way.
+TEST(ReadFindings, LineEndsAndBytesCountedInBulkAsOneByOne) {
+    std::mt19937 rng(3);
+    for (int round = 0; round < 200; ++round) {
+        std::string text(rng() % 20000, 'a');
+        for (char& c : text)
+            c = "\r\na"[rng() % 3];
+        std::size_t plain = 0;
+        for (std::size_t i = 0; i < text.size(); ++i)
+            plain += text[i] == '\n' ||
+                     (text[i] == '\r' && (i + 1 == text.size() || text[i + 1] != '\n'));
+        ASSERT_EQ(countLineBreaks(text), plain) << round;
+        ASSERT_EQ(countByte(text, '\r'), std::size_t(std::ranges::count(text, '\r'))) << round;
     }
 }
