@@ -253,14 +253,23 @@ std::string formatReport(const CheckReport& report) {
         for (const StepCheck* s : byFile[f])
             stepLine(*s);
     }
-    const auto found = std::ranges::count_if(
-        report.steps, [](const StepCheck& s) { return s.status == Step::Found; });
+    // Steps that no forum could be tried on are neither found nor failed.
+    const auto count = [&report](Step status) {
+        return std::size_t(std::ranges::count_if(
+            report.steps, [status](const StepCheck& s) { return s.status == status; }));
+    };
+    const std::size_t found = count(Step::Found), untested = count(Step::NoForumScript);
     out.append(std::to_string(report.steps.size()))
         .append(report.steps.size() == 1 ? " step: " : " steps: ")
         .append(std::to_string(found))
         .append(" found, ")
-        .append(std::to_string(std::ptrdiff_t(report.steps.size()) - found))
-        .append(" failed.\n");
+        .append(std::to_string(report.steps.size() - found - untested))
+        .append(" failed");
+    if (untested)
+        out.append(", ")
+            .append(std::to_string(untested))
+            .append(" not tested: no forum script configured");
+    out.append(".\n");
     return out;
 }
 

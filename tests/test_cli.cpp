@@ -187,6 +187,9 @@ TEST(Cli, ChecksRealModsAgainstTheForum) {
     r = cli({"check", apache});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.out.find("step 26: no forum script configured"), std::string::npos);
+    EXPECT_TRUE(r.out.ends_with(
+        "26 steps: 0 found, 0 failed, 26 not tested: no forum script configured.\n"))
+        << r.out;
     EXPECT_EQ(cli({"check", "--forum", forum + "/Nothing.pl", apache}).exitCode, 2);
     EXPECT_EQ(cli({"check", "--forum", script, (dir / "none.mod").string()}).exitCode, 2);
 }

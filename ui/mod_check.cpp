@@ -48,10 +48,29 @@ const char* propertyName(Property property) {
 
 using Mark = ReportModel::Mark;
 
+// A step that could not be tried for want of a forum did not fail: the mod may
+// be right, and marking it would paint the whole tree red for a setting.
 Mark markOf(const StepCheck& step) {
-    if (step.status != StepCheck::Status::Found)
+    switch (step.status) {
+    case StepCheck::Status::Found:
+        return step.again ? Mark::Warning : Mark::Good;
+    case StepCheck::Status::NoForumScript:
+        return Mark::Untested;
+    default:
         return Mark::Failure;
-    return step.again ? Mark::Warning : Mark::Good;
+    }
+}
+
+Mark markOf(const FileCheck& file) {
+    switch (file.status) {
+    case FileCheck::Status::Changed:
+    case FileCheck::Status::Unchanged:
+        return Mark::Good;
+    case FileCheck::Status::NoForumScript:
+        return Mark::Untested;
+    default:
+        return Mark::Failure;
+    }
 }
 
 } // namespace
@@ -200,11 +219,9 @@ void TFormMain::showTestReport(const CheckReport& report) {
         const FileCheck& file = report.files[f];
         const QString name =
             file.name.empty() ? QStringLiteral("(no file name)") : decodeText(file.name, encoding);
-        const bool read = file.status == FileCheck::Status::Changed ||
-                          file.status == FileCheck::Status::Unchanged;
         rows[f + 1].entry = {name + QStringLiteral(": ") +
                                  QString::fromStdString(describeFile(file)),
-                             read ? Mark::Good : Mark::Failure,
+                             markOf(file),
                              {}};
     }
     std::unordered_map<const Node*, QString> failed;
@@ -216,24 +233,27 @@ void TFormMain::showTestReport(const CheckReport& report) {
         row.entries.push_back({before ? QStringLiteral("Search action: ") + what
                                       : QStringLiteral("Step %1: %2").arg(step.step).arg(what),
                                markOf(step), QVariant::fromValue(quintptr(step.node))});
-        if (markOf(step) == Mark::Failure)
+        if (markOf(step) == Mark::Failure) {
             row.entry.mark = Mark::Failure;
-        if (step.status == StepCheck::Status::Found)
-            ++found;
-        else
             failed.emplace(step.node, what);
+        }
+        found += step.status == StepCheck::Status::Found;
     }
     if (rows[0].entries.empty())
         rows.erase(rows.begin());
     pnlTestReport->report().setRows(std::move(rows));
-    const QString forum = settings_.YaBB.empty()
-                              ? QStringLiteral("No forum script is configured (Tool > "
-                                               "Preference...): nothing could be tested.")
-                              : QStringLiteral("Tested against %1, in memory; no forum file "
-                                               "was changed.")
-                                    .arg(QDir::toNativeSeparators(forumScriptLocation()));
-    pnlTestReport->setSummary(
-        QStringLiteral("%1 %2 of %3 steps found.").arg(forum).arg(found).arg(report.steps.size()));
+    if (settings_.YaBB.empty())
+        pnlTestReport->setSummary(
+            QStringLiteral("No forum script is configured (Tool > Preference...): the steps "
+                           "could not be tested. Set the forum's YaBB.pl there and press F9 "
+                           "again."));
+    else
+        pnlTestReport->setSummary(
+            QStringLiteral("Tested against %1, in memory; no forum file was changed. %2 of %3 "
+                           "steps found.")
+                .arg(QDir::toNativeSeparators(forumScriptLocation()))
+                .arg(found)
+                .arg(report.steps.size()));
     model_->markFailed(std::move(failed));
     pnlTestReport->present();
 }

@@ -34,9 +34,9 @@ QStringList entries(const ReportPanel& panel) {
 
 // The entry whose text starts so, as the panel's view shows it.
 QModelIndex entry(const ReportPanel& panel, const QString& start) {
-    const QModelIndexList found = panel.view()->model()->match(
-        panel.view()->model()->index(0, 0), Qt::DisplayRole, start,
-        1, Qt::MatchStartsWith | Qt::MatchRecursive);
+    const QModelIndexList found =
+        panel.view()->model()->match(panel.view()->model()->index(0, 0), Qt::DisplayRole, start, 1,
+                                     Qt::MatchStartsWith | Qt::MatchRecursive);
     return found.isEmpty() ? QModelIndex() : found.first();
 }
 
@@ -65,10 +65,23 @@ void ModCheckTest::testModReportsEachStepAndMarksTheFailed() {
     Opened t(fileBytes(kShared + QStringLiteral("/realmods/add_Dutch_language.mod")));
     auto* panel = child<ReportPanel>(*t.window, "pnlTestReport");
     QVERIFY(!panel->isVisible());
-    // Without a forum nothing can be found.
+    // Without a forum nothing can be tested: the panel says so, lists the
+    // steps as untested, and the tree shows no failure.
+    const ModDocument& doc = t.window->model().document();
+    const ActionTreeModel& model = t.window->model();
     QTest::keyClick(t.window.get(), Qt::Key_F9);
     QVERIFY(panel->isVisible());
     QVERIFY(panel->summary().startsWith(QStringLiteral("No forum script is configured")));
+    QCOMPARE(entries(*panel).first(),
+             QStringLiteral("Admin/ModList.pm: no forum script configured"));
+    for (const ReportModel::Row& row : panel->report().rows()) {
+        QCOMPARE(row.entry.mark, ReportModel::Mark::Untested);
+        for (const ReportModel::Entry& step : row.entries)
+            QCOMPARE(step.mark, ReportModel::Mark::Untested);
+    }
+    for (int r = 0; r < doc.topLevelCount(); ++r)
+        for (int c = -1; c < doc.topLevel(r)->childCount(); ++c)
+            QVERIFY(!model.isMarked(c < 0 ? doc.topLevel(r) : doc.topLevel(r)->child(c)));
 
     t.window->setForumScriptLocation(kForum + QStringLiteral("/YaBB.pl"));
     // Both models keep to Qt's rules while reports come and marks go.
@@ -87,10 +100,8 @@ void ModCheckTest::testModReportsEachStepAndMarksTheFailed() {
     QVERIFY(panel->summary().endsWith(QStringLiteral("4 of 6 steps found.")));
 
     // The failed steps' nodes are marked in the tree, and say why.
-    const ModDocument& doc = t.window->model().document();
     const Node* notFound = doc.topLevel(1)->child(1);
     const Node* missing = doc.topLevel(3)->child(0);
-    const ActionTreeModel& model = t.window->model();
     QVERIFY(model.isMarked(notFound) && model.isMarked(missing));
     QVERIFY(!model.isMarked(doc.topLevel(0)->child(0)));
     QVERIFY(t.index(1, 1).data(Qt::ToolTipRole).toString().startsWith("Test Mod: not found"));

@@ -16,6 +16,7 @@ QIcon iconOf(ReportModel::Mark mark) {
         QApplication::style()->standardIcon(QStyle::SP_DialogApplyButton),
         QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning),
         QApplication::style()->standardIcon(QStyle::SP_MessageBoxCritical),
+        QApplication::style()->standardIcon(QStyle::SP_MessageBoxInformation),
     };
     return icons[int(mark)];
 }

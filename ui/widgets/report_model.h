@@ -15,7 +15,7 @@ class ReportModel : public QAbstractItemModel {
     Q_OBJECT
 
 public:
-    enum class Mark { None, Good, Warning, Failure };
+    enum class Mark { None, Good, Warning, Failure, Untested };
     static constexpr int KeyRole = Qt::UserRole;
 
     struct Entry {
