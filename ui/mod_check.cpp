@@ -305,7 +305,7 @@ void TFormMain::highlightSearchInEditingFile() {
     }
     memEditingFile->setHighlightedLines(ranges);
     if (!ranges.empty())
-        memEditingFile->scrollToLine(ranges.front().first);
+        memEditingFile->scrollToLines(ranges.front().first, ranges.front().count);
 }
 
 } // namespace torvale

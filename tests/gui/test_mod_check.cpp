@@ -12,6 +12,7 @@
 #include <QAction>
 #include <QDir>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QTreeView>
 
 using namespace torvale;
@@ -219,7 +220,9 @@ void ModCheckTest::theSearchTextIsHighlightedInTheForumFile() {
         QCOMPARE(view->highlightedLines(),
                  (std::vector<PlainTextView::LineRange>{{line - 1, lines}}));
         const int first = view->firstVisibleLine();
-        QVERIFY(first <= line - 1 && line - 1 < first + view->viewport()->height() / 10);
+        // All of its lines in sight.
+        QVERIFY(first <= line - 1 &&
+                line - 1 + lines <= first + view->verticalScrollBar()->pageStep());
         showPage(*t.window, "tsModAction");
     }
     // An edit-file node has no search text.

@@ -9,6 +9,8 @@
 #include <QTest>
 #include <QVBoxLayout>
 
+#include <random>
+
 using torvale::PlainTextView;
 using torvale::TextEncoding;
 using Position = PlainTextView::Position;
@@ -66,6 +68,7 @@ private slots:
     void tabsAndFontChangesRelayout();
     void contextMenuRequestsUseViewportCoordinates();
     void setTextResetsScrollAndSelection();
+    void scrollingToLinesBringsThemAllInSight();
 };
 
 void TestPlainTextView::splitsLines_data() {
@@ -447,6 +450,37 @@ void TestPlainTextView::setTextResetsScrollAndSelection() {
     QVERIFY(!view.hasSelection());
     QTest::keyClick(&view, Qt::Key_Down); // nothing to move through, nothing to break
     QCOMPARE(view.cursorPosition(), (Position{0, 0}));
+}
+
+// Random runs of lines from random places: afterwards the whole run is in
+// sight (its start at the top when it is longer than the page), and a run in
+// sight already does not move the text.
+void TestPlainTextView::scrollingToLinesBringsThemAllInSight() {
+    PlainTextView view;
+    view.setText(shared(numberedLines(300)), TextEncoding::Utf8);
+    view.resize(300, 200);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    QScrollBar* vertical = view.verticalScrollBar();
+    const int page = vertical->pageStep();
+    QVERIFY(page > 3);
+    std::mt19937 rng(7);
+    for (int round = 0; round < 500; ++round) {
+        vertical->setValue(int(rng() % 300));
+        const int top = view.firstVisibleLine();
+        const int line = int(rng() % 300);
+        const int count = 1 + int(rng() % (page + 4));
+        const bool inSight = line >= top && line + std::min(count, page) <= top + page;
+        view.scrollToLines(line, count);
+        const int now = view.firstVisibleLine();
+        const QString what = QStringLiteral("top %1, lines %2+%3").arg(top).arg(line).arg(count);
+        if (inSight)
+            QVERIFY2(now == top, qPrintable(what));
+        if (count <= page)
+            QVERIFY2(now <= line && std::min(line + count, 300) <= now + page, qPrintable(what));
+        else
+            QVERIFY2(now == std::min(line, vertical->maximum()), qPrintable(what));
+    }
 }
 
 QTEST_MAIN(TestPlainTextView)

@@ -23,14 +23,16 @@ int PlainTextView::lineOfByte(std::size_t offset) const {
     return std::max(0, int(next - lineStarts_.begin()) - 1);
 }
 
-void PlainTextView::scrollToLine(int line) {
+void PlainTextView::scrollToLines(int line, int count) {
     QScrollBar* vertical = verticalScrollBar();
     const int page = std::max(1, viewport()->height() / std::max(1, lineHeight_));
-    if (line >= vertical->value() && line < vertical->value() + page)
+    count = std::max(1, count);
+    if (line >= vertical->value() && line + std::min(count, page) <= vertical->value() + page)
         return;
     // The range may still wait for the text's first layout.
     vertical->setRange(0, std::max(0, lineCount() - page));
-    vertical->setValue(std::max(0, line - page / 3));
+    const int before = count <= page - page / 3 ? page / 3 : std::max(0, page - count) / 2;
+    vertical->setValue(std::max(0, line - before));
 }
 
 void PlainTextView::paintHighlightedLines(QPainter& painter, int first, int last, int top) const {

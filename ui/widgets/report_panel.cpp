@@ -53,6 +53,9 @@ void ReportPanel::clear() {
 }
 
 void ReportPanel::present() {
+    // A flat list keeps its text at the left edge, clear of room for branches.
+    view_->setRootIsDecorated(std::ranges::any_of(
+        model_->rows(), [](const ReportModel::Row& row) { return !row.entries.empty(); }));
     view_->expandAll();
     show();
     raise();
