@@ -7,12 +7,15 @@
 
 #include "document/mod_assembler.h"
 #include "document/mod_reader.h"
+#include "document/read_back.h"
+#include "document/read_findings.h"
 
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
 #include <map>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -89,6 +92,39 @@ void BM_ReadAndAssemble(benchmark::State& state) {
     state.SetBytesProcessed(state.iterations() * std::int64_t(source.bytes.size()));
 }
 
+// What opening a file in the editor adds to reading it: the findings of what
+// the reading rules drop.
+void BM_ReadWithFindings(benchmark::State& state) {
+    const torvale::SharedBytes source = torvale::SharedBytes::copyOf(modText(state.range(0)));
+    for (auto _ : state) {
+        ModDocument doc;
+        std::vector<torvale::Finding> findings;
+        if (!torvale::readMod(source, doc, findings).complete() || !findings.empty())
+            state.SkipWithError("the generated mod did not read cleanly");
+        benchmark::DoNotOptimize(doc);
+        state.PauseTiming();
+        doc.clear();
+        state.ResumeTiming();
+    }
+    state.SetBytesProcessed(state.iterations() * std::int64_t(source.bytes.size()));
+}
+
+// The check before a save: whether the assembled text reads back as the
+// document. The same throughput at every size shows it linear.
+void BM_SaveCheck(benchmark::State& state) {
+    const std::string& text = modText(state.range(0));
+    ModDocument doc;
+    readInto(text, doc, state);
+    const std::string assembled = torvale::assembleMod(doc);
+    for (auto _ : state) {
+        const auto problem = torvale::findReadBackProblem(doc, assembled);
+        if (problem)
+            state.SkipWithError("the generated mod would not read back");
+        benchmark::DoNotOptimize(problem);
+    }
+    state.SetBytesProcessed(state.iterations() * std::int64_t(assembled.size()));
+}
+
 void sizes(benchmark::internal::Benchmark* b) {
     b->ArgName("MiB")->Arg(8)->Arg(32)->Arg(64)->Unit(benchmark::kMillisecond);
 }
@@ -99,5 +135,7 @@ BENCHMARK(BM_Read)->Apply(sizes);
 BENCHMARK(BM_Assemble)->Apply(sizes);
 BENCHMARK(BM_ReadThenAssemble)->Apply(sizes);
 BENCHMARK(BM_ReadAndAssemble)->Apply(sizes);
+BENCHMARK(BM_ReadWithFindings)->Apply(sizes);
+BENCHMARK(BM_SaveCheck)->Apply(sizes);
 
 BENCHMARK_MAIN();

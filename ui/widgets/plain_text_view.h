@@ -102,9 +102,10 @@ public:
     const std::vector<LineRange>& highlightedLines() const { return highlighted_; }
     // The line that holds the byte at offset of the text.
     int lineOfByte(std::size_t offset) const;
-    // Scrolls the lines from line on to a third of the way down, with the
-    // lines before them in sight, unless all of them are in sight already. A
-    // run longer than that room starts at the top.
+    // Scrolls the count lines from line on to a third of the way down, with
+    // the lines before them in sight, unless all of them are in sight already
+    // with a few lines around them. A longer run is centred, or starts at the
+    // top when it is longer than the page.
     void scrollToLines(int line, int count = 1);
 
     // How many lines have been decoded for display since the text was set.

@@ -27,11 +27,17 @@ void PlainTextView::scrollToLines(int line, int count) {
     QScrollBar* vertical = verticalScrollBar();
     const int page = std::max(1, viewport()->height() / std::max(1, lineHeight_));
     count = std::max(1, count);
-    if (line >= vertical->value() && line + std::min(count, page) <= vertical->value() + page)
+    // A run at the very edge of the page is in sight only in name: it wants a
+    // few lines around it.
+    const int context = std::min(3, page / 6);
+    const int from = std::max(0, line - context);
+    const int to = std::min(lineCount(), line + count + context);
+    if (from >= vertical->value() && to <= vertical->value() + page)
         return;
     // The range may still wait for the text's first layout.
     vertical->setRange(0, std::max(0, lineCount() - page));
-    const int before = count <= page - page / 3 ? page / 3 : std::max(0, page - count) / 2;
+    const int before =
+        count + context <= page - page / 3 ? page / 3 : std::max(0, page - count) / 2;
     vertical->setValue(std::max(0, line - before));
 }
 
