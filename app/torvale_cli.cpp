@@ -76,7 +76,7 @@ Exit status:
   1   the read stopped (a block whose closing tag is missing, or blocks that
       add up to more than 256 MiB of text); the output of the document as read
       is still written, and the reason goes to standard error; for check: a
-      step was not found or not tested
+      step was not found or not tested, or FILE holds no mod tag at all
   2   the file cannot be read (missing, a folder, no permission, larger than
       256 MiB); the reason goes to standard error, nothing to standard output;
       for check also: SCRIPT or a forum file cannot be read
@@ -126,9 +126,15 @@ int check(int argc, char** argv) {
         return kExitUnreadable;
     }
     torvale::ModDocument doc;
-    const torvale::ReadOutcome outcome = torvale::readMod(file.content, doc);
+    std::vector<torvale::Finding> findings;
+    const torvale::ReadOutcome outcome = torvale::readMod(file.content, doc, findings);
     if (!outcome.complete())
         std::fprintf(stderr, "torvale-cli: %s: %s\n", path, outcome.message.c_str());
+    // An image or a script has no steps, all of them found: not a pass.
+    const bool notAMod =
+        !findings.empty() && findings.front().kind == torvale::FindingKind::NoModTags;
+    if (notAMod)
+        std::fprintf(stderr, "torvale-cli: %s holds no mod tags: it is not a mod file\n", path);
     const torvale::CheckReport report = torvale::checkMod(doc, options);
     // With --diff the patch goes to standard output, whole, and the words aside.
     std::FILE* words = diff ? stderr : stdout;
@@ -142,7 +148,7 @@ int check(int argc, char** argv) {
     }
     if (report.anyUnreadable())
         return kExitUnreadable;
-    return report.allFound() && outcome.complete() ? kExitComplete : kExitStopped;
+    return report.allFound() && outcome.complete() && !notAMod ? kExitComplete : kExitStopped;
 }
 
 } // namespace

@@ -191,6 +191,12 @@ TEST(Cli, ChecksRealModsAgainstTheForum) {
         "26 steps: 0 found, 0 failed, 26 not tested: no forum script configured.\n"))
         << r.out;
     EXPECT_EQ(cli({"check", "--forum", forum + "/Nothing.pl", apache}).exitCode, 2);
+    // A file that is no mod has no steps to fail, and still does not pass.
+    const std::string uninstall =
+        (test::sharedDir() / "realmods" / "uninstall_apache24_fix_2.mod").string();
+    r = cli({"check", "--forum", script, uninstall});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("holds no mod tags: it is not a mod file"), std::string::npos) << r.err;
     EXPECT_EQ(cli({"check", "--forum", script, (dir / "none.mod").string()}).exitCode, 2);
 }
 
