@@ -106,6 +106,9 @@ void TFormMain::actMoveExecute(Direction where) {
     mod_->moveNode(node, *place);
     // The node keeps its selection; into a collapsed group it is shown.
     selectNode(node);
+    // Still the current node, so nothing else shows it anew: moved into
+    // another group, its file field would still name the group it left.
+    showSelectedNode();
 }
 
 } // namespace torvale

@@ -178,9 +178,10 @@ void TFormMain::dropNode(Node* dragged, Node* target) {
     const auto place = dropPlace(dragged, target);
     // A drop that leaves the order as it is changes nothing, so it is no step
     // and leaves the modified flag alone.
-    if (place)
-        mod_->moveNode(dragged, *place);
-    // The selection stays on the moved node by itself.
+    if (place && mod_->moveNode(dragged, *place) && dragged == selectedNode())
+        // The selection stays on the moved node by itself, but the fields
+        // show it anew: it may belong to another edit file now.
+        showSelectedNode();
 }
 
 void TFormMain::actTreeFullExpandExecute() {

@@ -149,13 +149,16 @@ void HistoryTest::moveUpAndDownCrossGroups() {
     const auto key = [&](Qt::Key k) {
         QTest::keyClick(t.tree, k, Qt::AltModifier | Qt::ShiftModifier);
     };
+    auto* file = child<QLineEdit>(*t.window, "memFileToEdit");
     key(Qt::Key_Up);
     QCOMPARE(groups(*t.window), QStringLiteral("A.pm#0 A.pm#1 B.pm#0 | B.pm#1 B.pm#2"));
     QCOMPARE(searchText(t.window->selectedNode()), QStringLiteral("B.pm#0"));
+    QCOMPARE(file->text(), QStringLiteral("Sources/A.pm"));
     key(Qt::Key_Up);
     key(Qt::Key_Down);
     key(Qt::Key_Down);
     QCOMPARE(groups(*t.window), QStringLiteral("A.pm#0 A.pm#1 | B.pm#0 B.pm#1 B.pm#2"));
+    QCOMPARE(file->text(), QStringLiteral("Sources/B.pm"));
     key(Qt::Key_Down);
     QCOMPARE(groups(*t.window), QStringLiteral("A.pm#0 A.pm#1 | B.pm#1 B.pm#0 B.pm#2"));
     QCOMPARE(t.step(), QStringLiteral("Step #4/Total Steps: 5"));

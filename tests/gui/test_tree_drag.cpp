@@ -6,6 +6,7 @@
 
 #include "ui/widgets/action_tree_view.h"
 
+#include <QLineEdit>
 #include <QScrollBar>
 
 using namespace torvale;
@@ -62,6 +63,7 @@ void TreeDragTest::realDragsMoveNodesByTheRule() {
     QCOMPARE(order(), (QStringList{"A.pm#1", "B.pm#0", "A.pm#0", "B.pm#1", "B.pm#2"}));
     QVERIFY(t.window->isModified());
     QCOMPARE(t.window->selectedNode()->item().SearchText, "Sources/A.pm#0");
+    QCOMPARE(child<QLineEdit>(*t.window, "memFileToEdit")->text(), QStringLiteral("Sources/B.pm"));
     const qreal ratio = hovering.devicePixelRatio();
     QVERIFY2(qGray(hovering.pixel(int((target.right() - 8) * ratio), int(target.top() * ratio))) <
                  100,
