@@ -4,6 +4,7 @@
 // kind of edit with the 32 MiB mod open, view update included.
 //
 //   QT_QPA_PLATFORM=offscreen BUILD/bench/torvale-bench-window [--benchmark_repetitions=5]
+//   TORVALE_BENCH_EDIT_MIB=64 ... --benchmark_filter=BM_Edit   (the edits with another size)
 //
 // Targets for the 32 MiB mod: opening under 1.5 s, the Preview under 0.5 s;
 // every edit, Undo and Redo under 16 ms at its slowest (max_ms), and so is the
@@ -159,7 +160,14 @@ void BM_SelectLargeForumFile(benchmark::State& state) {
 
 // ---- Edits with a large mod open --------------------------------------------
 
-// One window with the 32 MiB mod open, shared by the edit benchmarks.
+// The size of the mod the edit benchmarks open: 32 MiB, or
+// TORVALE_BENCH_EDIT_MIB to see how an edit's cost grows with the document.
+int editMib() {
+    const int mib = qEnvironmentVariableIntValue("TORVALE_BENCH_EDIT_MIB");
+    return mib > 0 ? mib : 32;
+}
+
+// One window with the mod of editMib() open, shared by the edit benchmarks.
 struct EditBench {
     NoPrompts prompts;
     torvale::TFormMain window{&prompts};
@@ -171,7 +179,7 @@ struct EditBench {
 
     EditBench() {
         window.show();
-        window.openCommandLine({modFile(32)});
+        window.openCommandLine({modFile(editMib())});
         auto* pages = window.findChild<QTabWidget*>(QStringLiteral("PageControl1"));
         pages->setCurrentWidget(window.findChild<QWidget*>(QStringLiteral("tsModAction")));
         const QAbstractItemModel* model = tree->model();
@@ -232,7 +240,7 @@ void BM_TestModInWindow(benchmark::State& state) {
     torvale::TFormMain window(&prompts);
     window.setForumScriptLocation(QStringLiteral(TORVALE_FORUM_DIR "/YaBB.pl"));
     window.show();
-    window.openCommandLine({modFile(32)});
+    window.openCommandLine({modFile(editMib())});
     QAction* testMod = window.findChild<QAction*>(QStringLiteral("actTestMod"));
     auto* panel = window.findChild<QWidget*>(QStringLiteral("pnlTestReport"));
     for (auto _ : state) {
