@@ -192,6 +192,8 @@ void ModCheckTest::aSaveThatWouldNotReadBackAsksFirst() {
     // Cancelled: nothing written, and the field to mend has the focus.
     QCOMPARE(fileBytes(t.path), saved);
     QVERIFY(t.window->isModified());
+    QVERIFY(command(*t.window, "actSave")->isEnabled());
+    QVERIFY(command(*t.window, "actUndo")->isEnabled());
     QCOMPARE(QApplication::focusWidget(), search);
 
     t.prompts.saveAnywayAnswers << true;
