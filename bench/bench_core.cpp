@@ -5,6 +5,7 @@
 //   BUILD/bench/torvale-bench-core [--benchmark_filter=Read] [--benchmark_repetitions=5]
 #include "big_mod.h"
 
+#include "document/edit_ops.h"
 #include "document/mod_assembler.h"
 #include "document/mod_reader.h"
 #include "document/read_back.h"
@@ -125,6 +126,19 @@ void BM_SaveCheck(benchmark::State& state) {
     state.SetBytesProcessed(state.iterations() * std::int64_t(assembled.size()));
 }
 
+// What the window itself does to keep a recovery copy: take the document's
+// snapshot, freed here as the writer's thread frees it. Target: a few ms at
+// 32 MiB, well inside a frame.
+void BM_RecoverySnapshot(benchmark::State& state) {
+    const std::string& text = modText(state.range(0));
+    ModDocument doc;
+    readInto(text, doc, state);
+    for (auto _ : state) {
+        torvale::DocumentSnapshot snapshot = torvale::snapshotOf(doc);
+        benchmark::DoNotOptimize(snapshot.texts.data());
+    }
+}
+
 void sizes(benchmark::internal::Benchmark* b) {
     b->ArgName("MiB")->Arg(8)->Arg(32)->Arg(64)->Unit(benchmark::kMillisecond);
 }
@@ -137,5 +151,6 @@ BENCHMARK(BM_ReadThenAssemble)->Apply(sizes);
 BENCHMARK(BM_ReadAndAssemble)->Apply(sizes);
 BENCHMARK(BM_ReadWithFindings)->Apply(sizes);
 BENCHMARK(BM_SaveCheck)->Apply(sizes);
+BENCHMARK(BM_RecoverySnapshot)->Apply(sizes);
 
 BENCHMARK_MAIN();
