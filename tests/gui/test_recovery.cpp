@@ -69,6 +69,19 @@ void RecoveryTest::aCopyIsKeptWhileChangesAreUnsaved() {
     QTRY_COMPARE_WITH_TIMEOUT(copies().size(), 1, 6000);
     command(*t.window, "actUndo")->trigger();
     QTRY_VERIFY(copies().isEmpty());
+
+    // Discarded for a new mod, and a change left unsaved at a clean end.
+    QTest::keyClicks(id, QStringLiteral("?"));
+    QTRY_COMPARE_WITH_TIMEOUT(copies().size(), 1, 6000);
+    t.prompts.saveAnswers = {QMessageBox::No};
+    command(*t.window, "actNew")->trigger();
+    QTRY_VERIFY(copies().isEmpty());
+    QTest::keyClicks(id, QStringLiteral("new"));
+    QTRY_COMPARE_WITH_TIMEOUT(copies().size(), 1, 6000);
+    t.prompts.saveAnswers = {QMessageBox::No};
+    QVERIFY(t.window->close());
+    t.window.reset();
+    QVERIFY(copies().isEmpty());
 }
 
 void RecoveryTest::theOfferRecoversAnUnsavedDocumentOfItsFile() {
