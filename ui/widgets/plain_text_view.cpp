@@ -4,6 +4,7 @@
 #include "document/text.h"
 #include "ui/text_codec.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QPaintEvent>
 #include <QPainter>
@@ -39,6 +40,8 @@ QString withVisibleControls(const QString& text) {
 } // namespace
 
 PlainTextView::PlainTextView(QWidget* parent) : QAbstractScrollArea(parent) {
+    static const bool accessible = (QAccessible::installFactory(plainTextViewAccessible), true);
+    Q_UNUSED(accessible);
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_InputMethodEnabled, false);
     viewport()->setCursor(Qt::IBeamCursor);
@@ -245,8 +248,13 @@ int PlainTextView::visibleLines() const {
 }
 
 QRect PlainTextView::cursorRect() const {
-    const int x = kMargin - horizontalScrollBar()->value() + int(std::floor(caretX(caret_)));
-    return {x, (caret_.line - firstVisibleLine()) * lineHeight_, 1, lineHeight_};
+    return rectAt(caret_);
+}
+
+QRect PlainTextView::rectAt(Position position) const {
+    position = clamped(position);
+    const int x = kMargin - horizontalScrollBar()->value() + int(std::floor(caretX(position)));
+    return {x, (position.line - firstVisibleLine()) * lineHeight_, 1, lineHeight_};
 }
 
 PlainTextView::Position PlainTextView::positionAt(QPoint viewportPos) const {

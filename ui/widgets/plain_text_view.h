@@ -74,10 +74,14 @@ public:
     Position selectionEnd() const { return std::max(anchor_, caret_); }
     // Line breaks inside the selection come out as '\n'.
     QString selectedText() const;
+    // The text from start to end, line breaks as '\n'.
+    QString textBetween(Position start, Position end) const;
 
     int firstVisibleLine() const;
     // The caret in viewport coordinates.
     QRect cursorRect() const;
+    // Where the caret would stand at position, in viewport coordinates.
+    QRect rectAt(Position position) const;
     // The position nearest to a point of the viewport.
     Position positionAt(QPoint viewportPos) const;
 
@@ -155,7 +159,6 @@ private:
     std::size_t byteOffset(Position position) const;
     Position positionOfByte(std::size_t offset) const;
     QString decodeLine(int line) const;
-    QString textBetween(Position start, Position end) const;
     const LaidOutLine& laidOut(int line) const;
     void trimCache();
     int lineLength(int line) const;
@@ -178,6 +181,7 @@ private:
     void selectWordAt(QPoint viewportPos);
     void dragTo(QPoint viewportPos);
     void restartBlink();
+    void tellAccessibility(bool caretMoved, bool selectionChanged);
     void publishMouseSelection();
 
     // The bytes shown, and what keeps them alive.

@@ -45,6 +45,10 @@ QString PlainTextView::selectedText() const {
 // Line by line: the codec's line end replacement over a whole large text costs
 // several times what decoding the lines one at a time does.
 QString PlainTextView::textBetween(Position start, Position end) const {
+    start = clamped(start);
+    end = clamped(end);
+    if (end <= start)
+        return {};
     const std::string_view last = lineBytes(end.line);
     const char* first = bytes_.data() + lineStarts_[std::size_t(start.line)];
     QString text;
@@ -101,11 +105,15 @@ void PlainTextView::setPositions(Position anchor, Position caret, bool keepGoalX
     restartBlink();
     viewport()->update();
 
-    if (caret_ != oldCaret)
-        emit cursorPositionChanged();
+    const bool caretMoved = caret_ != oldCaret;
     const bool selected = hasSelection();
-    if (selected != hadSelection ||
-        (selected && (selectionStart() != oldStart || selectionEnd() != oldEnd)))
+    const bool selectionMoved =
+        selected != hadSelection ||
+        (selected && (selectionStart() != oldStart || selectionEnd() != oldEnd));
+    tellAccessibility(caretMoved, selectionMoved);
+    if (caretMoved)
+        emit cursorPositionChanged();
+    if (selectionMoved)
         emit selectionChanged();
     if (selected != hadSelection)
         emit copyAvailable(selected);

@@ -3,6 +3,7 @@
 
 #include "plain_text_view.h"
 
+#include <QAccessible>
 #include <QTextLayout>
 
 namespace torvale {
@@ -38,6 +39,41 @@ struct PlainTextView::LaidOutLine {
 
     QTextLine line() const { return layout.lineAt(0); }
 };
+
+// Some lines of a text, on which Qt's rules for characters, words, sentences
+// and lines run for assistive technologies: the whole text may be tens of
+// megabytes.
+class TextExcerpt : public QAccessibleTextInterface {
+public:
+    TextExcerpt(QString text, int cursor) : text_(std::move(text)), cursor_(cursor) {}
+
+    QString textAtOffset(int offset, QAccessible::TextBoundaryType boundary, int* start,
+                         int* end) const override;
+
+    void selection(int, int* start, int* end) const override { *start = *end = 0; }
+    int selectionCount() const override { return 0; }
+    void addSelection(int, int) override {}
+    void removeSelection(int) override {}
+    void setSelection(int, int, int) override {}
+    int cursorPosition() const override { return cursor_; }
+    void setCursorPosition(int) override {}
+    QString text(int start, int end) const override { return text_.mid(start, end - start); }
+    QRect characterRect(int) const override { return {}; }
+    int characterCount() const override { return int(text_.size()); }
+    int offsetAtPoint(const QPoint&) const override { return -1; }
+    void scrollToSubstring(int, int) override {}
+    QString attributes(int, int* start, int* end) const override {
+        *start = *end = 0;
+        return {};
+    }
+
+private:
+    QString text_;
+    int cursor_;
+};
+
+// The accessible interface of a PlainTextView, for QAccessible::installFactory.
+QAccessibleInterface* plainTextViewAccessible(const QString& className, QObject* object);
 
 // Double-click and Ctrl+arrows treat runs of one class as a word.
 int charClass(QChar ch);
