@@ -1,7 +1,8 @@
 // The window with a large mod, headless: opening it (read, tree filled and
 // expanded, caption set, first paint) and assembling it into the Preview;
 // selecting an edit-file node whose forum file is large; Test Mod; and each
-// kind of edit with the 32 MiB mod open, view update included.
+// kind of edit with the 32 MiB mod open, view update included. Find and
+// Replace with large texts are in bench_window_find.cpp.
 //
 //   QT_QPA_PLATFORM=offscreen BUILD/bench/torvale-bench-window [--benchmark_repetitions=5]
 //   TORVALE_BENCH_EDIT_MIB=64 ... --benchmark_filter=BM_Edit   (the edits with another size)
@@ -12,7 +13,7 @@
 // Selecting a node whose forum file is 5 MiB shows that file in under 50 ms.
 // Test Mod on the 32 MiB mod shows its report, failed steps marked, in under
 // half a second.
-#include "big_mod.h"
+#include "window_bench.h"
 
 #include "ui/main_window.h"
 
@@ -36,31 +37,8 @@
 
 namespace {
 
-// Nothing is ever asked in these runs; if it were, the answer is No.
-class NoPrompts : public torvale::UserPrompts {
-public:
-    QMessageBox::StandardButton confirmSave(QWidget*, const QString&) override {
-        return QMessageBox::No;
-    }
-    void showMessage(QWidget*, const QString& text, const QString&) override {
-        qWarning("%s", qPrintable(text));
-    }
-    void showError(QWidget*, const QString& text) override { qWarning("%s", qPrintable(text)); }
-};
-
-QString modFile(std::int64_t mib) {
-    static QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("big-%1.mod").arg(mib));
-    if (!QFile::exists(path)) {
-        const auto pool = torvale::bench::codePoolFor(TORVALE_FORUM_DIR);
-        const std::string text = torvale::bench::makeBigMod(std::size_t(mib) << 20, 1, pool);
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly) ||
-            file.write(text.data(), qint64(text.size())) != qint64(text.size()))
-            qFatal("cannot write %s", qPrintable(path));
-    }
-    return path;
-}
+using torvale::bench::modFile;
+using torvale::bench::NoPrompts;
 
 void BM_OpenInWindow(benchmark::State& state) {
     const QString path = modFile(state.range(0));
@@ -214,22 +192,10 @@ EditBench& edits() {
     return *editBench;
 }
 
-// Times each round of step, its view update included, apart from what
-// before and after do; reports the slowest round as max_ms.
+// As the shared timeRounds, with the size of the open mod beside it.
 void timeRounds(benchmark::State& state, const std::function<void()>& before,
                 const std::function<void()>& step, const std::function<void()>& after) {
-    double slowest = 0;
-    for (auto _ : state) {
-        before();
-        const auto start = std::chrono::steady_clock::now();
-        step();
-        QApplication::processEvents();
-        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-        state.SetIterationTime(took.count());
-        slowest = std::max(slowest, took.count() * 1000);
-        after();
-    }
-    state.counters["max_ms"] = slowest;
+    torvale::bench::timeRounds(state, before, step, after);
     state.counters["nodes"] = double(edits().window.model().document().nodeCount());
 }
 
