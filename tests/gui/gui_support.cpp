@@ -99,6 +99,15 @@ QByteArray twoFilesMod() {
     return text;
 }
 
+QByteArray manyFilesMod(int files) {
+    QByteArray text;
+    for (int i = 0; i < files; ++i)
+        text += "<edit file>\r\nSources/F" + QByteArray::number(i) +
+                ".pm\r\n</edit file>\r\n<search for>\r\nfind " + QByteArray::number(i) +
+                "\r\n</search for>\r\n<replace>\r\nr\r\n</replace>\r\n";
+    return text;
+}
+
 void showPage(QWidget& window, const char* page) {
     child<QTabWidget>(window, "PageControl1")->setCurrentWidget(child<QWidget>(window, page));
 }

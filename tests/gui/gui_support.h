@@ -78,6 +78,9 @@ struct OpenWindow {
 // actions whose search texts are "Sources/A.pm#0" and so on.
 QByteArray twoFilesMod();
 
+// Many edit files of one search action each, more than the tree shows at once.
+QByteArray manyFilesMod(int files);
+
 // Shows the page of the window's tab control by its object name.
 void showPage(QWidget& window, const char* page);
 

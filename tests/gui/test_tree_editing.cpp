@@ -22,16 +22,6 @@ using namespace torvale::test;
 
 namespace {
 
-// Many edit files of one search action each, more than the tree shows at once.
-QByteArray manyFilesMod(int files) {
-    QByteArray text;
-    for (int i = 0; i < files; ++i)
-        text += "<edit file>\r\nSources/F" + QByteArray::number(i) +
-                ".pm\r\n</edit file>\r\n<search for>\r\nfind " + QByteArray::number(i) +
-                "\r\n</search for>\r\n<replace>\r\nr\r\n</replace>\r\n";
-    return text;
-}
-
 QStringList fieldsEnabled(const QWidget& window) {
     QStringList enabled;
     for (const char* name : {"memFileToEdit", "memSearch", "memAndAction"})
