@@ -38,6 +38,7 @@ class TreeEditingTest : public QObject {
 private slots:
     void fieldsFollowEverySelectionChange();
     void theSelectionShownIsTheNodeActedOn();
+    void keysKeepTheCurrentRowInSight();
     void disabledCommandKeysDoNothing();
     void wholeRowsAreClickable();
     void realRightClickOffersTheSelectedNodesKinds();
@@ -102,6 +103,23 @@ void TreeEditingTest::theSelectionShownIsTheNodeActedOn() {
     QTest::keyClick(t.window.get(), Qt::Key_Delete, Qt::ControlModifier);
     QCOMPARE(t.window->model().document().topLevelCount(), 1);
     QCOMPARE(t.window->model().document().topLevel(0)->item().FileName, "Sources/A.pm");
+}
+
+void TreeEditingTest::keysKeepTheCurrentRowInSight() {
+    Opened t(manyFilesMod(60));
+    t.window->resize(621, 420);
+    QTRY_COMPARE(t.window->height(), 420);
+    t.click(t.index(0));
+    t.tree->setFocus();
+    for (Qt::Key key : {Qt::Key_End, Qt::Key_Home, Qt::Key_PageDown, Qt::Key_PageDown, Qt::Key_Up,
+                        Qt::Key_End, Qt::Key_PageUp}) {
+        QTest::keyClick(t.tree, key);
+        const QRect row = t.tree->visualRect(t.tree->currentIndex());
+        QVERIFY2(t.tree->viewport()->rect().contains(row),
+                 qPrintable(QStringLiteral("after key %1 the current row is at %2")
+                                .arg(QKeySequence(key).toString())
+                                .arg(row.y())));
+    }
 }
 
 void TreeEditingTest::disabledCommandKeysDoNothing() {
@@ -238,7 +256,7 @@ void TreeEditingTest::tooltipsTellRowsApart() {
 
 void TreeEditingTest::tabsLineUpAsInThePreview() {
     Opened t(QByteArray("<edit file>\r\nA.pm\r\n</edit file>\r\n<search for>\r\n"
-                              "\tx\r\n</search for>\r\n<replace>\r\n</replace>"));
+                        "\tx\r\n</search for>\r\n<replace>\r\n</replace>"));
     t.click(t.index(0, 0));
     auto* search = child<QPlainTextEdit>(*t.window, "memSearch");
     QTextCursor cursor = search->textCursor();

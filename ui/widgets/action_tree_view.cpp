@@ -86,6 +86,14 @@ void ActionTreeView::keyReleaseEvent(QKeyEvent* event) {
     emit keyReleased();
 }
 
+// Qt brings the current row into sight only with autoScroll on, which is off
+// here for the drags: a row reached by keyboard must not stay out of view.
+void ActionTreeView::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
+    QTreeView::currentChanged(current, previous);
+    if (current.isValid() && isVisible() && state() != DraggingState)
+        scrollTo(current);
+}
+
 void ActionTreeView::startDrag(Qt::DropActions) {
     if (!currentIndex().isValid())
         return;
