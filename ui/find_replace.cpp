@@ -10,6 +10,16 @@
 
 namespace torvale {
 
+namespace {
+
+// The line of a field that the caret stands on, in global coordinates.
+QRect caretLine(const QWidget* field) {
+    const QRect caret = field->inputMethodQuery(Qt::ImCursorRectangle).toRect();
+    return {field->mapToGlobal(QPoint(0, caret.top())), QSize(field->width(), caret.height())};
+}
+
+} // namespace
+
 // The text field that has, or last had, the focus in the window: the one the
 // dialogs act on. Only the six text fields of the mod's texts count, and only
 // while they take input.
@@ -52,10 +62,11 @@ void TFormMain::actReplaceExecute() {
 // Selects the next occurrence after the selection, or the first one when
 // nothing is selected, and shows it. No wrap-around: past the last one
 // nothing is found until the selection is gone.
-void TFormMain::findNext(const QString& text) {
+void TFormMain::findNext(FindReplaceDialog* dialog) {
     TextField field = searchTarget();
     if (field.isNull())
         return;
+    const QString text = dialog->findText();
     const qint64 length = field.selectionLength();
     const qint64 at = field.find(text, length > 0 ? field.selectionStart() + length : 0);
     if (at >= 0) {
@@ -63,16 +74,18 @@ void TFormMain::findNext(const QString& text) {
         field.select(at, TextField::offsetLength(text));
     }
     field.ensureVisible();
+    if (at >= 0)
+        dialog->keepClearOf(caretLine(field.widget()));
 }
 
 void TFormMain::FindDialogFind() {
-    findNext(findDialog_->findText());
+    findNext(findDialog_);
 }
 
 // Shows the match as the Find dialog does: one out of sight would look as if
 // nothing had been found.
 void TFormMain::ReplaceDialogFind() {
-    findNext(replaceDialog_->findText());
+    findNext(replaceDialog_);
 }
 
 // Replaces the first occurrence in the field, wherever the selection is.

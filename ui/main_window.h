@@ -166,7 +166,7 @@ private:
     FindReplaceDialog* findReplaceDialog(bool replacing);
     void actSearchExecute();
     void actReplaceExecute();
-    void findNext(const QString& text);
+    void findNext(FindReplaceDialog* dialog);
     void FindDialogFind();
     void ReplaceDialogFind();
     void ReplaceDialogReplace();

@@ -69,6 +69,7 @@ private slots:
     void replaceIsOffInTheReadOnlyViews();
     void nothingHappensOffTheTextFields();
     void dialogsKeepTheirTextsAndComeForward();
+    void theDialogMovesOffWhatItFound();
 };
 
 void FindReplaceTest::findNextWalksForwardWithoutWrapping_data() {
@@ -212,6 +213,23 @@ void FindReplaceTest::dialogsKeepTheirTextsAndComeForward() {
     QVERIFY(QTest::qWaitForWindowActive(t.window.get()));
     QCOMPARE(t.open(t.search(), Qt::Key_F), dialog);
     QCOMPARE(t.window->findChildren<QDialog*>().size(), 1);
+}
+
+void FindReplaceTest::theDialogMovesOffWhatItFound() {
+    FindWindow t(oneActionMod("abc", "abc"));
+    t.window->move(100, 100);
+    for (QWidget* field : {static_cast<QWidget*>(t.search()), static_cast<QWidget*>(t.preview())}) {
+        QDialog* dialog = t.open(field, Qt::Key_F);
+        // Over the top of the field, where the match will be.
+        dialog->move(field->mapToGlobal(QPoint(0, 0)));
+        t.press(dialog, "btnFindNext", QStringLiteral("abc"));
+        QVERIFY(TextField(field).selectionLength() == 3);
+        const QRect caret = field->inputMethodQuery(Qt::ImCursorRectangle).toRect();
+        const QRect line(field->mapToGlobal(QPoint(0, caret.top())),
+                         QSize(field->width(), caret.height()));
+        QVERIFY2(!dialog->frameGeometry().intersects(line), field->objectName().toLatin1());
+        dialog->close();
+    }
 }
 
 QTEST_MAIN(FindReplaceTest)

@@ -5,8 +5,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <limits>
 
 namespace torvale {
@@ -107,6 +109,19 @@ void FindReplaceDialog::present() {
     activateWindow();
     findEdit_->setFocus();
     findEdit_->selectAll();
+}
+
+void FindReplaceDialog::keepClearOf(const QRect& area) {
+    QRect frame = frameGeometry();
+    if (!frame.intersects(area))
+        return;
+    const QRect screen = this->screen()->availableGeometry();
+    // Above when there is room, as most editors do; else below.
+    if (area.top() - frame.height() >= screen.top())
+        frame.moveBottom(area.top() - 1);
+    else
+        frame.moveTop(std::min(area.bottom() + 1, screen.bottom() - frame.height()));
+    move(frame.topLeft());
 }
 
 } // namespace torvale

@@ -25,6 +25,9 @@ public:
     // Shows the dialog, or brings it forward when it shows, with the search
     // text selected to type over.
     void present();
+    // Moves the dialog above or below area, in global coordinates, when it
+    // covers any of it, so that what was found can be seen.
+    void keepClearOf(const QRect& area);
 
 signals:
     void findNextRequested();
