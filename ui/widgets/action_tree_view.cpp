@@ -94,6 +94,14 @@ void ActionTreeView::currentChanged(const QModelIndex& current, const QModelInde
         scrollTo(current);
 }
 
+// A node selected while the tree was out of sight, at open on another page,
+// was scrolled to in a view of another size.
+void ActionTreeView::showEvent(QShowEvent* event) {
+    QTreeView::showEvent(event);
+    if (currentIndex().isValid())
+        scrollTo(currentIndex());
+}
+
 void ActionTreeView::startDrag(Qt::DropActions) {
     if (!currentIndex().isValid())
         return;
