@@ -5,7 +5,6 @@
 #include "text_codec.h"
 
 #include <QAction>
-
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTabWidget>
@@ -16,14 +15,9 @@ namespace torvale {
 
 namespace {
 
-QString fieldText(const QWidget* field) {
-    if (auto* line = qobject_cast<const QLineEdit*>(field))
-        return line->text();
-    return editorText(static_cast<const QPlainTextEdit*>(field));
-}
-
-// Puts the caret where after differs from before: at the end of what is new.
-void putCaretAtChange(QWidget* field, const QString& before, const QString& after) {
+// Puts the caret where after differs from before, both with '\n' breaks: at
+// the end of what is new.
+void putCaretAtChange(QWidget* widget, const QString& before, const QString& after) {
     const qsizetype shorter = std::min(before.size(), after.size());
     qsizetype prefix = 0;
     while (prefix < shorter && before[prefix] == after[prefix])
@@ -32,17 +26,10 @@ void putCaretAtChange(QWidget* field, const QString& before, const QString& afte
     while (suffix < shorter - prefix &&
            before[before.size() - 1 - suffix] == after[after.size() - 1 - suffix])
         ++suffix;
-    const int caret = int(after.size() - suffix);
-    field->setFocus();
-    if (auto* line = qobject_cast<QLineEdit*>(field)) {
-        line->setCursorPosition(caret);
-    } else {
-        auto* text = static_cast<QPlainTextEdit*>(field);
-        QTextCursor cursor = text->textCursor();
-        cursor.setPosition(caret);
-        text->setTextCursor(cursor);
-        text->ensureCursorVisible();
-    }
+    widget->setFocus();
+    TextField field(widget);
+    field.select(TextField::offsetLength(after.left(after.size() - suffix)), 0);
+    field.ensureVisible();
 }
 
 } // namespace
@@ -88,7 +75,8 @@ void TFormMain::showHistoryStep(const HistoryStep& step) {
         showSelectedNode();
     }
     if (changed && changed->isEnabled())
-        putCaretAtChange(changed, decodeText(step.before, mod_->encoding()), fieldText(changed));
+        putCaretAtChange(changed, decodeText(step.before, mod_->encoding()),
+                         TextField::withNewlines(TextField(changed).text()));
     refreshShownPage();
     updateCommandStates();
 }
