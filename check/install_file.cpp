@@ -48,33 +48,48 @@ unsigned sameTags(const std::uint8_t* p, std::uint8_t tag, std::size_t count) {
     return count < 16 ? same & ((1u << count) - 1) : same;
 }
 
+// Calls line(start, end) for each line of text as split at its line feeds,
+// the last one without a line feed too; a carriage return before a line feed
+// stays in the line. Stops, returning false, at a carriage return that no
+// line feed follows.
+template <class Line>
+bool eachLine(std::string_view text, Line&& line) {
+    const std::size_t size = text.size();
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < size; i += 64) {
+        auto [lf, cr] = breakBits(text.data() + i, size - i);
+        std::uint64_t followed = lf >> 1;
+        if (i + 64 < size && text[i + 64] == '\n')
+            followed |= std::uint64_t(1) << 63;
+        if (cr & ~followed)
+            return false;
+        for (; lf; lf &= lf - 1) {
+            const std::size_t end = i + std::size_t(std::countr_zero(lf));
+            line(start, end);
+            start = end + 1;
+        }
+    }
+    if (start < size)
+        line(start, size);
+    return true;
+}
+
 } // namespace
 
 void installerLines(std::string_view text, std::deque<std::string>& storage,
                     std::vector<std::string_view>& lines) {
     lines.clear();
+    if (text == "\n" || text == "\r\n")
+        return; // only the final line break, which is ignored
     // Texts read from a mod or typed hold carriage returns only before line
     // feeds: then the lines are the text's own bytes, and carriage returns
     // elsewhere are the rare case that needs a copy without them.
-    const std::size_t carriageReturns = countByte(text, '\r');
-    std::string_view body = text;
-    if (body.ends_with('\n'))
-        body.remove_suffix(body.ends_with("\r\n") ? 2 : 1);
-    std::size_t endingInCr = text.size() - body.size() == 2; // the final CR LF
-    for (std::size_t start = 0; !body.empty();) {
-        const std::size_t lf = body.find('\n', start);
-        std::string_view line = body.substr(start, lf == std::string_view::npos ? lf : lf - start);
-        if (line.ends_with('\r') && lf != std::string_view::npos) {
-            line.remove_suffix(1);
-            ++endingInCr;
-        }
-        lines.push_back(line);
-        if (lf == std::string_view::npos)
-            break;
-        start = lf + 1;
-    }
-    if (endingInCr == carriageReturns)
+    const bool plain = eachLine(text, [&](std::size_t start, std::size_t end) {
+        lines.push_back(text.substr(start, end - start - (end > start && text[end - 1] == '\r')));
+    });
+    if (plain)
         return;
+    lines.clear();
     std::string& kept = storage.emplace_back();
     for (const char c : text)
         if (c != '\r')
@@ -93,17 +108,18 @@ std::vector<std::string_view> installerLines(std::string_view text,
 InstallFile::InstallFile(std::string_view bytes) : bytes_(bytes) {
     // Files whose carriage returns all end lines, as nearly all do, need no
     // look for one inside each line.
-    bool endsOnly = true;
-    for (std::size_t cr = bytes.find('\r'); cr != std::string_view::npos && endsOnly;
-         cr = bytes.find('\r', cr + 1))
-        endsOnly = cr + 1 == bytes.size() || bytes[cr + 1] == '\n';
-    for (std::size_t start = 0; start < bytes.size();) {
+    const bool plain = eachLine(bytes, [&](std::size_t start, std::size_t end) {
+        const std::string_view raw = bytes.substr(start, end - start);
+        original_.push_back({raw.substr(0, raw.size() - raw.ends_with('\r')), raw,
+                             std::int64_t(original_.size())});
+    });
+    for (std::size_t start = 0; !plain && start < bytes.size();) {
+        if (start == 0)
+            original_.clear();
         const std::size_t lf = bytes.find('\n', start);
         const std::size_t end = lf == std::string_view::npos ? bytes.size() : lf;
         const std::string_view raw = bytes.substr(start, end - start);
-        const std::string_view key =
-            !endsOnly ? withoutCr(raw, keys_) : raw.substr(0, raw.size() - raw.ends_with('\r'));
-        original_.push_back({key, raw, std::int64_t(original_.size())});
+        original_.push_back({withoutCr(raw, keys_), raw, std::int64_t(original_.size())});
         start = end + 1;
     }
     finalBreak_ = bytes.empty() || bytes.back() == '\n';

@@ -11,21 +11,42 @@
 
 namespace torvale::install {
 
+// Eight bytes at p, and four, as one number.
+inline std::uint64_t load8(const char* p) {
+    std::uint64_t v;
+    std::memcpy(&v, p, 8);
+    return v;
+}
+inline std::uint64_t load4(const char* p) {
+    std::uint32_t v;
+    std::memcpy(&v, p, 4);
+    return v;
+}
+
 // A hash of a line from its length, its first 16 bytes and its last 8: lines
 // of code that agree in all of these are rare, and equal hashes are confirmed
 // by comparing the bytes anyway. It costs the same for any line, which
-// matters since every line of every text of a large mod is hashed.
+// matters since every line of every text of a large mod is hashed; reads of
+// fixed size that may overlap keep it free of calls and of byte loops.
 inline std::uint64_t hashOf(std::string_view s) {
     const std::size_t size = s.size();
-    std::uint64_t head[2] = {0, 0};
-    std::uint64_t tail = 0;
-    if (size)
-        std::memcpy(head, s.data(), std::min<std::size_t>(size, 16));
-    if (size > 16)
-        std::memcpy(&tail, s.data() + size - std::min<std::size_t>(size - 16, 8),
-                    std::min<std::size_t>(size - 16, 8));
-    std::uint64_t h = (head[0] ^ (size << 56)) * 0x9E3779B97F4A7C15ull;
-    h ^= (head[1] + (h >> 31)) * 0xC2B2AE3D27D4EB4Full;
+    const char* p = s.data();
+    std::uint64_t head = 0, next = 0, tail = 0;
+    if (size >= 16) {
+        head = load8(p);
+        next = load8(p + 8);
+        tail = load8(p + size - 8);
+    } else if (size >= 8) {
+        head = load8(p);
+        next = load8(p + size - 8);
+    } else if (size >= 4) {
+        head = load4(p) | load4(p + size - 4) << 32;
+    } else if (size > 0) {
+        head = std::uint64_t(std::uint8_t(p[0])) | std::uint64_t(std::uint8_t(p[size / 2])) << 8 |
+               std::uint64_t(std::uint8_t(p[size - 1])) << 16;
+    }
+    std::uint64_t h = (head ^ (std::uint64_t(size) << 56)) * 0x9E3779B97F4A7C15ull;
+    h ^= (next + (h >> 31)) * 0xC2B2AE3D27D4EB4Full;
     h ^= (tail + (h >> 29)) * 0x165667B19E3779F9ull;
     return h ^ (h >> 32);
 }

@@ -64,12 +64,20 @@ public:
             if (check.status != Step::NoEditFile)
                 byFile[check.file].push_back(&check);
         // Files are independent of each other: as many at a time as there
-        // are cores, each taking the next file not yet taken.
+        // are cores, each taking the next file not yet taken. The files with
+        // the most steps go first, so that no thread is left with a long one
+        // at the end while the others wait.
+        std::vector<std::size_t> order(report_.files.size());
+        for (std::size_t f = 0; f < order.size(); ++f)
+            order[f] = f;
+        std::ranges::stable_sort(order, [&](std::size_t a, std::size_t b) {
+            return byFile[a].size() > byFile[b].size();
+        });
         std::atomic<std::size_t> next = 0;
         const auto work = [&] {
             Scratch scratch;
-            for (std::size_t f; (f = next++) < report_.files.size();)
-                checkFile(report_.files[f], byFile[f], scratch);
+            for (std::size_t n; (n = next++) < order.size();)
+                checkFile(report_.files[order[n]], byFile[order[n]], scratch);
         };
         const std::size_t helpers =
             std::min<std::size_t>(std::max(1u, std::thread::hardware_concurrency()), 8) - 1;

@@ -4,8 +4,13 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <string_view>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace torvale {
 
@@ -72,6 +77,34 @@ std::size_t countByte(std::string_view text, char c);
 // each, and a CR at the very end counts as a lone one. Sixteen bytes at a time
 // where the processor can.
 std::size_t countLineBreaks(std::string_view text);
+
+// The line feeds and carriage returns among the 64 bytes at p (the first
+// count of them, when fewer are left), one bit a byte. Walking the bits finds
+// the line ends of a text of short lines in one pass, without a call a line.
+struct BreakBits {
+    std::uint64_t lf = 0;
+    std::uint64_t cr = 0;
+};
+
+inline BreakBits breakBits(const char* p, std::size_t count) {
+    BreakBits bits;
+    count = std::min<std::size_t>(count, 64);
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    const __m128i lf = _mm_set1_epi8('\n');
+    const __m128i cr = _mm_set1_epi8('\r');
+    for (; i + 16 <= count; i += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        bits.lf |= std::uint64_t(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, lf)))) << i;
+        bits.cr |= std::uint64_t(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, cr)))) << i;
+    }
+#endif
+    for (; i < count; ++i) {
+        bits.lf |= std::uint64_t(p[i] == '\n') << i;
+        bits.cr |= std::uint64_t(p[i] == '\r') << i;
+    }
+    return bits;
+}
 
 // The text up to its first NUL.
 inline std::string_view untilNul(std::string_view text) {
