@@ -10,6 +10,11 @@ namespace torvale {
 
 using namespace install;
 
+void InstallFile::Block::makeRoom() {
+    lines.reserve(kMostLines);
+    hashes.reserve(kMostLines);
+}
+
 // Each line of block b, and each with the line after it, which for its last
 // line stands in the next block. Worked on in locals: stores of tags, being
 // bytes, would otherwise make the compiler load everything again each line.
@@ -102,6 +107,7 @@ void InstallFile::insert(std::size_t at, std::span<const std::string_view> lines
     std::vector<Block> parts;
     for (std::size_t from = 0; from < full.lines.size(); from += kBlockLines) {
         Block& part = parts.emplace_back();
+        part.makeRoom();
         const auto a = std::ptrdiff_t(from);
         const auto b = std::ptrdiff_t(std::min(full.lines.size(), from + kBlockLines));
         part.lines.assign(full.lines.begin() + a, full.lines.begin() + b);

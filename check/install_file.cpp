@@ -129,6 +129,7 @@ InstallFile::InstallFile(std::string_view bytes) : bytes_(bytes) {
         addedEnding_ = "\r\n";
     for (std::size_t at = 0; at < original_.size(); at += kBlockLines) {
         Block& block = blocks_.emplace_back();
+        block.makeRoom();
         const std::size_t end = std::min(original_.size(), at + kBlockLines);
         block.lines.assign(original_.begin() + std::ptrdiff_t(at),
                            original_.begin() + std::ptrdiff_t(end));

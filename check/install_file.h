@@ -66,6 +66,9 @@ private:
     struct Block {
         std::vector<Line> lines;
         std::vector<std::uint64_t> hashes;
+        // Room for the lines a block holds before it is split, so that lines
+        // put in move the others but are seldom copied elsewhere.
+        void makeRoom();
     };
     // What a search looks at first for each block, kept beside the blocks so
     // that it sweeps through them: bits of the hashes of the block's lines
