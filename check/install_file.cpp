@@ -200,11 +200,16 @@ InstallFile::find(std::span<const std::string_view> search) const {
     // The key's bit, the same in every block's filter.
     const std::size_t word = (key >> 6) & 15;
     const std::uint64_t bit = std::uint64_t(1) << (key & 63);
-    std::size_t before = 0; // lines in the blocks before
-    for (std::size_t b = 0; b < blocks_.size(); before += summaries_[b++].count) {
+    // The lines in the blocks before, counted only for blocks that are
+    // looked into: the sweep itself then reads one word of each summary.
+    std::size_t before = 0;
+    std::size_t counted = 0;
+    for (std::size_t b = 0; b < blocks_.size(); ++b) {
         const Summary& summary = summaries_[b];
         if (!(summary.filter[word] & bit))
             continue;
+        for (; counted < b; ++counted)
+            before += summaries_[counted].count;
         // The tags first, sixteen at a time: the block's hashes are far off
         // in memory.
         const std::size_t n = blocks_[b].hashes.size();
