@@ -11,6 +11,7 @@ namespace torvale {
 using namespace install;
 
 void InstallFile::Block::makeRoom() {
+    static_assert(kMostLines == 2 * kBlockLines && kMostLines / 8 == kFilterWords);
     lines.reserve(kMostLines);
     hashes.reserve(kMostLines);
 }
@@ -21,7 +22,7 @@ void InstallFile::Block::makeRoom() {
 void InstallFile::refilter(std::size_t b) {
     const std::uint64_t* h = blocks_[b].hashes.data();
     const std::size_t n = blocks_[b].hashes.size();
-    std::array<std::uint64_t, 16> filter{};
+    Filter filter{};
     std::array<std::uint8_t, kMostLines> tags;
     for (std::size_t i = 0; i < n; ++i) {
         tags[i] = tagOf(h[i]);
@@ -55,7 +56,7 @@ void InstallFile::noteChange(std::size_t b, std::size_t from, std::size_t to, st
         // The tags after the change moved with their lines.
         std::uint8_t* tags = summary.tags.data();
         std::memmove(tags + to, tags + from + removed, n - to);
-        std::array<std::uint64_t, 16> filter = summary.filter;
+        Filter filter = summary.filter;
         for (std::size_t i = from; i < to; ++i) {
             tags[i] = tagOf(h[i]);
             note(filter, h[i]);

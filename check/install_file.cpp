@@ -198,7 +198,7 @@ InstallFile::find(std::span<const std::string_view> search) const {
     std::optional<Found> found;
     const std::uint8_t tag = tagOf(first);
     // The key's bit, the same in every block's filter.
-    const std::size_t word = (key >> 6) & 15;
+    const std::size_t word = wordOf(key);
     const std::uint64_t bit = std::uint64_t(1) << (key & 63);
     // The lines in the blocks before, counted only for blocks that are
     // looked into: the sweep itself then reads one word of each summary.

@@ -73,9 +73,9 @@ private:
     // What a search looks at first for each block, kept beside the blocks so
     // that it sweeps through them: bits of the hashes of the block's lines
     // and of each two lines in a row, and a byte of each line's hash.
-    static constexpr std::size_t kMostLines = 128;
+    static constexpr std::size_t kMostLines = 256;
     struct alignas(64) Summary {
-        std::array<std::uint64_t, 16> filter{};
+        std::array<std::uint64_t, kMostLines / 8> filter{};
         std::array<std::uint8_t, kMostLines> tags{};
         std::uint32_t count = 0; // lines in the block
         std::uint32_t stale = 0; // bits of lines gone, or of pairs no longer in a row

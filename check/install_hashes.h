@@ -52,7 +52,12 @@ inline std::uint64_t hashOf(std::string_view s) {
 }
 
 // A block holds this many lines, and is split when it reaches twice that.
-inline constexpr std::size_t kBlockLines = 64;
+inline constexpr std::size_t kBlockLines = 128;
+
+// A block's filter: bits of the hashes of its lines and of each two lines in a
+// row, about eight bits for each line it may hold.
+inline constexpr std::size_t kFilterWords = kBlockLines / 4;
+using Filter = std::array<std::uint64_t, kFilterWords>;
 
 inline std::uint8_t tagOf(std::uint64_t hash) {
     return std::uint8_t(hash >> 56);
@@ -65,9 +70,14 @@ inline std::uint64_t pairOf(std::uint64_t first, std::uint64_t second) {
     return h ^ (h >> 31);
 }
 
-// One bit of 1024 for each hash.
-inline void note(std::array<std::uint64_t, 16>& filter, std::uint64_t hash) {
-    filter[(hash >> 6) & 15] |= std::uint64_t(1) << (hash & 63);
+// The word of a filter that a hash has its bit in.
+inline std::size_t wordOf(std::uint64_t hash) {
+    return (hash >> 6) % kFilterWords;
+}
+
+// One bit of the filter for each hash.
+inline void note(Filter& filter, std::uint64_t hash) {
+    filter[wordOf(hash)] |= std::uint64_t(1) << (hash & 63);
 }
 
 } // namespace torvale::install
