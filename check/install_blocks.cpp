@@ -93,7 +93,7 @@ void InstallFile::insert(std::size_t at, std::span<const std::string_view> lines
     added.clear();
     hashes.clear();
     for (const std::string_view line : lines) {
-        added.push_back({line, line, -1});
+        added.push_back({line.data(), std::uint32_t(line.size()), -1});
         hashes.push_back(hashOf(line));
     }
     block.lines.insert(block.lines.begin() + index, added.begin(), added.end());

@@ -110,21 +110,26 @@ InstallFile::InstallFile(std::string_view bytes) : bytes_(bytes) {
     // look for one inside each line.
     const bool plain = eachLine(bytes, [&](std::size_t start, std::size_t end) {
         const std::string_view raw = bytes.substr(start, end - start);
-        original_.push_back({raw.substr(0, raw.size() - raw.ends_with('\r')), raw,
-                             std::int64_t(original_.size())});
+        raws_.push_back(raw);
+        original_.push_back({raw.data(), std::uint32_t(raw.size() - raw.ends_with('\r')),
+                             std::int32_t(original_.size())});
     });
     for (std::size_t start = 0; !plain && start < bytes.size();) {
-        if (start == 0)
+        if (start == 0) {
             original_.clear();
+            raws_.clear();
+        }
         const std::size_t lf = bytes.find('\n', start);
         const std::size_t end = lf == std::string_view::npos ? bytes.size() : lf;
         const std::string_view raw = bytes.substr(start, end - start);
-        original_.push_back({withoutCr(raw, keys_), raw, std::int64_t(original_.size())});
+        const std::string_view key = withoutCr(raw, keys_);
+        raws_.push_back(raw);
+        original_.push_back({key.data(), std::uint32_t(key.size()), std::int32_t(original_.size())});
         start = end + 1;
     }
     finalBreak_ = bytes.empty() || bytes.back() == '\n';
     // The first line's ending, when it has one.
-    if (!original_.empty() && original_.front().raw.ends_with('\r') &&
+    if (!original_.empty() && raws_.front().ends_with('\r') &&
         (original_.size() > 1 || finalBreak_))
         addedEnding_ = "\r\n";
     for (std::size_t at = 0; at < original_.size(); at += kBlockLines) {
@@ -135,7 +140,7 @@ InstallFile::InstallFile(std::string_view bytes) : bytes_(bytes) {
                            original_.begin() + std::ptrdiff_t(end));
         block.hashes.reserve(block.lines.size());
         for (const Line& line : block.lines)
-            block.hashes.push_back(hashOf(line.key));
+            block.hashes.push_back(hashOf(line.key()));
     }
     summaries_.resize(blocks_.size());
     for (std::size_t b = 0; b < blocks_.size(); ++b)
@@ -158,7 +163,7 @@ const InstallFile::Line& InstallFile::lineAt(std::size_t line) const {
 }
 
 std::size_t InstallFile::byteOffset(std::size_t line) const {
-    return std::size_t(lineAt(line).raw.data() - bytes_.data());
+    return std::size_t(raw(lineAt(line)).data() - bytes_.data());
 }
 
 // The hashes of the run first, then its bytes: a line as common as "}" starts
@@ -179,7 +184,7 @@ bool InstallFile::matchesAt(Place at, std::span<const std::string_view> search,
     for (std::size_t j = 0; j < search.size(); ++j, ++at.index) {
         while (at.index == blocks_[at.block].lines.size())
             ++at.block, at.index = 0;
-        if (blocks_[at.block].lines[at.index].key != search[j])
+        if (blocks_[at.block].lines[at.index].key() != search[j])
             return false;
     }
     return true;
@@ -248,7 +253,7 @@ void InstallFile::apply(Change change, std::size_t line, std::size_t count,
         for (std::size_t k = 0; k < count; ++k, ++at.index) {
             while (at.index == blocks_[at.block].lines.size())
                 ++at.block, at.index = 0;
-            found.push_back(blocks_[at.block].lines[at.index].key);
+            found.push_back(blocks_[at.block].lines[at.index].key());
         }
         std::size_t head = 0;
         while (head < count && head < lines.size() && found[head] == lines[head])
@@ -294,7 +299,7 @@ bool InstallFile::changed() const {
     };
     for (const Block& block : blocks_)
         for (const Line& line : block.lines)
-            if (!same(line.raw) || !same(ending(line, ++n == count_)))
+            if (!same(raw(line)) || !same(ending(line, ++n == count_)))
                 return true;
     return at != bytes_.size();
 }
@@ -305,7 +310,7 @@ std::string InstallFile::text() const {
     std::size_t n = 0;
     for (const Block& block : blocks_)
         for (const Line& line : block.lines)
-            out.append(line.raw).append(ending(line, ++n == count_));
+            out.append(raw(line)).append(ending(line, ++n == count_));
     return out;
 }
 

@@ -56,10 +56,12 @@ public:
     std::string unifiedDiff(std::string_view oldName, std::string_view newName) const;
 
 private:
+    // Small, since putting lines in moves those after them.
     struct Line {
-        std::string_view key; // without carriage returns
-        std::string_view raw; // as in the file (added lines: the key), without its LF
-        std::int64_t origin;  // the line's number in the file, -1 for added lines
+        const char* data;    // the line without carriage returns
+        std::uint32_t size;
+        std::int32_t origin; // the line's number in the file, -1 for added lines
+        std::string_view key() const { return {data, size}; }
     };
     // The lines go in blocks of a few dozen: a change moves only the lines
     // of one block.
@@ -96,9 +98,14 @@ private:
     void erase(std::size_t at, std::size_t count);
     std::vector<Line> allLines() const;
     std::string_view ending(const Line& line, bool last) const;
+    // The line as in the file (added lines: the key), without its LF.
+    std::string_view raw(const Line& line) const {
+        return line.origin < 0 ? line.key() : raws_[std::size_t(line.origin)];
+    }
 
     std::string_view bytes_;
     std::vector<Line> original_;
+    std::vector<std::string_view> raws_; // of original_
     std::vector<Block> blocks_;      // never an empty one
     std::vector<Summary> summaries_; // beside blocks_
     std::size_t count_ = 0;

@@ -70,7 +70,7 @@ std::string InstallFile::unifiedDiff(std::string_view oldName, std::string_view 
     };
     // The bytes of a line of the new file, without its LF.
     const auto newText = [&](std::size_t j) {
-        std::string text(lines[j].raw);
+        std::string text(raw(lines[j]));
         if (lines[j].origin < 0 && newEnds(j) && addedEnding_ == "\r\n")
             text.push_back('\r');
         return text;
@@ -115,7 +115,7 @@ std::string InstallFile::unifiedDiff(std::string_view oldName, std::string_view 
             if (op.kind == Op::Add)
                 put('+', newText(op.newLine), newEnds(op.newLine));
             else
-                put(op.kind == Op::Keep ? ' ' : '-', original_[op.oldLine].raw,
+                put(op.kind == Op::Keep ? ' ' : '-', raws_[op.oldLine],
                     oldEnds(op.oldLine));
         }
         i = stop;
