@@ -237,6 +237,35 @@ TEST(InstallFile, AgreesWithAPlainListOfLinesAndItsDiffApplies) {
     }
 }
 
+// The splitting of texts into the installer's lines, read many bytes at a
+// time, against its plain definition: carriage returns out, one final line
+// feed ignored, split at the others. Long texts cross the reads' boundaries.
+TEST(InstallFile, SplitsTextsIntoTheInstallersLines) {
+    std::mt19937 rng(7);
+    const char bytes[] = {'a', 'b', ' ', '\r', '\n', '\n'};
+    for (int round = 0; round < 4000; ++round) {
+        std::string text;
+        for (int i = 0, size = int(rng() % (round % 4 == 0 ? 300 : 20)); i < size; ++i)
+            text += rng() % 3 == 0 ? std::string("\r\n") : std::string(1, bytes[rng() % 6]);
+        std::string plain = text;
+        std::erase(plain, '\r');
+        if (plain.ends_with('\n'))
+            plain.pop_back();
+        std::vector<std::string> expected;
+        for (std::size_t at = 0; !plain.empty();) {
+            const std::size_t lf = plain.find('\n', at);
+            expected.push_back(plain.substr(at, lf - at));
+            if (lf == std::string::npos)
+                break;
+            at = lf + 1;
+        }
+        std::deque<std::string> storage;
+        const auto lines = installerLines(text, storage);
+        ASSERT_EQ(std::vector<std::string>(lines.begin(), lines.end()), expected)
+            << testing::PrintToString(text);
+    }
+}
+
 TEST(ModCheck, ReportsEachStepAndEachFile) {
     test::TempDir forum;
     std::filesystem::create_directories(forum / "Sources");
