@@ -56,16 +56,17 @@ void InstallFile::noteChange(std::size_t b, std::size_t from, std::size_t to, st
         // The tags after the change moved with their lines.
         std::uint8_t* tags = summary.tags.data();
         std::memmove(tags + to, tags + from + removed, n - to);
-        Filter filter = summary.filter;
-        for (std::size_t i = from; i < to; ++i) {
+        for (std::size_t i = from; i < to; ++i)
             tags[i] = tagOf(h[i]);
+        // The filter where it stands: copying it costs more than the few
+        // bits that a change sets.
+        Filter& filter = summary.filter;
+        for (std::size_t i = from; i < to; ++i)
             note(filter, h[i]);
-        }
         for (std::size_t i = from ? from - 1 : 0; i < to && i + 1 < n; ++i)
             note(filter, pairOf(h[i], h[i + 1]));
         if (to == n && n && b + 1 < blocks_.size())
             note(filter, pairOf(h[n - 1], blocks_[b + 1].hashes[0]));
-        summary.filter = filter;
     }
     if (from == 0)
         noteJoin(b);
