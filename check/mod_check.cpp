@@ -51,6 +51,10 @@ public:
     Checker(const ModDocument& doc, const CheckOptions& options) : doc_(doc), options_(options) {}
 
     CheckReport run() {
+        // What each step needs is taken from its node as the steps are
+        // listed, in the mod's order, in which the nodes lie in memory; the
+        // files' steps, taken in another order, then find it side by side.
+        std::vector<std::vector<Pending>> byFile;
         int step = 0;
         for (int r = 0; r < doc_.topLevelCount(); ++r) {
             const Node* top = doc_.topLevel(r);
@@ -62,22 +66,16 @@ public:
                 continue;
             }
             check.file = fileFor(top->item().FileName);
+            byFile.resize(report_.files.size());
             for (int c = 0; c < top->childCount(); ++c) {
                 check.node = top->child(c);
                 check.step = ++step;
+                const TItem& item = check.node->item();
+                byFile[check.file].push_back({report_.steps.size(), item.SearchText.view(),
+                                              item.ActionText.view(), changeOf(item.Kind)});
                 report_.steps.push_back(check);
             }
         }
-        // What each step needs is taken from its node here, in the mod's
-        // order, in which the nodes lie in memory; the files' steps, taken
-        // in another order, then find it side by side.
-        std::vector<std::vector<Pending>> byFile(report_.files.size());
-        for (StepCheck& check : report_.steps)
-            if (check.status != Step::NoEditFile) {
-                const TItem& item = check.node->item();
-                byFile[check.file].push_back(
-                    {&check, item.SearchText.view(), item.ActionText.view(), changeOf(item.Kind)});
-            }
         // Files are independent of each other: as many at a time as there
         // are cores, each taking the next file not yet taken. The files with
         // the most steps go first, so that no thread is left with a long one
@@ -107,7 +105,7 @@ public:
 
 private:
     struct Pending {
-        StepCheck* check;
+        std::size_t step; // in report_.steps
         std::string_view search;
         std::string_view action;
         InstallFile::Change change;
@@ -166,7 +164,7 @@ private:
                                                                : Step::FileUnreadable;
         if (read.status != ForumFile::Status::Loaded) {
             for (const Pending& step : steps)
-                step.check->status = status;
+                report_.steps[step.step].status = status;
             return;
         }
         InstallFile lines(read.content.bytes);
@@ -178,7 +176,7 @@ private:
                 prefetch(steps[k + 2].search.data());
                 prefetch(steps[k + 2].action.data());
             }
-            checkStep(steps[k], lines, actionStorage, scratch);
+            checkStep(report_.steps[steps[k].step], steps[k], lines, actionStorage, scratch);
         }
         const bool changed = lines.changed();
         file.status = changed ? File::Changed : File::Unchanged;
@@ -186,9 +184,8 @@ private:
             file.diff = lines.unifiedDiff("a/" + file.diffName, "b/" + file.diffName);
     }
 
-    static void checkStep(const Pending& step, InstallFile& lines,
+    static void checkStep(StepCheck& check, const Pending& step, InstallFile& lines,
                           std::deque<std::string>& actionStorage, Scratch& scratch) {
-        StepCheck& check = *step.check;
         scratch.searchStorage.clear();
         installerLines(step.search, scratch.searchStorage, scratch.search);
         check.emptySearch = scratch.search.empty();
