@@ -57,7 +57,7 @@ bool eachLine(std::string_view text, Line&& line) {
     const std::size_t size = text.size();
     std::size_t start = 0;
     for (std::size_t i = 0; i < size; i += 64) {
-        auto [lf, cr] = breakBits(text.data() + i, size - i);
+        auto [lf, cr] = breakBits(text.data() + i, size - i, i);
         std::uint64_t followed = lf >> 1;
         if (i + 64 < size && text[i + 64] == '\n')
             followed |= std::uint64_t(1) << 63;

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string_view>
+#include <utility>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -81,22 +82,37 @@ std::size_t countLineBreaks(std::string_view text);
 // The line feeds and carriage returns among the 64 bytes at p (the first
 // count of them, when fewer are left), one bit a byte. Walking the bits finds
 // the line ends of a text of short lines in one pass, without a call a line.
+// The before bytes ahead of p may be read too, which spares a byte loop over
+// the last few bytes of a text.
 struct BreakBits {
     std::uint64_t lf = 0;
     std::uint64_t cr = 0;
 };
 
-inline BreakBits breakBits(const char* p, std::size_t count) {
+inline BreakBits breakBits(const char* p, std::size_t count, std::size_t before = 0) {
     BreakBits bits;
     count = std::min<std::size_t>(count, 64);
     std::size_t i = 0;
 #if defined(__SSE2__)
     const __m128i lf = _mm_set1_epi8('\n');
     const __m128i cr = _mm_set1_epi8('\r');
+    const auto at = [&](std::size_t from) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + from));
+        return std::pair{unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, lf))),
+                         unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, cr)))};
+    };
     for (; i + 16 <= count; i += 16) {
-        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-        bits.lf |= std::uint64_t(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, lf)))) << i;
-        bits.cr |= std::uint64_t(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, cr)))) << i;
+        const auto [l, c] = at(i);
+        bits.lf |= std::uint64_t(l) << i;
+        bits.cr |= std::uint64_t(c) << i;
+    }
+    if (i < count && before + count >= 16) {
+        // The last sixteen bytes, shifted to leave out those already seen.
+        const auto [l, c] = at(count - 16);
+        const std::size_t seen = 16 - (count - i);
+        bits.lf |= std::uint64_t(l >> seen) << i;
+        bits.cr |= std::uint64_t(c >> seen) << i;
+        return bits;
     }
 #endif
     for (; i < count; ++i) {
