@@ -11,7 +11,6 @@
 #include <algorithm>
 #include <atomic>
 #include <deque>
-#include <map>
 #include <memory>
 #include <thread>
 #include <unordered_map>
@@ -144,7 +143,7 @@ private:
             known = byKey_.emplace(std::move(key), report_.files.size()).first;
             report_.files.push_back(std::move(check));
         }
-        byName_.emplace(std::string(name), known->second);
+        byName_.emplace(name, known->second);
         return known->second;
     }
 
@@ -206,7 +205,9 @@ private:
     const CheckOptions& options_;
     CheckReport report_;
     std::unordered_map<std::string, std::size_t> byKey_;
-    std::map<std::string, std::size_t, std::less<>> byName_;
+    // The names as the document holds them, which outlives the check; hashed,
+    // since a large mod looks a name up for each of thousands of nodes.
+    std::unordered_map<std::string_view, std::size_t> byName_;
 };
 
 } // namespace
