@@ -5,6 +5,7 @@
 #include <QDropEvent>
 #include <QKeyEvent>
 #include <QMimeData>
+#include <QResizeEvent>
 #include <QPainter>
 #include <QScrollBar>
 
@@ -100,6 +101,18 @@ void ActionTreeView::showEvent(QShowEvent* event) {
     QTreeView::showEvent(event);
     if (currentIndex().isValid())
         scrollTo(currentIndex());
+}
+
+// A panel opening below the tree (Test Mod's report) makes it shorter: the
+// row the user was looking at stays in sight, one scrolled away stays away.
+void ActionTreeView::resizeEvent(QResizeEvent* event) {
+    const QModelIndex current = currentIndex();
+    const int oldHeight = viewport()->height() - (event->size() - event->oldSize()).height();
+    const QRect row = current.isValid() ? visualRect(current) : QRect();
+    const bool wasInSight = row.isValid() && row.top() >= 0 && row.bottom() < oldHeight;
+    QTreeView::resizeEvent(event);
+    if (wasInSight && event->oldSize().isValid())
+        scrollTo(current);
 }
 
 void ActionTreeView::startDrag(Qt::DropActions) {
