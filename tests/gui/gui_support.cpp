@@ -6,6 +6,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QTabWidget>
@@ -85,6 +86,14 @@ OpenWindow::OpenWindow(const QByteArray& mod, const QString& name) : path(dir.fi
     writeFile(path, mod);
     window = makeWindow(prompts);
     window->openCommandLine({path});
+}
+
+QString sharedFolder() {
+    return QDir::cleanPath(QString::fromStdString(sharedDir().string()));
+}
+
+QString forumFolder() {
+    return sharedFolder() + QStringLiteral("/forum/yabb2");
 }
 
 QByteArray twoFilesMod() {

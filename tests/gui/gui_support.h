@@ -78,6 +78,11 @@ struct OpenWindow {
 // actions whose search texts are "Sources/A.pm#0" and so on.
 QByteArray twoFilesMod();
 
+// The shared test data beside the project, and the part of a real YaBB
+// installation in it, as the window's paths.
+QString sharedFolder();
+QString forumFolder();
+
 // Many edit files of one search action each, more than the tree shows at once.
 QByteArray manyFilesMod(int files);
 

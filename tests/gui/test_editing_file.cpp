@@ -17,8 +17,8 @@ using namespace torvale::test;
 
 namespace {
 
-const QString kShared = QDir::cleanPath(QStringLiteral(TORVALE_SHARED_DIR));
-const QString kForum = kShared + QStringLiteral("/forum/yabb2");
+const QString kShared = sharedFolder();
+const QString kForum = forumFolder();
 
 QByteArray viewBytes(const TFormMain& window) {
     const std::string_view bytes = child<PlainTextView>(window, "memEditingFile")->bytes();

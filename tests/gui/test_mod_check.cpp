@@ -20,8 +20,8 @@ using namespace torvale::test;
 
 namespace {
 
-const QString kShared = QDir::cleanPath(QStringLiteral(TORVALE_SHARED_DIR));
-const QString kForum = kShared + QStringLiteral("/forum/yabb2");
+const QString kShared = sharedFolder();
+const QString kForum = forumFolder();
 
 QStringList entries(const ReportPanel& panel) {
     QStringList texts;
