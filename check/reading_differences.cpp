@@ -11,26 +11,19 @@
 #include <algorithm>
 #include <deque>
 #include <map>
+#include <unordered_map>
 
 namespace torvale {
 
 namespace {
 
-struct Step {
+// A step as the editor reads it.
+struct EditorStep {
     std::size_t line = 0; // of its "<search for>", or of its action when it has none
-    int kind = 0;         // 1 replace, 2 add before, 3 add after, 0 none
-    std::string file;
-    std::vector<std::string> search;
-    std::vector<std::string> action;
+    int kind = 0;         // 1 replace, 2 add before, 3 add after
+    Text file, search, action;
+    bool seen = false; // the installer reads a step at its line
 };
-
-std::vector<std::string> keysOf(std::string_view text) {
-    std::deque<std::string> storage;
-    std::vector<std::string> keys;
-    for (const std::string_view line : installerLines(text, storage))
-        keys.emplace_back(line);
-    return keys;
-}
 
 // The mod's lines as Perl splits them, with the line of each byte offset.
 class Lines {
@@ -60,17 +53,11 @@ private:
 class EditorSteps : public ReadTarget, public BlockListener {
 public:
     explicit EditorSteps(const Lines& lines) : lines_(lines) {}
-    std::vector<Step> steps;
+    std::vector<EditorStep> steps;
 
-    void editFile(Text fileName) override { file_ = fileName.str(); }
+    void editFile(Text fileName) override { file_ = std::move(fileName); }
     void searchAction(std::int32_t kind, Text search, Text action) override {
-        Step step;
-        step.line = lines_.ofBlock(pending_);
-        step.kind = kind;
-        step.file = file_;
-        step.search = keysOf(search);
-        step.action = keysOf(action);
-        steps.push_back(std::move(step));
+        steps.push_back({lines_.lineOf(pending_), kind, file_, std::move(search), std::move(action)});
     }
     void property(Property, Text) override {}
     void block(const BlockSpan& block) override {
@@ -85,67 +72,64 @@ public:
     }
 
 private:
-    struct Lookup {
-        const Lines& lines;
-        std::size_t ofBlock(std::size_t offset) const { return lines.lineOf(offset); }
-    } lines_;
-    std::string file_;
+    const Lines& lines_;
+    Text file_;
     std::size_t searchAt_ = 0, pending_ = 0;
     bool searchOpen_ = false;
 };
 
-std::vector<Step> installerSteps(std::string_view mod, const Lines& lines,
-                                 std::size_t& firstEditFile) {
-    std::vector<Step> steps;
-    yabmod::Options options;
-    options.keepGoing = true;
-    std::map<int, Step> texts;
-    options.onStep = [&texts](const yabmod::StepView& view) {
-        if (view.after)
-            return;
-        Step& step = texts[view.step.number];
-        step.search.assign(view.search.begin(), view.search.end());
-        for (const std::string_view line : view.added)
-            step.action.push_back(lineKey(line));
-    };
-    // Every file there and empty: only the reading matters.
-    const yabmod::ReadFile empty = [](const std::string&) {
-        return yabmod::DiskEntry{yabmod::DiskEntry::Kind::File, {}};
-    };
-    const yabmod::Run run =
-        yabmod::runInstaller(mod, {"/forum", "/html"}, yabmod::Mode::Install, empty, options);
-    firstEditFile = run.files.empty() ? 0 : run.files.front().modLine;
-    for (const yabmod::StepRun& s : run.steps) {
-        Step step = std::move(texts[s.number]);
-        step.line = s.modLine;
-        step.kind = s.action == yabmod::StepRun::Action::Replace     ? 1
-                    : s.action == yabmod::StepRun::Action::AddBefore ? 2
-                    : s.action == yabmod::StepRun::Action::AddAfter  ? 3
-                                                                     : 0;
-        step.file = lineKey(lines.line(run.files[s.file].modLine + 1));
-        steps.push_back(std::move(step));
+// a and b alike once their carriage returns are left out.
+bool sameWithoutCr(std::string_view a, std::string_view b) {
+    std::size_t i = 0, j = 0;
+    for (;;) {
+        while (i < a.size() && a[i] == '\r')
+            ++i;
+        while (j < b.size() && b[j] == '\r')
+            ++j;
+        if (i == a.size() || j == b.size())
+            return i == a.size() && j == b.size();
+        if (a[i++] != b[j++])
+            return false;
     }
-    return steps;
 }
 
-std::string quoted(const std::vector<std::string>& lines, std::size_t k) {
-    if (k >= lines.size())
-        return "no line";
-    std::string text = lines[k].substr(0, 60);
-    return "\"" + text + (lines[k].size() > 60 ? "...\"" : "\"");
+std::string_view withoutLf(std::string_view line) {
+    return line.ends_with('\n') ? line.substr(0, line.size() - 1) : line;
 }
 
-// How two readings of a text part, or empty when they agree.
-std::string textDifference(const char* what, const std::vector<std::string>& installer,
-                           const std::vector<std::string>& editor) {
-    if (installer == editor)
+// The first line, from 0, where the installer's lines and the editor's text
+// part; npos when they agree.
+std::size_t firstDifference(const std::vector<std::string_view>& installer, std::string_view editor) {
+    // A block without lines: the editor's empty text.
+    if (installer.empty() && editor.empty())
+        return std::string_view::npos;
+    std::size_t k = 0, start = 0;
+    for (;; ++k) {
+        const std::size_t lf = editor.find('\n', start);
+        const std::string_view piece = editor.substr(start, lf == std::string_view::npos ? editor.size() - start : lf - start);
+        if (k >= installer.size() || !sameWithoutCr(withoutLf(installer[k]), piece))
+            return k;
+        if (lf == std::string_view::npos)
+            return k + 1 == installer.size() ? std::string_view::npos : k + 1;
+        start = lf + 1;
+    }
+}
+
+std::string shown(std::string_view line) {
+    std::string text = lineKey(line);
+    return "\"" + text.substr(0, 60) + (text.size() > 60 ? "...\"" : "\"");
+}
+
+std::string textDifference(const char* what, const std::vector<std::string_view>& installer,
+                           std::string_view editor) {
+    const std::size_t k = firstDifference(installer, editor);
+    if (k == std::string_view::npos)
         return {};
-    std::size_t k = 0;
-    while (k < installer.size() && k < editor.size() && installer[k] == editor[k])
-        ++k;
+    std::deque<std::string> storage;
+    const std::vector<std::string_view> lines = installerLines(editor, storage);
     return std::string("the installer reads its ") + what + " differently from its line " +
-           std::to_string(k + 1) + ": " + quoted(installer, k) + " where the editor has " +
-           quoted(editor, k);
+           std::to_string(k + 1) + ": " + (k < installer.size() ? shown(installer[k]) : "no line") +
+           " where the editor has " + (k < lines.size() ? shown(lines[k]) : "no line");
 }
 
 // Why the installer passes over a step the editor shows.
@@ -156,12 +140,11 @@ std::string whySkipped(const Lines& lines, std::size_t line, std::size_t firstEd
     if (!text.empty() && (text[0] == ' ' || text[0] == '\t'))
         return "its tag has blanks before it, and the installer reads tags only at the start "
                "of a line";
-    if (text.find('\r') != std::string_view::npos && text.find('\r') + 1 < text.size() &&
-        text[text.find('\r') + 1] != '\n')
+    const std::size_t cr = text.find('\r');
+    if (cr != std::string_view::npos && cr + 1 < text.size() && text[cr + 1] != '\n')
         return "its tag follows a lone carriage return inside the line, which the installer "
                "does not take for a line break";
-    const std::string_view before = lines.line(line - 1);
-    if (before.starts_with("</"))
+    if (lines.line(line - 1).starts_with("</"))
         return "no empty line after the closing tag on line " + std::to_string(line - 1) +
                ": the installer never reads the line right after a closing tag";
     if (!text.empty() && text[0] != '<')
@@ -175,39 +158,53 @@ std::vector<ReadingDifference> readingDifferences(std::string_view mod) {
     const Lines lines(mod);
     EditorSteps editor(lines);
     readMod(SharedBytes{nullptr, mod}, editor, kMaxBlockText, &editor);
-    std::size_t firstEditFile = 0;
-    const std::vector<Step> installer = installerSteps(mod, lines, firstEditFile);
-    std::map<std::size_t, const Step*> byLine;
-    for (const Step& s : installer)
-        byLine[s.line] = &s;
+    std::unordered_map<std::size_t, EditorStep*> byLine;
+    for (EditorStep& e : editor.steps)
+        byLine.emplace(e.line, &e);
     std::map<std::size_t, std::string> found;
-    std::map<std::size_t, bool> shown;
-    for (const Step& e : editor.steps) {
-        shown[e.line] = true;
-        const auto i = byLine.find(e.line);
-        if (i == byLine.end()) {
+    // The installer's reading, compared step by step as it goes.
+    yabmod::Options options;
+    options.keepGoing = true;
+    options.readingOnly = true;
+    options.onStep = [&](const yabmod::StepView& view) {
+        const yabmod::StepRun& s = view.step;
+        const auto e = byLine.find(s.modLine);
+        if (e == byLine.end()) {
+            found[s.modLine] = "the installer reads a step at line " + std::to_string(s.modLine) +
+                               " that the editor does not show" +
+                               (s.action == yabmod::StepRun::Action::None
+                                    ? ": it has no action block of its own"
+                                    : "");
+            return;
+        }
+        EditorStep& step = *e->second;
+        step.seen = true;
+        const int kind = s.action == yabmod::StepRun::Action::Replace     ? 1
+                         : s.action == yabmod::StepRun::Action::AddBefore ? 2
+                         : s.action == yabmod::StepRun::Action::AddAfter  ? 3
+                                                                          : 0;
+        const std::string_view name = withoutLf(lines.line(view.fileRun.modLine + 1));
+        std::string what;
+        if (kind != step.kind)
+            what = kind == 0 ? "the installer finds no action for it"
+                             : "the installer reads another kind of action";
+        else if (!sameWithoutCr(name, step.file.view()))
+            what = "the installer reads its file name as " + shown(name) + ", the editor as " +
+                   shown(step.file.view());
+        else if (std::string t = textDifference("search text", view.search, step.search); !t.empty())
+            what = std::move(t);
+        else if (std::string t = textDifference("action text", view.added, step.action); !t.empty())
+            what = std::move(t);
+        if (!what.empty())
+            found[s.modLine] = "step at line " + std::to_string(s.modLine) + ": " + what;
+    };
+    const yabmod::Run run = yabmod::runInstaller(mod, {"/forum", "/html"}, yabmod::Mode::Install,
+                                                 yabmod::readFromDisk, options);
+    const std::size_t firstEditFile = run.files.empty() ? 0 : run.files.front().modLine;
+    for (const EditorStep& e : editor.steps)
+        if (!e.seen)
             found[e.line] = "the installer skips the step at line " + std::to_string(e.line) +
                             ": " + whySkipped(lines, e.line, firstEditFile);
-            continue;
-        }
-        const Step& s = *i->second;
-        std::string what;
-        if (s.kind != e.kind)
-            what = s.kind == 0 ? "the installer finds no action for it" : "the installer reads another kind of action";
-        else if (lineKey(s.file) != e.file)
-            what = "the installer reads its file name as \"" + s.file + "\", the editor as \"" + e.file + "\"";
-        else if (std::string t = textDifference("search text", s.search, e.search); !t.empty())
-            what = t;
-        else if (std::string t = textDifference("action text", s.action, e.action); !t.empty())
-            what = t;
-        if (!what.empty())
-            found[e.line] = "step at line " + std::to_string(e.line) + ": " + what;
-    }
-    for (const Step& s : installer)
-        if (!shown[s.line])
-            found[s.line] = "the installer reads a step at line " + std::to_string(s.line) +
-                            " that the editor does not show" +
-                            (s.kind == 0 ? ": it has no action block of its own" : "");
     std::vector<ReadingDifference> out;
     for (auto& [line, what] : found)
         out.push_back({line, std::move(what)});

@@ -142,6 +142,11 @@ private:
         file.path = Disk::fopenName(full).value_or(full);
         run_.files.push_back(file);
         current_.reset();
+        if (options_.readingOnly) {
+            static const std::string none;
+            current_ = std::make_unique<InstallFile>(none);
+            return;
+        }
         if (html_ && folders_.html.empty()) {
             run_.files.back().problem = "the forum's html folder is not known";
             if (!options_.keepGoing)
@@ -223,8 +228,9 @@ private:
                     offset = -1;
                 } else {
                     // Uninstalling puts back the search text in place of the replacement.
-                    added_.assign(search_.begin(), search_.end());
-                    std::vector<std::string> replacement;
+                    added_ = search_;
+                    addedEdits_.clear();
+                    std::vector<std::string_view> replacement;
                     i = collect(i + 1, kReplaceEnd, "</replace>", replacement);
                     search_ = std::move(replacement);
                     offset = 0;
@@ -238,7 +244,9 @@ private:
 
     // The lines of a block up to its closing tag; returns the line after it.
     std::size_t collect(std::size_t i, std::string_view end, const std::string& tag,
-                        std::vector<std::string>& into) {
+                        std::vector<std::string_view>& into) {
+        if (&into == &added_)
+            addedEdits_.clear();
         into.clear();
         for (; !opens(line(i), end); ++i) {
             into.emplace_back(line(i));
@@ -261,8 +269,7 @@ private:
         keyStore_.clear();
         if (file.lineCount() > 0 && search_.empty())
             search_.emplace_back();
-        for (const std::string& line : search_) {
-            const std::string_view s = line;
+        for (const std::string_view s : search_) {
             if (s.find('\r') == std::string_view::npos) {
                 keys_.push_back(s.ends_with('\n') ? s.substr(0, s.size() - 1) : s);
             } else {
@@ -273,7 +280,6 @@ private:
         const auto found = file.find(keys_);
         // dosearch takes the carriage returns out of every line it looks at.
         file.stripBefore(found ? found->line + keys_.size() : file.lineCount());
-        addedViews_.assign(added_.begin(), added_.end());
         if (found) {
             step.found = found->line;
             step.again = found->again;
@@ -282,7 +288,11 @@ private:
             step.result = Result::NotFound;
         }
         if (options_.onStep)
-            options_.onStep({step, file, keys_, addedViews_, false});
+            options_.onStep({step, run_.files.back(), file, keys_, added_, false});
+        if (options_.readingOnly) {
+            run_.steps.push_back(step);
+            return;
+        }
         if (!found) {
             run_.steps.push_back(step);
             if (!options_.keepGoing)
@@ -296,20 +306,20 @@ private:
             return;
         run_.steps.push_back(step);
         if (options_.onStep)
-            options_.onStep({run_.steps.back(), file, keys_, addedViews_, true});
+            options_.onStep({run_.steps.back(), run_.files.back(), file, keys_, added_, true});
     }
 
     void install(InstallFile& file, std::size_t found, long offset) {
         if (offset == -1)
-            file.replace(found, keys_.size(), addedViews_);
+            file.replace(found, keys_.size(), added_);
         else
-            file.insert(found + std::size_t(offset), addedViews_);
+            file.insert(found + std::size_t(offset), added_);
     }
 
     // The added lines checked where the install put them, then taken out.
     bool uninstall(InstallFile& file, std::size_t found, long offset, StepRun& step) {
         if (offset == 0) {
-            file.replace(found, keys_.size(), addedViews_);
+            file.replace(found, keys_.size(), added_);
             return true;
         }
         for (std::size_t k = 0; k < added_.size(); ++k) {
@@ -329,10 +339,12 @@ private:
                 file.insert(file.lineCount(), empty);
             }
             file.strip(std::size_t(at));
-            std::string& wanted = added_[k];
+            // tr/\r//d and s/\n\Z// change @modaddstr itself, for later steps too.
+            std::string& wanted = addedEdits_.emplace_back(added_[k]);
             std::erase(wanted, '\r');
             if (wanted.ends_with('\n'))
                 wanted.pop_back();
+            added_[k] = wanted;
             if (file.key(std::size_t(at)) != wanted) {
                 step.result = Result::Mismatch;
                 run_.steps.push_back(step);
@@ -352,12 +364,12 @@ private:
 
     // The file of the block is written: its backup first, then the lines.
     void writeBack() {
-        if (!haveName_) {
+        if (!haveName_ && !options_.readingOnly) {
             // undef names: the installer copies "/" to "/.bak" and cannot write "/".
             disk_.copy("/", "/.bak");
             installError(0, mod_.size(), "no <edit file> block: the installer tries to write /");
         }
-        if (!current_)
+        if (!current_ || options_.readingOnly)
             return; // keepGoing past a file that did not open
         const std::string full = editDir_ + "/" + name_;
         disk_.copy(full, full + ".bak");
@@ -399,8 +411,10 @@ private:
     std::string editDir_;
     bool html_ = false;
     bool haveName_ = false;
-    std::vector<std::string> search_;    // @modsearchstr
-    std::vector<std::string> added_;     // @modaddstr, which outlives its step
+    // The lines of the mod, as views of its bytes.
+    std::vector<std::string_view> search_; // @modsearchstr
+    std::vector<std::string_view> added_;  // @modaddstr, which outlives its step
+    std::deque<std::string> addedEdits_;   // its lines as uninstalling changes them
     std::vector<std::string> recall_;    // @recallfiles
     std::unique_ptr<InstallFile> current_; // @modeditfile
     std::vector<std::shared_ptr<const std::string>> kept_; // the bytes the files point into
@@ -409,7 +423,6 @@ private:
 
     std::vector<std::string_view> keys_;
     std::deque<std::string> keyStore_;
-    std::vector<std::string_view> addedViews_;
 };
 
 } // namespace

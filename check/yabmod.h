@@ -98,6 +98,7 @@ struct Run {
 // A step as it is run, for reports that look at the file around it.
 struct StepView {
     const StepRun& step;
+    const FileRun& fileRun;
     const torvale::InstallFile& file; // as the steps before left it, or after it (after)
     // The keys of the lines searched for, and the lines put in, as read from the mod.
     const std::vector<std::string_view>& search;
@@ -110,6 +111,10 @@ struct Options {
     // opened, is skipped instead of ending the run, so that an author sees
     // every failing step at once.
     bool keepGoing = false;
+    // Only the mod is read: no file is opened, searched or written, and
+    // every step is handed to onStep with an empty file, for those who want
+    // to know how the installer reads a mod.
+    bool readingOnly = false;
     std::function<void(const StepView&)> onStep;
 };
 

@@ -2,6 +2,8 @@
 // the command line and files dropped on the window.
 #include "main_window.h"
 
+#include "check/reading_differences.h"
+
 #include "settings_mapping.h"
 #include "text_codec.h"
 #include "widgets/action_tree_view.h"
@@ -195,7 +197,8 @@ void TFormMain::OpenFile() {
     showProperties();
     selectNode(outcome.selected);
     loading_ = false;
-    showReadFindings(findings);
+    // The installer reads the file's own bytes, by rules of its own.
+    showReadFindings(findings, readingDifferences(file.bytes()));
 
     if (!outcome.complete()) {
         if (outcome.status == ReadOutcome::Status::MissingClosingTag)

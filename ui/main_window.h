@@ -51,6 +51,7 @@ class FindReplaceDialog;
 class ReportPanel;
 struct CheckReport;
 struct Finding;
+struct ReadingDifference;
 class PlainTextView;
 class SideSplitter;
 class SplitPane;
@@ -208,7 +209,8 @@ private:
 
     // mod_check.cpp
     void createCheckPanels();
-    void showReadFindings(const std::vector<Finding>& findings);
+    void showReadFindings(const std::vector<Finding>& findings,
+                          const std::vector<ReadingDifference>& differences);
     std::shared_ptr<const std::string> textToSave();
     bool installerReadsAsShown(const std::string& text);
     void actTestModExecute();

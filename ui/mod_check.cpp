@@ -115,23 +115,28 @@ void TFormMain::createCheckPanels() {
 
 // ---- What reading dropped ----------------------------------------------------
 
-void TFormMain::showReadFindings(const std::vector<Finding>& findings) {
+void TFormMain::showReadFindings(const std::vector<Finding>& findings,
+                                 const std::vector<ReadingDifference>& differences) {
     pnlFindings->clear();
-    if (findings.empty()) {
+    if (findings.empty() && differences.empty()) {
         pnlFindings->hide();
         return;
     }
     const QString file = QDir::toNativeSeparators(currentFileName());
-    if (findings.front().kind == FindingKind::NoModTags)
+    if (!findings.empty() && findings.front().kind == FindingKind::NoModTags)
         pnlFindings->setSummary(
             QStringLiteral("%1 holds no mod tags: it is not a mod file. The editor shows it as "
                            "an empty mod; saving would write that over the file.")
                 .arg(file.isEmpty() ? QStringLiteral("This file") : file));
-    else
+    else if (!findings.empty())
         pnlFindings->setSummary(
             QStringLiteral("The format's reading rules drop or join what these lines hold, so "
                            "saving this mod would lose it. Fix them in a text editor first, or "
                            "save knowing what goes."));
+    else
+        pnlFindings->setSummary(
+            QStringLiteral("YaBB's installer reads these lines of the file otherwise than the "
+                           "editor shows them: what it installs is not what you see."));
     std::vector<ReportModel::Row> rows;
     for (const Finding& f : findings) {
         QString text =
@@ -140,6 +145,13 @@ void TFormMain::showReadFindings(const std::vector<Finding>& findings) {
             text += QStringLiteral("  ") + quoted(f.text, mod_->encoding());
         rows.push_back({{text, Mark::Warning, {}}, {}});
     }
+    for (const ReadingDifference& d : differences)
+        rows.push_back({{QStringLiteral("Line %1: YaBB's installer: %2")
+                             .arg(d.modLine)
+                             .arg(decodeText(d.what, mod_->encoding())),
+                         Mark::Warning,
+                         {}},
+                        {}});
     pnlFindings->report().setRows(std::move(rows));
     pnlFindings->present();
 }
@@ -229,6 +241,8 @@ void TFormMain::actTestModExecute() {
     CheckOptions options;
     if (!settings_.YaBB.empty())
         options.forumDirectory = forumScriptDirectory(settings_.YaBB);
+    // And whether uninstalling gives back every file as it was.
+    options.uninstall = true;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     // The installer reads the bytes Save writes, not the tree.
     const std::string text = mod_->assemble();
@@ -286,6 +300,16 @@ void TFormMain::showTestReport(const CheckReport& report) {
             notes.entries.push_back({QStringLiteral("Line %1: ").arg(d.modLine) +
                                          decodeText(d.what, encoding),
                                      Mark::Warning, QVariant::fromValue(quintptr(nodeOf(d.modLine)))});
+    }
+    if (report.uninstall && report.passes()) {
+        ReportModel::Row& row = rows.emplace_back();
+        row.entry = {report.uninstall->restores
+                         ? QStringLiteral("Uninstall: every file comes back byte for byte")
+                         : QStringLiteral("Uninstall: not every file comes back as it was"),
+                     report.uninstall->restores ? Mark::Good : Mark::Warning,
+                     {}};
+        for (const std::string& problem : report.uninstall->problems)
+            row.entries.push_back({decodeText(problem, encoding), Mark::Warning, {}});
     }
     pnlTestReport->report().setRows(std::move(rows));
     const std::string verdict = formatReport(report);
