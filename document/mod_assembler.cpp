@@ -10,8 +10,6 @@ namespace torvale {
 
 namespace {
 
-constexpr std::string_view kCrLf = "\r\n";
-
 // Collects the text into a string.
 class StringOut {
 public:
@@ -57,16 +55,24 @@ private:
 
 // Writes blocks in the canonical layout. What follows a block's closing tag
 // (its line end and an empty line) is written when the next block starts or at
-// the end, where the format's end rule decides it.
+// the end, where the format's end rule decides it. With LF line ends, the CR LF
+// between the lines of the document's texts becomes LF too, unless the texts
+// come with LF already.
 template <class Out> class Writer {
 public:
-    explicit Writer(Out& out) : out_(out) {}
+    Writer(Out& out, LineEnds ends, LineEnds texts = LineEnds::CrLf)
+        : out_(out), lineEnd_(lineEndOf(ends)),
+          afterBlock_(ends == LineEnds::CrLf ? "\r\n\r\n" : "\n\n"), convert_(ends != texts) {}
 
     void block(int tag, std::string_view content) {
         if (lastTag_ >= 0)
-            out_.put(kAfterBlock);
+            out_.put(afterBlock_);
         line(openingTag(tag));
-        line(content);
+        if (convert_)
+            putWithLf(content);
+        else
+            out_.put(content);
+        out_.put(lineEnd_);
         out_.put(closingTag(tag));
         lastTag_ = tag;
     }
@@ -87,7 +93,7 @@ public:
     // last node; any other last block ends as every block does.
     void end() {
         if (lastTag_ >= 0 && lastTag_ < tagReplace)
-            out_.put(kAfterBlock);
+            out_.put(afterBlock_);
         lastTag_ = -1;
     }
 
@@ -104,14 +110,26 @@ public:
     }
 
 private:
-    static constexpr std::string_view kAfterBlock = "\r\n\r\n";
-
     void line(std::string_view text) {
         out_.put(text);
-        out_.put(kCrLf);
+        out_.put(lineEnd_);
+    }
+
+    // The text with each CR LF written as LF; every other byte as it is.
+    void putWithLf(std::string_view text) {
+        for (std::size_t at = text.find("\r\n"); at != std::string_view::npos;
+             at = text.find("\r\n")) {
+            out_.put(text.substr(0, at));
+            out_.put("\n");
+            text.remove_prefix(at + 2);
+        }
+        out_.put(text);
     }
 
     Out& out_;
+    const std::string_view lineEnd_;
+    const std::string_view afterBlock_; // the closing tag's line end and an empty line
+    const bool convert_;
     int lastTag_ = -1; // of the block written last, if its end is still due
 };
 
@@ -226,8 +244,12 @@ private:
 // Assembles what the reader finds as it finds it, into piece lists.
 class AssemblingTarget final : public ReadTarget {
 public:
-    explicit AssemblingTarget(std::string_view source)
-        : header_(source), nodes_(source), headerWriter_(header_), nodesWriter_(nodes_) {}
+    // The reader hands over texts with the line ends they are written with.
+    AssemblingTarget(std::string_view source, LineEnds ends)
+        : header_(source), nodes_(source), headerWriter_(header_, ends, ends),
+          nodesWriter_(nodes_, ends, ends), ends_(ends) {}
+
+    LineEnds textLineEnds() const override { return ends_; }
 
     void editFile(Text fileName) override {
         nodesWriter_.block(tagEditFile, nodes_.hold(std::move(fileName)));
@@ -253,28 +275,30 @@ private:
     PieceList nodes_;
     Writer<PieceList> headerWriter_;
     Writer<PieceList> nodesWriter_;
+    const LineEnds ends_;
 };
 
 } // namespace
 
-std::string assembleMod(const ModDocument& doc) {
+std::string assembleMod(const ModDocument& doc, LineEnds ends) {
     std::string text;
     text.reserve(expectedSize(doc));
     StringOut out(text);
-    Writer<StringOut>(out).document(doc);
+    Writer<StringOut>(out, ends).document(doc);
     return text;
 }
 
-bool assembleMod(const ModDocument& doc, const std::function<bool(std::string_view)>& write) {
+bool assembleMod(const ModDocument& doc, const std::function<bool(std::string_view)>& write,
+                 LineEnds ends) {
     StreamOut out(write);
-    Writer<StreamOut>(out).document(doc);
+    Writer<StreamOut>(out, ends).document(doc);
     return out.finish();
 }
 
 StreamedAssembly readAndAssemble(const SharedBytes& source,
                                  const std::function<bool(std::string_view)>& write,
                                  std::size_t blockTextLimit) {
-    AssemblingTarget target(source.bytes);
+    AssemblingTarget target(source.bytes, detectLineEnds(source.bytes));
     StreamedAssembly result;
     result.outcome = readMod(source, target, blockTextLimit);
     StreamOut out(write);

@@ -51,7 +51,7 @@ template <bool kListening> class Reader {
 public:
     Reader(const SharedBytes& source, ReadTarget& target, std::size_t limit, BlockListener* blocks)
         : owner_(source.owner), text_(source.bytes), target_(target), limit_(limit),
-          blocks_(blocks) {}
+          blocks_(blocks), lineEnd_(lineEndOf(target.textLineEnds())) {}
 
     ReadOutcome run() {
         ReadOutcome outcome = readAll();
@@ -95,7 +95,8 @@ private:
                 if (content.size() > limit_ - taken_)
                     return tooMuch(line.start);
                 taken_ += content.size();
-                crLfOnly_ = scanner.crLfOnlyBefore(spanEnd);
+                sameEnds_ = lineEnd_.size() == 2 ? scanner.crLfOnlyBefore(spanEnd)
+                                                 : scanner.lfOnlyBefore(spanEnd);
                 collect(t, content);
                 if constexpr (kListening)
                     blocks_->block({t, line.start, line.next, spanEnd, closing != nullptr});
@@ -137,22 +138,22 @@ private:
                 target.grow().append(line);
     }
 
-    // Multi-line texts put CR LF before a line only when they already hold
-    // text, so empty lines at the start of a text vanish.
+    // Multi-line texts put the target's line end before a line only when they
+    // already hold text, so empty lines at the start of a text vanish.
     void appendText(Collected& target, std::string_view content) const {
-        if (crLfOnly_) {
-            // The lines joined by CR LF are the content without its last line end.
+        if (sameEnds_) {
+            // The lines joined by that line end are the content without its last one.
             std::string_view body = content;
-            if (body.ends_with("\r\n"))
-                body.remove_suffix(2);
+            if (body.ends_with(lineEnd_))
+                body.remove_suffix(lineEnd_.size());
             if (!target.empty()) {
                 if (!content.empty())
-                    target.grow().append("\r\n").append(body);
+                    target.grow().append(lineEnd_).append(body);
                 return;
             }
             std::size_t skip = 0;
-            while (skip + 1 < content.size() && content[skip] == '\r' && content[skip + 1] == '\n')
-                skip += 2;
+            while (content.substr(skip).starts_with(lineEnd_))
+                skip += lineEnd_.size();
             target.setSlice(slice(body.substr(std::min(skip, body.size()))));
             return;
         }
@@ -160,7 +161,7 @@ private:
         std::string_view line;
         while (cursor.next(line)) {
             if (!target.empty())
-                target.grow().append("\r\n");
+                target.grow().append(lineEnd_);
             if (!line.empty())
                 target.grow().append(line);
         }
@@ -219,8 +220,10 @@ private:
     ReadTarget& target_;
     const std::size_t limit_;
     BlockListener* const blocks_;
+    const std::string_view lineEnd_; // that joins the lines of multi-line texts
     std::size_t taken_ = 0;
-    bool crLfOnly_ = false; // for the block at hand
+    // Whether every line end of the block at hand is lineEnd_.
+    bool sameEnds_ = false;
     std::array<Collected, kPropertyCount> properties_;
     Text pendingFile_;
     Collected pendingSearch_;

@@ -160,9 +160,9 @@ struct ByteMasks {
 // Finds the lines that hold tags, one after the other, as far as the reader
 // needs them: the reader works right behind it, while the bytes are still in
 // the cache. Lines break at CR LF, lone CR and lone LF, and a NUL ends the
-// text. It also tracks whether every line end so far is CR LF: then a run of
-// whole lines is its own text, lines joined by CR LF, and a block can point
-// into the file instead of copying it.
+// text. It also tracks whether every line end so far is CR LF, or every one a
+// lone LF: then a run of whole lines is its own text, lines joined by that
+// line end, and a block can point into the file instead of copying it.
 class TagScanner {
 public:
     explicit TagScanner(std::string_view text) : text_(text), size_(text.size()) {}
@@ -202,6 +202,13 @@ public:
         return started_ && end <= known && end <= clean_;
     }
 
+    // True when every line end before offset end is a lone LF: no CR at all.
+    // Asked only about what the scan has passed, like crLfOnlyBefore.
+    bool lfOnlyBefore(std::size_t end) const {
+        const std::size_t known = scannedAll_ ? size_ : block_ + kBlock;
+        return started_ && end <= known && end <= firstCr_;
+    }
+
 private:
     [[gnu::always_inline]] inline void nextBlock() {
         if (started_) {
@@ -236,6 +243,8 @@ private:
             const std::size_t at = block_ + unsigned(std::countr_zero(mismatch));
             clean_ = at > 0 ? at - 1 : 0;
         }
+        if (m.cr && firstCr_ == kAll)
+            firstCr_ = block_ + unsigned(std::countr_zero(m.cr));
         carry_ = m.cr >> 63;
         less_ = m.less;
         breaks_ = m.cr | m.lf;
@@ -301,6 +310,8 @@ private:
     std::size_t lastBreak_ = kAll;
     // Every line end before this offset is CR LF (as far as scanned).
     std::size_t clean_ = kAll;
+    // The first CR of the text (as far as scanned).
+    std::size_t firstCr_ = kAll;
     bool pending_ = false;
     bool endKnown_ = false;
     TaggedLine line_{};
