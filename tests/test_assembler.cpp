@@ -160,7 +160,10 @@ TEST(ReadAndAssemble, GivesWhatTheDocumentGives) {
 TEST(ReadAndAssemble, AgreesOnRandomMods) {
     std::mt19937 rng(7);
     for (int round = 0; round < 20000; ++round) {
-        const std::string text = test::randomMod(rng);
+        std::string text = test::randomMod(rng);
+        // Some in LF alone, whose blocks the reader also takes straight from the file.
+        if (round % 4 == 1)
+            std::erase(text, '\r');
         expectSameAsDocument(text, round % 7 == 0 ? 300 : kMaxBlockText,
                              "round " + std::to_string(round));
         if (::testing::Test::HasFatalFailure())
