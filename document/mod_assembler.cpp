@@ -55,24 +55,24 @@ private:
 
 // Writes blocks in the canonical layout. What follows a block's closing tag
 // (its line end and an empty line) is written when the next block starts or at
-// the end, where the format's end rule decides it. With LF line ends, the CR LF
-// between the lines of the document's texts becomes LF too, unless the texts
-// come with LF already.
-template <class Out> class Writer {
+// the end, where the format's end rule decides it. The texts come with the
+// line ends kTexts between their lines (CR LF in the document); with LF line
+// ends, their CR LF becomes LF too. Both are constants, so that the common
+// writer writes nothing but constant pieces and texts as they are.
+template <class Out, LineEnds kEnds, LineEnds kTexts = LineEnds::CrLf> class Writer {
 public:
-    Writer(Out& out, LineEnds ends, LineEnds texts = LineEnds::CrLf)
-        : out_(out), lineEnd_(lineEndOf(ends)),
-          afterBlock_(ends == LineEnds::CrLf ? "\r\n\r\n" : "\n\n"), convert_(ends != texts) {}
+    explicit Writer(Out& out) : out_(out) {}
 
     void block(int tag, std::string_view content) {
         if (lastTag_ >= 0)
-            out_.put(afterBlock_);
-        line(openingTag(tag));
-        if (convert_)
+            afterBlock();
+        out_.put(openingTag(tag));
+        lineEnd();
+        if constexpr (kEnds != kTexts)
             putWithLf(content);
         else
             out_.put(content);
-        out_.put(lineEnd_);
+        lineEnd();
         out_.put(closingTag(tag));
         lastTag_ = tag;
     }
@@ -93,7 +93,7 @@ public:
     // last node; any other last block ends as every block does.
     void end() {
         if (lastTag_ >= 0 && lastTag_ < tagReplace)
-            out_.put(afterBlock_);
+            afterBlock();
         lastTag_ = -1;
     }
 
@@ -110,13 +110,12 @@ public:
     }
 
 private:
-    void line(std::string_view text) {
-        out_.put(text);
-        out_.put(lineEnd_);
-    }
+    void lineEnd() { out_.put(kEnds == LineEnds::Lf ? "\n" : "\r\n"); }
+    // The closing tag's line end and an empty line.
+    void afterBlock() { out_.put(kEnds == LineEnds::Lf ? "\n\n" : "\r\n\r\n"); }
 
     // The text with each CR LF written as LF; every other byte as it is.
-    void putWithLf(std::string_view text) {
+    [[gnu::noinline]] void putWithLf(std::string_view text) {
         for (std::size_t at = text.find("\r\n"); at != std::string_view::npos;
              at = text.find("\r\n")) {
             out_.put(text.substr(0, at));
@@ -127,9 +126,6 @@ private:
     }
 
     Out& out_;
-    const std::string_view lineEnd_;
-    const std::string_view afterBlock_; // the closing tag's line end and an empty line
-    const bool convert_;
     int lastTag_ = -1; // of the block written last, if its end is still due
 };
 
@@ -242,14 +238,13 @@ private:
 };
 
 // Assembles what the reader finds as it finds it, into piece lists.
-class AssemblingTarget final : public ReadTarget {
+// The reader hands over texts with the line ends they are written with.
+template <LineEnds kEnds> class AssemblingTarget final : public ReadTarget {
 public:
-    // The reader hands over texts with the line ends they are written with.
-    AssemblingTarget(std::string_view source, LineEnds ends)
-        : header_(source), nodes_(source), headerWriter_(header_, ends, ends),
-          nodesWriter_(nodes_, ends, ends), ends_(ends) {}
+    explicit AssemblingTarget(std::string_view source)
+        : header_(source), nodes_(source), headerWriter_(header_), nodesWriter_(nodes_) {}
 
-    LineEnds textLineEnds() const override { return ends_; }
+    LineEnds textLineEnds() const override { return kEnds; }
 
     void editFile(Text fileName) override {
         nodesWriter_.block(tagEditFile, nodes_.hold(std::move(fileName)));
@@ -273,10 +268,22 @@ public:
 private:
     PieceList header_;
     PieceList nodes_;
-    Writer<PieceList> headerWriter_;
-    Writer<PieceList> nodesWriter_;
-    const LineEnds ends_;
+    Writer<PieceList, kEnds, kEnds> headerWriter_;
+    Writer<PieceList, kEnds, kEnds> nodesWriter_;
 };
+
+template <LineEnds kEnds>
+StreamedAssembly readAndAssembleIn(const SharedBytes& source,
+                                   const std::function<bool(std::string_view)>& write,
+                                   std::size_t blockTextLimit) {
+    AssemblingTarget<kEnds> target(source.bytes);
+    StreamedAssembly result;
+    result.outcome = readMod(source, target, blockTextLimit);
+    StreamOut out(write);
+    target.writeTo(out);
+    result.written = out.finish();
+    return result;
+}
 
 } // namespace
 
@@ -284,27 +291,29 @@ std::string assembleMod(const ModDocument& doc, LineEnds ends) {
     std::string text;
     text.reserve(expectedSize(doc));
     StringOut out(text);
-    Writer<StringOut>(out, ends).document(doc);
+    if (ends == LineEnds::Lf)
+        Writer<StringOut, LineEnds::Lf>(out).document(doc);
+    else
+        Writer<StringOut, LineEnds::CrLf>(out).document(doc);
     return text;
 }
 
 bool assembleMod(const ModDocument& doc, const std::function<bool(std::string_view)>& write,
                  LineEnds ends) {
     StreamOut out(write);
-    Writer<StreamOut>(out, ends).document(doc);
+    if (ends == LineEnds::Lf)
+        Writer<StreamOut, LineEnds::Lf>(out).document(doc);
+    else
+        Writer<StreamOut, LineEnds::CrLf>(out).document(doc);
     return out.finish();
 }
 
 StreamedAssembly readAndAssemble(const SharedBytes& source,
                                  const std::function<bool(std::string_view)>& write,
                                  std::size_t blockTextLimit) {
-    AssemblingTarget target(source.bytes, detectLineEnds(source.bytes));
-    StreamedAssembly result;
-    result.outcome = readMod(source, target, blockTextLimit);
-    StreamOut out(write);
-    target.writeTo(out);
-    result.written = out.finish();
-    return result;
+    return detectLineEnds(source.bytes) == LineEnds::Lf
+               ? readAndAssembleIn<LineEnds::Lf>(source, write, blockTextLimit)
+               : readAndAssembleIn<LineEnds::CrLf>(source, write, blockTextLimit);
 }
 
 } // namespace torvale

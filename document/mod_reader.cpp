@@ -51,7 +51,7 @@ template <bool kListening> class Reader {
 public:
     Reader(const SharedBytes& source, ReadTarget& target, std::size_t limit, BlockListener* blocks)
         : owner_(source.owner), text_(source.bytes), target_(target), limit_(limit),
-          blocks_(blocks), lineEnd_(lineEndOf(target.textLineEnds())) {}
+          blocks_(blocks), lineEnds_(target.textLineEnds()), lineEnd_(lineEndOf(lineEnds_)) {}
 
     ReadOutcome run() {
         ReadOutcome outcome = readAll();
@@ -64,7 +64,13 @@ private:
     ReadOutcome readAll() {
         if (text_.size() >= std::numeric_limits<std::uint32_t>::max())
             return tooMuch(0);
-        TagScanner scanner(text_);
+        return lineEnds_ == LineEnds::Lf ? readAllWith<LineEnds::Lf>()
+                                         : readAllWith<LineEnds::CrLf>();
+    }
+
+    // The scanner tracks the line ends that texts are joined with.
+    template <LineEnds kEnds> ReadOutcome readAllWith() {
+        TagScanner<kEnds> scanner(text_);
         TaggedLines lines(scanner);
         // For each tag, the tagged line at which the search for its closing tag
         // stands. Opening lines come in file order, so these only move forward.
@@ -95,8 +101,7 @@ private:
                 if (content.size() > limit_ - taken_)
                     return tooMuch(line.start);
                 taken_ += content.size();
-                sameEnds_ = lineEnd_.size() == 2 ? scanner.crLfOnlyBefore(spanEnd)
-                                                 : scanner.lfOnlyBefore(spanEnd);
+                sameEnds_ = scanner.sameLineEndsBefore(spanEnd);
                 collect(t, content);
                 if constexpr (kListening)
                     blocks_->block({t, line.start, line.next, spanEnd, closing != nullptr});
@@ -142,9 +147,10 @@ private:
     // already hold text, so empty lines at the start of a text vanish.
     void appendText(Collected& target, std::string_view content) const {
         if (sameEnds_) {
-            // The lines joined by that line end are the content without its last one.
+            // The lines joined by that line end are the content without its
+            // last one. Every line end here is that one, so a byte tells it.
             std::string_view body = content;
-            if (body.ends_with(lineEnd_))
+            if (body.ends_with('\n'))
                 body.remove_suffix(lineEnd_.size());
             if (!target.empty()) {
                 if (!content.empty())
@@ -152,8 +158,8 @@ private:
                 return;
             }
             std::size_t skip = 0;
-            while (content.substr(skip).starts_with(lineEnd_))
-                skip += lineEnd_.size();
+            while (skip < content.size() && (content[skip] == '\r' || content[skip] == '\n'))
+                ++skip;
             target.setSlice(slice(body.substr(std::min(skip, body.size()))));
             return;
         }
@@ -220,7 +226,9 @@ private:
     ReadTarget& target_;
     const std::size_t limit_;
     BlockListener* const blocks_;
-    const std::string_view lineEnd_; // that joins the lines of multi-line texts
+    // That join the lines of multi-line texts.
+    const LineEnds lineEnds_;
+    const std::string_view lineEnd_;
     std::size_t taken_ = 0;
     // Whether every line end of the block at hand is lineEnd_.
     bool sameEnds_ = false;
