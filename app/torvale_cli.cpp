@@ -51,7 +51,9 @@ Commands:
                  byte below 0x20, the byte 0x7F and every byte from 0x80 up as
                  \u00XX, so the output is ASCII and gives back the exact bytes.
   assemble FILE  Write the mod text the editor would save for the document,
-                 byte for byte, to standard output.
+                 byte for byte, to standard output. It keeps the line ends of
+                 FILE, told by its first line break: LF alone gives LF, CR LF
+                 or a lone CR gives CR LF; a file without any gives LF.
   check [--forum SCRIPT] [--html DIR] [--diff] [--keep-going] [--uninstall] FILE
                  Test the mod against the forum whose YaBB.pl or YaBB.cgi is
                  SCRIPT as YaBB 2.7's installer would install it, in memory:

@@ -10,8 +10,6 @@ namespace torvale {
 
 namespace {
 
-constexpr std::string_view kCrLf = "\r\n";
-
 // Collects the text into a string.
 class StringOut {
 public:
@@ -57,16 +55,24 @@ private:
 
 // Writes blocks in the canonical layout. What follows a block's closing tag
 // (its line end and an empty line) is written when the next block starts or at
-// the end, where the format's end rule decides it.
-template <class Out> class Writer {
+// the end, where the format's end rule decides it. The texts come with the
+// line ends kTexts between their lines (CR LF in the document); with LF line
+// ends, their CR LF becomes LF too. Both are constants, so that the common
+// writer writes nothing but constant pieces and texts as they are.
+template <class Out, LineEnds kEnds, LineEnds kTexts = LineEnds::CrLf> class Writer {
 public:
     explicit Writer(Out& out) : out_(out) {}
 
     void block(int tag, std::string_view content) {
         if (lastTag_ >= 0)
-            out_.put(kAfterBlock);
-        line(openingTag(tag));
-        line(content);
+            afterBlock();
+        out_.put(openingTag(tag));
+        lineEnd();
+        if constexpr (kEnds != kTexts)
+            putWithLf(content);
+        else
+            out_.put(content);
+        lineEnd();
         out_.put(closingTag(tag));
         lastTag_ = tag;
     }
@@ -87,7 +93,7 @@ public:
     // last node; any other last block ends as every block does.
     void end() {
         if (lastTag_ >= 0 && lastTag_ < tagReplace)
-            out_.put(kAfterBlock);
+            afterBlock();
         lastTag_ = -1;
     }
 
@@ -104,11 +110,19 @@ public:
     }
 
 private:
-    static constexpr std::string_view kAfterBlock = "\r\n\r\n";
+    void lineEnd() { out_.put(kEnds == LineEnds::Lf ? "\n" : "\r\n"); }
+    // The closing tag's line end and an empty line.
+    void afterBlock() { out_.put(kEnds == LineEnds::Lf ? "\n\n" : "\r\n\r\n"); }
 
-    void line(std::string_view text) {
+    // The text with each CR LF written as LF; every other byte as it is.
+    [[gnu::noinline]] void putWithLf(std::string_view text) {
+        for (std::size_t at = text.find("\r\n"); at != std::string_view::npos;
+             at = text.find("\r\n")) {
+            out_.put(text.substr(0, at));
+            out_.put("\n");
+            text.remove_prefix(at + 2);
+        }
         out_.put(text);
-        out_.put(kCrLf);
     }
 
     Out& out_;
@@ -224,10 +238,13 @@ private:
 };
 
 // Assembles what the reader finds as it finds it, into piece lists.
-class AssemblingTarget final : public ReadTarget {
+// The reader hands over texts with the line ends they are written with.
+template <LineEnds kEnds> class AssemblingTarget final : public ReadTarget {
 public:
     explicit AssemblingTarget(std::string_view source)
         : header_(source), nodes_(source), headerWriter_(header_), nodesWriter_(nodes_) {}
+
+    LineEnds textLineEnds() const override { return kEnds; }
 
     void editFile(Text fileName) override {
         nodesWriter_.block(tagEditFile, nodes_.hold(std::move(fileName)));
@@ -251,36 +268,52 @@ public:
 private:
     PieceList header_;
     PieceList nodes_;
-    Writer<PieceList> headerWriter_;
-    Writer<PieceList> nodesWriter_;
+    Writer<PieceList, kEnds, kEnds> headerWriter_;
+    Writer<PieceList, kEnds, kEnds> nodesWriter_;
 };
 
-} // namespace
-
-std::string assembleMod(const ModDocument& doc) {
-    std::string text;
-    text.reserve(expectedSize(doc));
-    StringOut out(text);
-    Writer<StringOut>(out).document(doc);
-    return text;
-}
-
-bool assembleMod(const ModDocument& doc, const std::function<bool(std::string_view)>& write) {
-    StreamOut out(write);
-    Writer<StreamOut>(out).document(doc);
-    return out.finish();
-}
-
-StreamedAssembly readAndAssemble(const SharedBytes& source,
-                                 const std::function<bool(std::string_view)>& write,
-                                 std::size_t blockTextLimit) {
-    AssemblingTarget target(source.bytes);
+template <LineEnds kEnds>
+StreamedAssembly readAndAssembleIn(const SharedBytes& source,
+                                   const std::function<bool(std::string_view)>& write,
+                                   std::size_t blockTextLimit) {
+    AssemblingTarget<kEnds> target(source.bytes);
     StreamedAssembly result;
     result.outcome = readMod(source, target, blockTextLimit);
     StreamOut out(write);
     target.writeTo(out);
     result.written = out.finish();
     return result;
+}
+
+} // namespace
+
+std::string assembleMod(const ModDocument& doc, LineEnds ends) {
+    std::string text;
+    text.reserve(expectedSize(doc));
+    StringOut out(text);
+    if (ends == LineEnds::Lf)
+        Writer<StringOut, LineEnds::Lf>(out).document(doc);
+    else
+        Writer<StringOut, LineEnds::CrLf>(out).document(doc);
+    return text;
+}
+
+bool assembleMod(const ModDocument& doc, const std::function<bool(std::string_view)>& write,
+                 LineEnds ends) {
+    StreamOut out(write);
+    if (ends == LineEnds::Lf)
+        Writer<StreamOut, LineEnds::Lf>(out).document(doc);
+    else
+        Writer<StreamOut, LineEnds::CrLf>(out).document(doc);
+    return out.finish();
+}
+
+StreamedAssembly readAndAssemble(const SharedBytes& source,
+                                 const std::function<bool(std::string_view)>& write,
+                                 std::size_t blockTextLimit) {
+    return detectLineEnds(source.bytes) == LineEnds::Lf
+               ? readAndAssembleIn<LineEnds::Lf>(source, write, blockTextLimit)
+               : readAndAssembleIn<LineEnds::CrLf>(source, write, blockTextLimit);
 }
 
 } // namespace torvale

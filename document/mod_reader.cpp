@@ -51,7 +51,7 @@ template <bool kListening> class Reader {
 public:
     Reader(const SharedBytes& source, ReadTarget& target, std::size_t limit, BlockListener* blocks)
         : owner_(source.owner), text_(source.bytes), target_(target), limit_(limit),
-          blocks_(blocks) {}
+          blocks_(blocks), lineEnds_(target.textLineEnds()), lineEnd_(lineEndOf(lineEnds_)) {}
 
     ReadOutcome run() {
         ReadOutcome outcome = readAll();
@@ -64,7 +64,13 @@ private:
     ReadOutcome readAll() {
         if (text_.size() >= std::numeric_limits<std::uint32_t>::max())
             return tooMuch(0);
-        TagScanner scanner(text_);
+        return lineEnds_ == LineEnds::Lf ? readAllWith<LineEnds::Lf>()
+                                         : readAllWith<LineEnds::CrLf>();
+    }
+
+    // The scanner tracks the line ends that texts are joined with.
+    template <LineEnds kEnds> ReadOutcome readAllWith() {
+        TagScanner<kEnds> scanner(text_);
         TaggedLines lines(scanner);
         // For each tag, the tagged line at which the search for its closing tag
         // stands. Opening lines come in file order, so these only move forward.
@@ -95,7 +101,7 @@ private:
                 if (content.size() > limit_ - taken_)
                     return tooMuch(line.start);
                 taken_ += content.size();
-                crLfOnly_ = scanner.crLfOnlyBefore(spanEnd);
+                sameEnds_ = scanner.sameLineEndsBefore(spanEnd);
                 collect(t, content);
                 if constexpr (kListening)
                     blocks_->block({t, line.start, line.next, spanEnd, closing != nullptr});
@@ -137,22 +143,23 @@ private:
                 target.grow().append(line);
     }
 
-    // Multi-line texts put CR LF before a line only when they already hold
-    // text, so empty lines at the start of a text vanish.
+    // Multi-line texts put the target's line end before a line only when they
+    // already hold text, so empty lines at the start of a text vanish.
     void appendText(Collected& target, std::string_view content) const {
-        if (crLfOnly_) {
-            // The lines joined by CR LF are the content without its last line end.
+        if (sameEnds_) {
+            // The lines joined by that line end are the content without its
+            // last one. Every line end here is that one, so a byte tells it.
             std::string_view body = content;
-            if (body.ends_with("\r\n"))
-                body.remove_suffix(2);
+            if (body.ends_with('\n'))
+                body.remove_suffix(lineEnd_.size());
             if (!target.empty()) {
                 if (!content.empty())
-                    target.grow().append("\r\n").append(body);
+                    target.grow().append(lineEnd_).append(body);
                 return;
             }
             std::size_t skip = 0;
-            while (skip + 1 < content.size() && content[skip] == '\r' && content[skip + 1] == '\n')
-                skip += 2;
+            while (skip < content.size() && (content[skip] == '\r' || content[skip] == '\n'))
+                ++skip;
             target.setSlice(slice(body.substr(std::min(skip, body.size()))));
             return;
         }
@@ -160,7 +167,7 @@ private:
         std::string_view line;
         while (cursor.next(line)) {
             if (!target.empty())
-                target.grow().append("\r\n");
+                target.grow().append(lineEnd_);
             if (!line.empty())
                 target.grow().append(line);
         }
@@ -219,8 +226,12 @@ private:
     ReadTarget& target_;
     const std::size_t limit_;
     BlockListener* const blocks_;
+    // That join the lines of multi-line texts.
+    const LineEnds lineEnds_;
+    const std::string_view lineEnd_;
     std::size_t taken_ = 0;
-    bool crLfOnly_ = false; // for the block at hand
+    // Whether every line end of the block at hand is lineEnd_.
+    bool sameEnds_ = false;
     std::array<Collected, kPropertyCount> properties_;
     Text pendingFile_;
     Collected pendingSearch_;

@@ -1,6 +1,7 @@
 // Reads the text of a mod file into a document.
 #pragma once
 
+#include "line_ends.h"
 #include "mod_document.h"
 
 #include <cstddef>
@@ -50,6 +51,9 @@ public:
     virtual void searchAction(std::int32_t kind, Text searchText, Text actionText) = 0;
     // The five properties, once each, after everything else (also after a stop).
     virtual void property(Property p, Text value) = 0;
+    // The line end that joins the lines of the multi-line texts it is handed:
+    // CR LF, as the document holds them, unless it writes them out as LF.
+    virtual LineEnds textLineEnds() const { return LineEnds::CrLf; }
 };
 
 // A block as the reader takes it, by byte offsets into the text read.

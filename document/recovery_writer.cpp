@@ -31,10 +31,10 @@ RecoveryWriter::~RecoveryWriter() {
     thread_.join();
 }
 
-void RecoveryWriter::write(DocumentSnapshot snapshot, RecoveryCopy copy) {
+void RecoveryWriter::write(DocumentSnapshot snapshot, RecoveryCopy copy, LineEnds lineEnds) {
     {
         std::lock_guard lock(mutex_);
-        pending_ = Write{std::move(snapshot), std::move(copy)};
+        pending_ = Write{std::move(snapshot), std::move(copy), lineEnds};
     }
     changed_.notify_all();
 }
@@ -71,7 +71,7 @@ void RecoveryWriter::run() {
         lock.unlock();
         std::string error;
         if (auto* write = std::get_if<Write>(&job)) {
-            write->copy.text = assembleMod(documentFrom(write->snapshot));
+            write->copy.text = assembleMod(documentFrom(write->snapshot), write->lineEnds);
             if (write->copy.writtenAt == 0)
                 write->copy.writtenAt = nowSeconds();
             store_.write(write->copy, &error);

@@ -2,6 +2,7 @@
 // of a large mod never holds up the window.
 #pragma once
 
+#include "line_ends.h"
 #include "recovery_store.h"
 
 #include <condition_variable>
@@ -23,8 +24,10 @@ public:
     RecoveryWriter(const RecoveryWriter&) = delete;
     RecoveryWriter& operator=(const RecoveryWriter&) = delete;
 
-    // copy.text is assembled from snapshot on the writer's thread.
-    void write(DocumentSnapshot snapshot, RecoveryCopy copy);
+    // copy.text is assembled from snapshot on the writer's thread, with the
+    // mod's line ends, which its first line break gives back.
+    void write(DocumentSnapshot snapshot, RecoveryCopy copy,
+               LineEnds lineEnds = LineEnds::CrLf);
     void remove();
     // Blocks until every request so far is done.
     void wait();
@@ -35,6 +38,7 @@ private:
     struct Write {
         DocumentSnapshot snapshot;
         RecoveryCopy copy;
+        LineEnds lineEnds;
     };
     struct Remove {};
     using Job = std::variant<std::monostate, Write, Remove>;

@@ -2,6 +2,7 @@
 // tags each opens and closes. It knows nothing of blocks: the reader does.
 #pragma once
 
+#include "line_ends.h"
 #include "mod_format.h"
 
 #include <algorithm>
@@ -160,10 +161,10 @@ struct ByteMasks {
 // Finds the lines that hold tags, one after the other, as far as the reader
 // needs them: the reader works right behind it, while the bytes are still in
 // the cache. Lines break at CR LF, lone CR and lone LF, and a NUL ends the
-// text. It also tracks whether every line end so far is CR LF: then a run of
-// whole lines is its own text, lines joined by CR LF, and a block can point
-// into the file instead of copying it.
-class TagScanner {
+// text. It also tracks whether every line end so far is CR LF (or, when asked
+// to, a lone LF): then a run of whole lines is its own text, lines joined by
+// that line end, and a block can point into the file instead of copying it.
+template <LineEnds kTracked = LineEnds::CrLf> class TagScanner {
 public:
     explicit TagScanner(std::string_view text) : text_(text), size_(text.size()) {}
 
@@ -193,9 +194,9 @@ public:
         }
     }
 
-    // True when every line end before offset end is CR LF. Asked only about
-    // what the scan has passed; false for what lies further on.
-    bool crLfOnlyBefore(std::size_t end) const {
+    // True when every line end before offset end is the tracked one. Asked
+    // only about what the scan has passed; false for what lies further on.
+    bool sameLineEndsBefore(std::size_t end) const {
         // Up to the last byte of the current block, which may be a CR whose LF
         // is in the next block.
         const std::size_t known = scannedAll_ ? size_ : block_ + kBlock - 1;
@@ -228,13 +229,14 @@ private:
         m.less &= valid;
         m.cr &= valid;
         m.lf &= valid;
-        // Every LF follows a CR, and every CR is followed by an LF; the last
-        // byte of a block is checked with the next one.
-        const std::uint64_t mismatch = (((m.cr << 1) | carry_) & valid) ^ m.lf;
+        // CR LF: every LF follows a CR, and every CR is followed by an LF; the
+        // last byte of a block is checked with the next one. LF: no CR at all.
+        constexpr bool lf = kTracked == LineEnds::Lf;
+        const std::uint64_t mismatch = lf ? m.cr : (((m.cr << 1) | carry_) & valid) ^ m.lf;
         if (mismatch && clean_ == kAll) {
-            // A lone LF here, or a lone CR just before.
+            // A lone LF here, or a lone CR just before; or, with LF, a CR here.
             const std::size_t at = block_ + unsigned(std::countr_zero(mismatch));
-            clean_ = at > 0 ? at - 1 : 0;
+            clean_ = lf ? at : at > 0 ? at - 1 : 0;
         }
         carry_ = m.cr >> 63;
         less_ = m.less;
@@ -299,7 +301,7 @@ private:
     std::uint64_t carry_ = 0;
     // The last line break before the current block.
     std::size_t lastBreak_ = kAll;
-    // Every line end before this offset is CR LF (as far as scanned).
+    // Every line end before this offset is the tracked one (as far as scanned).
     std::size_t clean_ = kAll;
     bool pending_ = false;
     bool endKnown_ = false;
@@ -309,9 +311,9 @@ private:
 // The tagged lines from the reader's place on, pulled from the scanner as the
 // reader's look-ahead reaches them. Usually a block or two; all the rest of the
 // file only when a block closes at its very end.
-class TaggedLines {
+template <class Scanner> class TaggedLines {
 public:
-    explicit TaggedLines(TagScanner& scanner) : scanner_(scanner) {}
+    explicit TaggedLines(Scanner& scanner) : scanner_(scanner) {}
 
     // Tagged line number k (counted from the start), or nullptr past the last.
     const TaggedLine* at(std::size_t k) {
@@ -333,7 +335,7 @@ public:
     }
 
 private:
-    TagScanner& scanner_;
+    Scanner& scanner_;
     std::deque<TaggedLine> window_;
     std::size_t first_ = 0;
 };

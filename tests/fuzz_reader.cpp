@@ -1,8 +1,9 @@
 // libFuzzer target for the mod reader. Any bytes must read without a crash and
 // give exactly what the reading rules, followed word for word, give; reading
-// and assembling in one go must give the assembled text of that document; and
-// a document whose texts hold no "<" (so no tag) must come back unchanged from
-// its own assembled text. The findings of the read must be those of a plain
+// and assembling in one go must give the assembled text of that document, in
+// the line ends of the bytes (LF: the CR LF text with each CR LF as LF); and a
+// document whose texts hold no "<" (so no tag) must come back unchanged from
+// its own assembled text, in either line ends. The findings of the read must be those of a plain
 // line-by-line reading.
 #include "document/mod_assembler.h"
 #include "document/mod_reader.h"
@@ -56,8 +57,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             return true;
         },
         limit);
+    const std::string crlf = torvale::assembleMod(doc);
+    const std::string lf = torvale::test::crLfAsLf(crlf);
     if (assembly.outcome.status != outcome.status || !assembly.written ||
-        streamed != torvale::assembleMod(doc))
+        torvale::assembleMod(doc, torvale::LineEnds::Lf) != lf ||
+        streamed != (torvale::test::referenceLineEnds(text) == torvale::LineEnds::Lf ? lf : crlf))
         std::abort();
     torvale::ModDocument withFindings;
     std::vector<torvale::Finding> findings;
@@ -65,9 +69,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (findings != torvale::test::referenceFindings(text, limit))
         std::abort();
     if (holdsNoTagStart(doc)) {
-        torvale::ModDocument again;
-        if (!torvale::readMod(torvale::assembleMod(doc), again).complete() || !(again == doc))
-            std::abort();
+        for (const std::string& written : {crlf, lf}) {
+            torvale::ModDocument again;
+            if (!torvale::readMod(written, again).complete() || !(again == doc))
+                std::abort();
+        }
     }
     return 0;
 }

@@ -1,6 +1,7 @@
 // The reading rules of mod files followed word for word, line by line and
-// slowly: the yardstick that the real reader, which skips and shares, is
-// held to in tests and under the fuzzer.
+// slowly, and the line ends the writer keeps: the yardstick that the real
+// reader and writer, which skip and share, are held to in tests and under the
+// fuzzer.
 #pragma once
 
 #include "document/mod_reader.h"
@@ -32,6 +33,24 @@ inline std::vector<ReferenceLine> referenceLines(std::string_view text) {
         pos = next;
     }
     return lines;
+}
+
+// The line ends a file is written back with: LF when its first line break is
+// a lone LF or it has none, else CR LF.
+inline LineEnds referenceLineEnds(std::string_view text) {
+    for (const char c : text)
+        if (c == '\n' || c == '\r')
+            return c == '\n' ? LineEnds::Lf : LineEnds::CrLf;
+    return LineEnds::Lf;
+}
+
+// What the writer writes for an LF mod: its CR LF text with each CR LF as LF.
+inline std::string crLfAsLf(std::string_view text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i)
+        if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n'))
+            out += text[i];
+    return out;
 }
 
 inline ReadOutcome referenceRead(std::string_view text, ModDocument& doc,

@@ -1,9 +1,11 @@
 #include "document/mod_assembler.h"
 #include "document/mod_reader.h"
+#include "reference_reader.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <vector>
 
@@ -118,7 +120,11 @@ void expectSameAsDocument(const std::string& text, std::size_t limit, const std:
     ASSERT_EQ(s.result.outcome.message, read.message) << what;
     ASSERT_EQ(s.result.outcome.missingTag, read.missingTag) << what;
     ASSERT_TRUE(s.result.written) << what;
-    ASSERT_EQ(s.text, assembleMod(doc)) << what;
+    // LF mods come back in LF, every other byte as in CR LF.
+    const std::string crlf = assembleMod(doc);
+    const std::string lf = assembleMod(doc, LineEnds::Lf);
+    ASSERT_EQ(lf, test::crLfAsLf(crlf)) << what;
+    ASSERT_EQ(s.text, test::referenceLineEnds(text) == LineEnds::Lf ? lf : crlf) << what;
 }
 
 bool within(std::string_view part, std::string_view whole) {
@@ -154,7 +160,10 @@ TEST(ReadAndAssemble, GivesWhatTheDocumentGives) {
 TEST(ReadAndAssemble, AgreesOnRandomMods) {
     std::mt19937 rng(7);
     for (int round = 0; round < 20000; ++round) {
-        const std::string text = test::randomMod(rng);
+        std::string text = test::randomMod(rng);
+        // Some in LF alone, whose blocks the reader also takes straight from the file.
+        if (round % 4 == 1)
+            std::erase(text, '\r');
         expectSameAsDocument(text, round % 7 == 0 ? 300 : kMaxBlockText,
                              "round " + std::to_string(round));
         if (::testing::Test::HasFatalFailure())
@@ -162,9 +171,47 @@ TEST(ReadAndAssemble, AgreesOnRandomMods) {
     }
 }
 
+TEST(ReadAndAssemble, KeepsTheFilesOwnLineEnds) {
+    const struct {
+        const char* what;
+        std::string text;
+        LineEnds ends;
+    } cases[] = {
+        {"LF", "<id>\nx\n</id>\n<edit file>\na.pl\n</edit file>\n<search for>\r\none\r\ntwo\n"
+               "</search for>\n<replace>\ny\n</replace>\n",
+         LineEnds::Lf},
+        {"CR LF", "<id>\r\nx\r\n</id>\n<search for>\none\rtwo\n</search for>\r\n<add after>\r\n"
+                  "y\r\n</add after>",
+         LineEnds::CrLf},
+        {"lone CR", "<id>\rx\r</id>\n<edit file>\na.pl\n</edit file>\n", LineEnds::CrLf},
+        {"no line break", "<id>x</id>", LineEnds::Lf},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(detectLineEnds(c.text), c.ends) << c.what;
+        const SharedBytes source = SharedBytes::copyOf(c.text);
+        ModDocument doc;
+        ASSERT_TRUE(readMod(source, doc).complete()) << c.what;
+        const std::string text = readAndAssembleText(source).text;
+        EXPECT_EQ(text, assembleMod(doc, c.ends)) << c.what;
+        std::size_t lf = 0;
+        std::size_t crlf = 0;
+        for (std::size_t i = 0; i < text.size(); ++i)
+            if (text[i] == '\n')
+                ++(i > 0 && text[i - 1] == '\r' ? crlf : lf);
+        EXPECT_EQ(lf == 0, c.ends == LineEnds::CrLf) << c.what << ": all line ends alike";
+        EXPECT_EQ(crlf == 0, c.ends == LineEnds::Lf) << c.what << ": all line ends alike";
+        EXPECT_EQ(std::count(text.begin(), text.end(), '\r'), crlf) << c.what << ": no lone CR";
+        // Written back, it reads as the same document and stays as it is.
+        ModDocument again;
+        ASSERT_TRUE(readMod(text, again).complete()) << c.what;
+        EXPECT_TRUE(again == doc) << c.what;
+        EXPECT_EQ(readAndAssembleText(SharedBytes::copyOf(text)).text, text) << c.what;
+    }
+}
+
 TEST(ReadAndAssemble, WritesACanonicalFileStraightFromItsBytes) {
-    // A large file the assembler wrote is handed back as stretches of the
-    // file itself, not copied piece by piece.
+    // A large file the assembler wrote, in either line ends, is handed back as
+    // stretches of the file itself, not copied piece by piece.
     ModDocument doc;
     doc.setProperty(Property::Id, "canonical");
     for (int f = 0; f < 200; ++f) {
@@ -173,13 +220,15 @@ TEST(ReadAndAssemble, WritesACanonicalFileStraightFromItsBytes) {
             doc.appendNode(file, TItem{"", akSearchReplace, "my $x = q~<tr>~;\r\n  $y++;",
                                        std::string(100, 'z') + "\r\n<b>bold</b>"});
     }
-    const SharedBytes source = SharedBytes::copyOf(assembleMod(doc));
-    const Streamed s = readAndAssembleText(source);
-    ASSERT_EQ(s.text, source.bytes);
-    std::size_t straight = 0;
-    for (const std::string_view piece : s.pieces)
-        straight += within(piece, source.bytes) ? piece.size() : 0;
-    EXPECT_GT(straight, source.bytes.size() * 9 / 10);
+    for (const LineEnds ends : {LineEnds::CrLf, LineEnds::Lf}) {
+        const SharedBytes source = SharedBytes::copyOf(assembleMod(doc, ends));
+        const Streamed s = readAndAssembleText(source);
+        ASSERT_EQ(s.text, source.bytes);
+        std::size_t straight = 0;
+        for (const std::string_view piece : s.pieces)
+            straight += within(piece, source.bytes) ? piece.size() : 0;
+        EXPECT_GT(straight, source.bytes.size() * 9 / 10) << lineEndOf(ends).size();
+    }
 }
 
 TEST(ReadAndAssemble, StopsWritingWhenAWriteFails) {

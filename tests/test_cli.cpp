@@ -51,6 +51,27 @@ TEST(Cli, RealModsAssembleToAFixedPoint) {
         ASSERT_LT(static_cast<unsigned char>(c), 0x80) << "the dump is ASCII";
 }
 
+TEST(Cli, AssembleKeepsTheModsLineEnds) {
+    // apache24_fix_2 is an LF mod: it stays one, and its CR LF copy stays CR LF.
+    test::TempDir dir;
+    const std::string lfMod = (test::sharedDir() / "realmods" / "apache24_fix_2.mod").string();
+    const ProcessResult lf = cli({"assemble", lfMod});
+    ASSERT_EQ(lf.exitCode, 0) << lf.err;
+    EXPECT_EQ(lf.out.find('\r'), std::string::npos);
+    EXPECT_TRUE(lf.out.starts_with("<id>\nApache 2.4 fix for YaBB 2.7.00\n</id>\n\n"));
+
+    std::string crlf;
+    for (const char c : test::readBytes(lfMod))
+        crlf += c == '\n' ? "\r\n" : std::string(1, c);
+    test::writeBytes(dir / "crlf.mod", crlf);
+    const ProcessResult back = cli({"assemble", (dir / "crlf.mod").string()});
+    ASSERT_EQ(back.exitCode, 0) << back.err;
+    std::string expected;
+    for (const char c : lf.out)
+        expected += c == '\n' ? "\r\n" : std::string(1, c);
+    EXPECT_EQ(back.out, expected);
+}
+
 TEST(Cli, LargeFilesComeBackWholeWhateverTheOutput) {
     // Long stretches of a file in the writer's own layout go from file to
     // file inside the system when the output is a regular file; into a pipe,

@@ -1,6 +1,7 @@
 // Reading what the assembler wrote gives the document back.
 #include "document/mod_assembler.h"
 #include "document/mod_reader.h"
+#include "reference_reader.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -25,11 +26,14 @@ TEST_P(RealMods, ReadCompletelyAndSurviveAssembly) {
     const ReadOutcome outcome = readMod(original, doc);
     ASSERT_TRUE(outcome.complete()) << outcome.message;
 
-    const std::string assembled = assembleMod(doc);
+    // Saved with its own line ends, it keeps them.
+    const LineEnds ends = test::referenceLineEnds(original);
+    const std::string assembled = assembleMod(doc, ends);
+    EXPECT_EQ(test::referenceLineEnds(assembled), ends);
     ModDocument again;
     ASSERT_TRUE(readMod(assembled, again).complete());
     EXPECT_TRUE(again == doc);
-    EXPECT_EQ(assembleMod(again), assembled) << "assembly is a fixed point";
+    EXPECT_EQ(assembleMod(again, ends), assembled) << "assembly is a fixed point";
 }
 
 INSTANTIATE_TEST_SUITE_P(Shared, RealMods,
@@ -114,7 +118,7 @@ TEST(RoundTrip, GeneratedDocumentsReadBackUnchanged) {
                     TItem{"", std::int32_t(1 + make.pick(3)), make.multiLine(), make.multiLine()},
                     LabelForm::Read);
         }
-        const std::string text = assembleMod(doc);
+        const std::string text = assembleMod(doc, seed % 2 ? LineEnds::Lf : LineEnds::CrLf);
         ModDocument again;
         const ReadOutcome outcome = readMod(text, again);
         ASSERT_TRUE(outcome.complete()) << "seed " << seed << ": " << outcome.message;

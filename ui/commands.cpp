@@ -65,6 +65,8 @@ const CommandEntry kCommands[] = {
     {"actReplace", "Edit", "&Replace...", nullptr, key(Qt::CTRL | Qt::Key_R), 0, 17},
     {"actTestMod", "Tool", "&Test Mod", "Test the mod against the forum's files, in memory",
      key(Qt::Key_F9), 0, -1},
+    {"actConvertLineEnds", "Tool", "Convert Line Ends to &LF",
+     "Save the mod with LF line ends, which the forum's installer handles", 0, 0, -1},
     {"actOption", "Tool", "P&reference...", nullptr, 0, 0, -1},
     {"actAbout", "", "&About", nullptr, 0, 0, -1},
     {"actSearchAndReplace", "ActionTree", NodeLabels[1].data(), nullptr, 0, akSearchReplace, -1},
@@ -132,6 +134,7 @@ void TFormMain::createCommands() {
     on("actSearch", [this] { actSearchExecute(); });
     on("actReplace", [this] { actReplaceExecute(); });
     on("actTestMod", [this] { actTestModExecute(); });
+    on("actConvertLineEnds", [this] { convertModToLf(); });
     on("actOption", [this] { actOptionExecute(); });
     on("actAbout", [this] { PageControl1->setCurrentWidget(tsAbout); });
     for (const char* name :
@@ -172,6 +175,7 @@ void TFormMain::updateCommandStates() {
     const Node* selected = selectedNode();
 
     command("actSave")->setEnabled(mod_->isModified());
+    command("actConvertLineEnds")->setEnabled(mod_->lineEnds() == LineEnds::CrLf);
     command("actUndo")->setEnabled(mod_->history()->canUndo());
     command("actRedo")->setEnabled(mod_->history()->canRedo());
     command("actMoveUp")->setEnabled(onActionPage && movePlace(Direction::Up));

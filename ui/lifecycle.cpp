@@ -193,7 +193,7 @@ void TFormMain::OpenFile() {
     // file it came from: the document is then untitled.
     loading_ = true;
     mod_->replace(std::move(doc), encoding, outcome.complete() ? path : QString(),
-                  fileStamp(localPath));
+                  fileStamp(localPath), detectLineEnds(file.bytes()));
     showProperties();
     selectNode(outcome.selected);
     loading_ = false;

@@ -179,6 +179,10 @@ private:
     void keepEncodable(QWidget* field);
     void convertModToUtf8();
     void leaveOut(TextField field, const QStringList& characters);
+    void createLineEndsStatus();
+    // False when the status bar showed them already.
+    bool showLineEnds();
+    void convertModToLf();
 
     // tree_editing.cpp
     void tvActionsChange(const QModelIndex& current, const QModelIndex& previous);
@@ -295,6 +299,7 @@ private:
     QLabel* pnlEditingFile = nullptr;
     QLabel* stepPanel_ = nullptr;
     QLabel* encodingPanel_ = nullptr;
+    QLabel* lineEndsPanel_ = nullptr;
     QMenu* mmiReopen = nullptr;
     QMenu* PopupMenu1 = nullptr;
     QMenu* pmForMemo = nullptr;

@@ -1,12 +1,15 @@
-// The mod's encoding in the window: the status bar names it, and a character
-// typed or pasted that it cannot hold is never stored as something else.
+// The mod's encoding and line ends in the window: the status bar names them, a
+// character it cannot hold is never stored as something else, and a CR LF mod
+// converts to LF.
 #include "main_window.h"
 
 #include "open_mod.h"
 #include "text_codec.h"
 
+#include <QAction>
 #include <QLabel>
 #include <QSignalBlocker>
+#include <QStatusBar>
 
 namespace torvale {
 
@@ -52,6 +55,43 @@ void TFormMain::leaveOut(TextField field, const QStringList& characters) {
         }
     }
     field.select(caret, 0);
+}
+
+// ---- Line ends ---------------------------------------------------------------
+
+void TFormMain::createLineEndsStatus() {
+    lineEndsPanel_ = new QLabel(this);
+    lineEndsPanel_->setObjectName(QStringLiteral("StatusBarLineEnds"));
+    lineEndsPanel_->setToolTip(QStringLiteral("The line ends the mod is saved with"));
+    statusBar()->addPermanentWidget(lineEndsPanel_);
+    showLineEnds();
+    // A new document is shown by whoever replaced it; Undo and Redo of a
+    // conversion change the Preview too.
+    connect(mod_, &OpenMod::replaced, this, [this] {
+        showLineEnds();
+        updateCommandStates();
+    });
+    connect(mod_, &OpenMod::historyApplied, this, [this] {
+        if (showLineEnds())
+            refreshShownPage();
+    });
+}
+
+bool TFormMain::showLineEnds() {
+    const QString name =
+        mod_->lineEnds() == LineEnds::CrLf ? QStringLiteral("CR LF") : QStringLiteral("LF");
+    if (lineEndsPanel_->text() == name)
+        return false;
+    lineEndsPanel_->setText(name);
+    return true;
+}
+
+// YaBB's installer keeps the CR of a CR LF mod in each file name and in the
+// lines it inserts; one step of the history, which Undo takes back.
+void TFormMain::convertModToLf() {
+    mod_->convertToLf();
+    showLineEnds();
+    refreshShownPage();
 }
 
 } // namespace torvale

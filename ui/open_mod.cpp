@@ -114,6 +114,23 @@ private:
     bool first_ = true;
 };
 
+// The step that changes no text: the line ends the mod is saved with.
+class LineEndStep : public QUndoCommand {
+public:
+    LineEndStep(OpenMod& mod, LineEnds lineEnds) : mod_(mod), lineEnds_(lineEnds) {}
+
+    void redo() override {
+        lineEnds_ = mod_.applyLineEnds(lineEnds_, !first_);
+        first_ = false;
+    }
+    void undo() override { lineEnds_ = mod_.applyLineEnds(lineEnds_, true); }
+
+private:
+    OpenMod& mod_;
+    LineEnds lineEnds_; // those the next undo or redo sets
+    bool first_ = true;
+};
+
 OpenMod::OpenMod(QObject* parent) : QObject(parent), history_(new QUndoStack(this)) {
     connect(history_, &QUndoStack::cleanChanged, this,
             [this](bool clean) { emit modifiedChanged(!clean); });
@@ -130,7 +147,8 @@ bool OpenMod::isModified() const {
     return !history_->isClean();
 }
 
-void OpenMod::replaceWith(ModDocument doc, TextEncoding encoding, QString path) {
+void OpenMod::replaceWith(ModDocument doc, TextEncoding encoding, LineEnds lineEnds,
+                          QString path) {
     const bool wasModified = isModified();
     emit aboutToBeReplaced();
     typing_.reset();
@@ -142,6 +160,7 @@ void OpenMod::replaceWith(ModDocument doc, TextEncoding encoding, QString path) 
     }
     doc_ = std::move(doc);
     encoding_ = encoding;
+    lineEnds_ = lineEnds;
     path_ = std::move(path);
     stampToCheck_.reset();
     emit replaced();
@@ -150,14 +169,14 @@ void OpenMod::replaceWith(ModDocument doc, TextEncoding encoding, QString path) 
 }
 
 void OpenMod::replace(ModDocument doc, TextEncoding encoding, QString path,
-                      std::optional<FileStamp> stamp) {
+                      std::optional<FileStamp> stamp, LineEnds lineEnds) {
     diskStamp_ = stamp;
-    replaceWith(std::move(doc), encoding, std::move(path));
+    replaceWith(std::move(doc), encoding, lineEnds, std::move(path));
 }
 
 void OpenMod::replaceUnsaved(ModDocument doc, TextEncoding encoding, QString path,
-                             std::optional<FileStamp> stamp) {
-    replace(std::move(doc), encoding, std::move(path), stamp);
+                             std::optional<FileStamp> stamp, LineEnds lineEnds) {
+    replace(std::move(doc), encoding, std::move(path), stamp, lineEnds);
     stampToCheck_ = stamp;
     // No step leads back to a clean state: only saving does.
     history_->resetClean();
@@ -177,7 +196,7 @@ void OpenMod::markSaved() {
 }
 
 std::string OpenMod::assemble() const {
-    return assembleMod(doc_);
+    return assembleMod(doc_, lineEnds_);
 }
 
 // What a step is about to change, taken before it changes it.
@@ -267,6 +286,22 @@ void OpenMod::setKind(const Node* node, std::int32_t kind) {
 void OpenMod::convertToUtf8() {
     if (encoding_ != TextEncoding::Utf8)
         push(recodeToUtf8(doc_), std::nullopt);
+}
+
+void OpenMod::convertToLf() {
+    if (lineEnds_ == LineEnds::Lf)
+        return;
+    typing_.reset();
+    history_->push(new LineEndStep(*this, LineEnds::Lf));
+}
+
+LineEnds OpenMod::applyLineEnds(LineEnds lineEnds, bool undoOrRedo) {
+    typing_.reset();
+    const LineEnds before = std::exchange(lineEnds_, lineEnds);
+    if (undoOrRedo)
+        emit historyApplied({}); // nothing in the tree to show
+    emit changed();
+    return before;
 }
 
 void OpenMod::setText(const Node* node, Field field, Text text, bool typing) {

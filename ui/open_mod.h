@@ -1,10 +1,11 @@
 // OpenMod: the one owner of the open mod. It holds the document, its
-// encoding, its path and its undo history; every change goes through it as
+// encoding and line ends, its path and its undo history; every change goes through it as
 // a step of that history, and its views hear of each one.
 #pragma once
 
 #include "document/drop_rule.h"
 #include "document/edit_ops.h"
+#include "document/line_ends.h"
 #include "document/recovery_store.h"
 #include "document/text_encoding.h"
 
@@ -43,6 +44,8 @@ public:
 
     const ModDocument& document() const { return doc_; }
     TextEncoding encoding() const { return encoding_; }
+    // The line ends it is saved with; its texts hold CR LF whichever they are.
+    LineEnds lineEnds() const { return lineEnds_; }
     // The file it belongs to; empty while untitled.
     const QString& path() const { return path_; }
     // Whether the document differs from what was last opened or saved.
@@ -53,13 +56,15 @@ public:
     void addObserver(EditObserver* observer) { observers_.push_back(observer); }
 
     // A document of its own, as New and Open make one: the history starts
-    // anew and the document counts as saved. stamp is the file as read.
+    // anew and the document counts as saved. stamp is the file as read,
+    // lineEnds those of its bytes (detectLineEnds); a new mod has LF.
     void replace(ModDocument doc, TextEncoding encoding, QString path,
-                 std::optional<FileStamp> stamp = std::nullopt);
+                 std::optional<FileStamp> stamp = std::nullopt,
+                 LineEnds lineEnds = LineEnds::Lf);
     // A document that differs from its file from the start, as a recovered
     // copy does. Saving it over a file that changed since stamp asks first.
     void replaceUnsaved(ModDocument doc, TextEncoding encoding, QString path,
-                        std::optional<FileStamp> stamp);
+                        std::optional<FileStamp> stamp, LineEnds lineEnds = LineEnds::Lf);
     void setPath(QString path) { path_ = std::move(path); }
     // A property that a new document starts with: part of the document as it
     // begins, not a step, so it stays as clean as it was.
@@ -81,6 +86,8 @@ public:
     bool moveNode(const Node* node, DropPlace place);
     void setKind(const Node* node, std::int32_t kind);
     void convertToUtf8();
+    // Saves it with LF from now on; one step of the history.
+    void convertToLf();
     // A text typed or put into a field. Keys typed into one field of one
     // node, with no pause between them, make one step; typing says that the
     // change came from a key. Nothing happens when the text stays the same.
@@ -109,12 +116,16 @@ private:
         bool operator==(const TypingKey&) const = default;
     };
     friend class EditStep;
+    friend class LineEndStep;
     void push(Edit edit, std::optional<TypingKey> typing);
     HistoryStep stepOf(const Edit& edit) const;
-    void replaceWith(ModDocument doc, TextEncoding encoding, QString path);
+    void replaceWith(ModDocument doc, TextEncoding encoding, LineEnds lineEnds, QString path);
+    // Sets the line ends; gives back those it had.
+    LineEnds applyLineEnds(LineEnds lineEnds, bool undoOrRedo);
 
     ModDocument doc_;
     TextEncoding encoding_ = TextEncoding::Utf8;
+    LineEnds lineEnds_ = LineEnds::Lf;
     QString path_;
     std::optional<FileStamp> diskStamp_;
     std::optional<FileStamp> stampToCheck_;

@@ -53,7 +53,7 @@ void TFormMain::keepRecoveryCopy() {
     copy.path = QFile::encodeName(mod_->path()).toStdString();
     copy.encoding = mod_->encoding();
     copy.diskStamp = mod_->diskStamp();
-    recoveryWriter_->write(snapshotOf(mod_->document()), std::move(copy));
+    recoveryWriter_->write(snapshotOf(mod_->document()), std::move(copy), mod_->lineEnds());
 }
 
 void TFormMain::startUp(const QStringList& arguments) {
@@ -86,7 +86,8 @@ bool TFormMain::offerRecovery(const QStringList& arguments) {
         const ReadOutcome outcome = readMod(std::string_view(copy.text), doc);
         ClearAllValue();
         loading_ = true;
-        mod_->replaceUnsaved(std::move(doc), copy.encoding, path, copy.diskStamp);
+        mod_->replaceUnsaved(std::move(doc), copy.encoding, path, copy.diskStamp,
+                             detectLineEnds(copy.text));
         showProperties();
         selectNode(outcome.selected);
         loading_ = false;

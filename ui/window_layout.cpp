@@ -334,6 +334,7 @@ void TFormMain::createToolBarsAndMenus() {
     QMenu* tool = menuBar()->addMenu(QStringLiteral("&Tool"));
     tool->setObjectName(QStringLiteral("mmiTool"));
     tool->addAction(command("actTestMod"));
+    tool->addAction(command("actConvertLineEnds"));
     tool->addSeparator();
     tool->addAction(command("actOption"));
 
@@ -393,6 +394,7 @@ void TFormMain::createStatusBar() {
     // A new document, or Undo and Redo of a conversion, may change it.
     connect(mod_, &OpenMod::replaced, this, [this] { updateEncodingStatus(); });
     connect(mod_, &OpenMod::historyApplied, this, [this] { updateEncodingStatus(); });
+    createLineEndsStatus();
 }
 
 } // namespace torvale

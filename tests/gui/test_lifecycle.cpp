@@ -413,8 +413,9 @@ void LifecycleTest::droppedNamesArriveWhole() {
 }
 
 void LifecycleTest::realModsSaveAsTheCoreAssemblesThem() {
-    // Open, touch, Save As: the file holds exactly what the core assembles, and
-    // the UTF-8 of the Russian pack shows as Cyrillic and comes back unchanged.
+    // Open, touch, Save As: the file holds exactly what the core assembles, in
+    // the mod's own line ends, and the UTF-8 of the Russian pack shows as
+    // Cyrillic and comes back unchanged.
     QTemporaryDir dir;
     const QDir mods(QStringLiteral(TORVALE_SHARED_DIR "/realmods"));
     for (const QString& name : mods.entryList({QStringLiteral("*.mod")})) {
@@ -428,7 +429,7 @@ void LifecycleTest::realModsSaveAsTheCoreAssemblesThem() {
         const std::string original = fileBytes(mods.filePath(name)).toStdString();
         ModDocument doc;
         QVERIFY(readMod(original, doc).complete());
-        QCOMPARE(fileBytes(copy).toStdString(), assembleMod(doc));
+        QCOMPARE(fileBytes(copy).toStdString(), assembleMod(doc, detectLineEnds(original)));
         if (name.contains(QStringLiteral("Russian"))) {
             auto* tree = child<QTreeView>(*window, "tvActions");
             const QModelIndex languages = tree->model()->index(tree->model()->rowCount() - 1, 0);

@@ -1,12 +1,15 @@
-// The mod's encoding as the user meets it: named in the status bar, and never
-// a typed character stored as something other than what the field shows.
+// The mod's encoding and line ends as the user meets them: named in the status
+// bar, a typed character never stored as something other than what the field
+// shows, the mod saved with its own line ends, and converted to LF on request.
 #include "gui_support.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPlainTextEdit>
+#include <QUndoStack>
 
 using namespace torvale;
 using namespace torvale::test;
@@ -23,6 +26,17 @@ QString encodingShown(const QWidget& window) {
     return child<QLabel>(window, "StatusBarEncoding")->text();
 }
 
+QString lineEndsShown(const QWidget& window) {
+    return child<QLabel>(window, "StatusBarLineEnds")->text();
+}
+
+// Whether every line end of text is end ("\n" or "\r\n").
+bool allLineEndsAre(const QByteArray& text, const QByteArray& end) {
+    QByteArray others = text;
+    others.replace(end, "");
+    return !others.contains('\r') && !others.contains('\n');
+}
+
 } // namespace
 
 class ModEncodingTest : public QObject {
@@ -32,6 +46,8 @@ private slots:
     void statusBarNamesTheEncoding();
     void charactersTheEncodingLacks_data();
     void charactersTheEncodingLacks();
+    void saveKeepsTheModsLineEnds();
+    void convertingToLfIsOneStep();
 };
 
 void ModEncodingTest::statusBarNamesTheEncoding() {
@@ -124,6 +140,82 @@ void ModEncodingTest::charactersTheEncodingLacks() {
     QVERIFY2(back.startsWith("<id>\r\ncaf\xE9\r\n</id>") &&
                  back.contains("<search for>\r\ncaf\xE9\r\n</search for>"),
              back.constData());
+}
+
+void ModEncodingTest::saveKeepsTheModsLineEnds() {
+    // The first line break decides; texts in other line ends follow it.
+    const struct {
+        const char* what;
+        QByteArray mod; // empty: a new mod
+        QByteArray end;
+    } cases[] = {
+        {"LF", "<id>\nlf\n</id>\r\n<search for>\r\nx\r\ny\n</search for>\n<replace>\nz\n</replace>",
+         "\n"},
+        {"CR LF", "<id>\r\ncrlf\r\n</id>\n<search for>\nx\ny\n</search for>\n<replace>\nz\n</replace>",
+         "\r\n"},
+        {"lone CR", "<id>\rcr\r</id>\r<search for>\nx\ny\n</search for>\n<replace>\nz\n</replace>",
+         "\r\n"},
+        {"no line break", "<id>one line</id>", "\n"},
+        {"new mod", {}, "\n"},
+    };
+    ScriptedPrompts prompts;
+    auto window = makeWindow(prompts);
+    QTemporaryDir dir;
+    auto* version = child<QLineEdit>(*window, "edtVersion");
+    for (const auto& c : cases) {
+        const QString path = dir.filePath(QString::fromLatin1(c.what) + ".mod");
+        if (c.mod.isEmpty()) {
+            command(*window, "actNew")->trigger();
+            prompts.saveAsAnswers << path;
+        } else {
+            writeFile(path, c.mod);
+            window->openCommandLine({path});
+        }
+        QCOMPARE(lineEndsShown(*window), c.end == "\n" ? QStringLiteral("LF") : QStringLiteral("CR LF"));
+        showPage(*window, "tsModProperty");
+        version->setFocus();
+        QTest::keyClicks(version, "2");
+        QTest::keyClick(window.get(), Qt::Key_S, Qt::ControlModifier);
+        QVERIFY2(!window->isModified(), c.what);
+        const QByteArray saved = fileBytes(path);
+        QVERIFY2(allLineEndsAre(saved, c.end), c.what);
+        QVERIFY2(saved.contains("<version>" + c.end + "2" + c.end + "</version>"), c.what);
+        if (c.mod.contains("<search for>"))
+            QVERIFY2(saved.contains("<search for>" + c.end + "x" + c.end + "y" + c.end), c.what);
+    }
+}
+
+void ModEncodingTest::convertingToLfIsOneStep() {
+    Opened t(twoFilesMod());
+    QAction* convert = command(*t.window, "actConvertLineEnds");
+    QVERIFY(child<QMenu>(*t.window, "mmiTool")->actions().contains(convert));
+    QCOMPARE(lineEndsShown(*t.window), QStringLiteral("CR LF"));
+    QVERIFY(convert->isEnabled());
+    // The Preview shows the text that Save writes.
+    showPage(*t.window, "tsPreview");
+    const QByteArray crlf = QByteArray::fromStdString(*t.window->previewText());
+    QByteArray lf = crlf;
+    lf.replace("\r\n", "\n");
+
+    convert->trigger();
+    QCOMPARE(lineEndsShown(*t.window), QStringLiteral("LF"));
+    QVERIFY(!convert->isEnabled());
+    QVERIFY(t.window->isModified());
+    QCOMPARE(QByteArray::fromStdString(*t.window->previewText()), lf);
+    QTest::keyClick(t.window.get(), Qt::Key_S, Qt::ControlModifier);
+    QCOMPARE(fileBytes(t.path), lf);
+
+    QTest::keyClick(t.window.get(), Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(lineEndsShown(*t.window), QStringLiteral("CR LF"));
+    QVERIFY(convert->isEnabled());
+    QCOMPARE(QByteArray::fromStdString(*t.window->previewText()), crlf);
+    QVERIFY(t.window->isModified());
+    QTest::keyClick(t.window.get(), Qt::Key_S, Qt::ControlModifier);
+    QCOMPARE(fileBytes(t.path), crlf);
+
+    QTest::keyClick(t.window.get(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(lineEndsShown(*t.window), QStringLiteral("LF"));
+    QVERIFY(!t.window->openMod().history()->canRedo());
 }
 
 QTEST_MAIN(ModEncodingTest)
