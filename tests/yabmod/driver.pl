@@ -317,18 +317,30 @@ sub one_case {
         close $reader;
         $SIG{__WARN__} = sub { print {*STDERR} @_ if $verbose; };
         alarm 60;
+        # Plain lines to the parent: JSON::PP is slow in a fresh child, the parent encodes.
         my $result = run_case( $mode, $board, $html, $name );
-        print {$writer} JSON::PP->new->ascii->canonical->encode($result);
+        print {$writer} join q{}, map { "$_\t" . unpack( 'H*', $result->{$_} ) . "\n" } qw(end failed_step message);
+        print {$writer} "step\t$_->[0]\t$_->[1]\n" for @{ $result->{steps} };
+        print {$writer} 'refused', "\t", unpack( 'H*', $_ ), "\n" for @{ $result->{refused} };
         close $writer;
         POSIX::_exit(0);
     }
     close $writer;
-    my $json = do { local $/ = undef; <$reader> };
+    my %result = ( steps => [], refused => [] );
+    while ( my $said = <$reader> ) {
+        chomp $said;
+        my ( $key, @values ) = split /\t/xsm, $said, -1;
+        if    ( $key eq 'step' )    { push @{ $result{steps} }, [ 0 + $values[0], 0 + $values[1] ]; }
+        elsif ( $key eq 'refused' ) { push @{ $result{refused} }, pack 'H*', $values[0]; }
+        else                        { $result{$key} = pack 'H*', $values[0]; }
+    }
     close $reader;
     waitpid $pid, 0;
     my $status = $?;
     put_back($undo);
-    return length $json ? $json : JSON::PP->new->ascii->canonical->encode( fail_case("the installer died: status $status") );
+    return fail_case("the installer died: status $status") if !defined $result{end};
+    $result{failed_step} += 0;
+    return \%result;
 }
 
 # CGI::Carp sets its own warning handler when it loads: load it first, then quiet the warnings of YaBB's code.
@@ -338,9 +350,10 @@ load_yabb();
 my $in = \*STDIN;
 if (@args) { open $in, '<', $args[0] or die "driver.pl: cannot read $args[0]: $!\n"; }
 $| = 1;
+my $json = JSON::PP->new->ascii->canonical;
 while ( my $line = <$in> ) {
     chomp $line;
     next if $line eq q{};
     my $result = one_case($line);
-    print ref $result ? JSON::PP->new->ascii->canonical->encode($result) : $result, "\n";
+    print $json->encode($result), "\n";
 }
