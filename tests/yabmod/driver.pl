@@ -9,7 +9,7 @@
 #   HTML  the html folder ($htmldir), or empty: then $htmldir is unset, as on a forum whose Paths.pm lacks it
 #   MOD   the mod file; its bytes are copied to BOARD/Mods/NAME, where the installer reads them
 # Output, in the order of the cases:
-#   {"end":"done"|"install_error"|"fatal_error"|"die"|"crash","failed_step":J,"message":"...",
+#   {"end":"done"|"install_error"|"fatal_error"|"die"|"crash",   (die: YaBB's code died; crash: this driver failed)"failed_step":J,"message":"...",
 #    "steps":[[J,SEARCHFOUND],...],"refused":[PATH,...]}
 # The Mods/ folder, Mods/Log/install.log and get_install.data are prepared for each case (an install finds the mod
 # not yet installed, an uninstall finds it installed) and put back as they were afterwards, so that the tree holds only
@@ -46,6 +46,10 @@
 #   LF aside; the file lines checked lose their CRs) and removes them; replace searches for the replace text and puts
 #   the search text back in its place (the mod's raw lines). An empty add text makes the offset 0, which the code takes
 #   for a replace: the found lines are replaced by nothing. No action: replace with the step before's text.
+#   The lines checked for an add before start at (found line - number of add lines), a Perl index that may be
+#   negative: it then counts from the end of the file (the file's last lines are checked and removed), and below
+#   minus the file's length Perl dies ("Modification of non-creatable array value attempted"): end "die", which in
+#   YaBB (CGI::Carp) ends the run like fatal_error: nothing written after it, nothing restored.
 # - Names: "\" becomes "/"; a name starting with <html> (any case) is looked up under $htmldir, but only the lower-case
 #   "<html>" is taken out (anywhere in the name). fopen then removes every byte outside [/\w#%+,\- .:@^] (so CRs,
 #   bytes >= 0x80, "<", ">", "'", "(") and refuses a name with "/../" (fatal_error: the run ends, nothing restored).
