@@ -121,6 +121,16 @@ std::vector<YabmodCase> yabmodTable() {
         row("search_text_found_twice", kEditA + step("\n", "add after", "# first\n") + step("}\n", "add before", "x\n")),
         row("two_files_each_written", kEditA + step("sub a {\n", "add after", "x\n") +
                                           "<edit file>\nAdmin/C.pm\n</edit file>\n\n" + step("}\n", "replace", "};\n")),
+        row("html_file_not_restored_after_a_failure",
+            "<edit file>\n<html>style.css\n</edit file>\n\n" + step("}\n", "add before", "  a: b;\n") + kEditA + failing),
+        row("search_before_any_edit_file", step("use strict;\n", "add after", "x\n") + kEditA +
+                                              step("1;\n", "add after", "x\n")),
+        // Install fails at step 2 and leaves the file; uninstall then finds
+        // step 1 at the top, and Perl's negative index reaches the file's end.
+        row("uninstall_add_before_at_the_top_takes_the_last_lines",
+            kEditA + step("use strict;\n", "add before", "1;\n") + step("nothing here\n", "replace", "sub a {\n")),
+        row("uninstall_add_before_above_the_top_of_the_file",
+            "<edit file>\nAdmin/C.pm\n</edit file>\n\n" + step("sub c {\n", "add before", "a\nb\nc\nd\n") + failing),
         row("empty_file_edited", "<edit file>\nSources/Empty.pm\n</edit file>\n\n" + step("", "add after", "x\n")),
     };
     YabmodCase apache{"apache24_fix_2", readBytes(sharedDir() / "realmods/apache24_fix_2.mod"), {}, true};

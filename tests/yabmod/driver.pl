@@ -53,7 +53,10 @@
 # - Names: "\" becomes "/"; a name starting with <html> (any case) is looked up under $htmldir, but only the lower-case
 #   "<html>" is taken out (anywhere in the name). fopen then removes every byte outside [/\w#%+,\- .:@^] (so CRs,
 #   bytes >= 0x80, "<", ">", "'", "(") and refuses a name with "/../" (fatal_error: the run ends, nothing restored).
-#   Names are case-sensitive. A file that cannot be opened: install_error.
+#   Names are case-sensitive. A file that cannot be opened: install_error. fopen reads with Perl's two-argument
+#   open, which drops blanks at the end of the name, and writes with the three-argument one, which keeps them: a name
+#   with a blank at its end is read from NAME and written to a new file "NAME " (and its backup copy fails).
+# - Text before the first <edit file> is never looked at, <search for> blocks included.
 # - fopen, on every open (reading too): when the file does not exist, or is empty, and NAME.bak exists, it first
 #   renames NAME.bak to NAME. So a stale backup comes back as the file (and is gone as a backup).
 # - Writing: a file is written when the next <edit file> starts and, for the last one, at the end of the mod; each
