@@ -132,7 +132,7 @@ std::string firstDifference(const Prepared& p, const InstallerRun& perl,
     }
     std::map<std::string, std::string> expected = p.before;
     for (const auto& [path, bytes] : model.changes) {
-        const std::string relative = fs::path(path).lexically_relative(p.root).generic_string();
+        const std::string relative = fs::path(path).lexically_normal().lexically_relative(p.root).generic_string();
         if (relative.empty() || relative.rfind("..", 0) == 0) {
             if (std::find(perl.refused.begin(), perl.refused.end(), path) == perl.refused.end())
                 return "the model changes " + path + " outside the forum, the installer does not";
