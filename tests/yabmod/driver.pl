@@ -9,8 +9,11 @@
 #   HTML  the html folder ($htmldir), or empty: then $htmldir is unset, as on a forum whose Paths.pm lacks it
 #   MOD   the mod file; its bytes are copied to BOARD/Mods/NAME, where the installer reads them
 # Output, in the order of the cases:
-#   {"end":"done"|"install_error"|"fatal_error"|"die"|"crash",   (die: YaBB's code died; crash: this driver failed)"failed_step":J,"message":"...",
+#   {"end":"done"|"install_error"|"fatal_error"|"die"|"crash","failed_step":J,"message":"...",
 #    "steps":[[J,SEARCHFOUND],...],"refused":[PATH,...]}
+#   die: Perl died in YaBB's code; crash: this driver could not run the case. J: the step install_error names, else 0.
+# Each case gets a freshly compiled YaBMod.pm (the installer keeps state between calls) and ends at its exit, which
+# is caught; the installer's texts are set here so that its "<b>Step J</b> (LINE)" lines can be read back.
 # The Mods/ folder, Mods/Log/install.log and get_install.data are prepared for each case (an install finds the mod
 # not yet installed, an uninstall finds it installed) and put back as they were afterwards, so that the tree holds only
 # what the installer did to the forum's own files. Every write goes through a guard: a write outside BOARD and HTML is
@@ -166,7 +169,7 @@ sub set_texts {
     %maintxt = ( '609' => 'path with /../ refused' );
 }
 
-sub load_yabb {
+sub load_subs {
     require "$yabb/Sources/Subs.pm";
     *main::load_language = sub { return; };
     *main::is_admin      = sub { return 1; };
@@ -193,8 +196,16 @@ sub load_yabb {
         }
         return $fopen->(@_);
     };
+    return;
+}
+
+# YaBMod.pm compiled anew for each case: its subs then share fresh file-level
+# variables (@recallfiles, @modaddstr, $modeditfilename, ...), as in a new CGI
+# process. Cheaper than a forked child, whose copy-on-write faults cost three
+# times as much here.
+sub load_yabmod {
     set_texts();
-    require "$yabb/Admin/YaBMod.pm";
+    do "$yabb/Admin/YaBMod.pm" or die "driver.pl: cannot load YaBMod.pm: $@\n";
     my $copy = \&main::copy;
     *main::copy = sub {
         my ( $from, $to ) = @_;
@@ -212,7 +223,7 @@ sub load_yabb {
     return;
 }
 
-# Runs one case in this (forked) process and returns its result.
+# Runs one case and returns its result.
 sub run_case {
     my ( $mode, $board, $html, $name ) = @_;
     $boarddir = $board;
@@ -318,42 +329,28 @@ sub one_case {
     local @allowed = @roots;
     local @refused = ();
     my $undo = prepare( $mode, $board, $name, $bytes );
-    pipe my $reader, my $writer or die "driver.pl: pipe: $!\n";
-    my $pid = fork // die "driver.pl: fork: $!\n";
-    if ( !$pid ) {
-        close $reader;
-        $SIG{__WARN__} = sub { print {*STDERR} @_ if $verbose; };
+    load_yabmod();
+    local ( $end, $message );
+    my $result = eval {
+        local $SIG{ALRM} = sub { die "the installer ran for a minute\n" };
         alarm 60;
-        # Plain lines to the parent: JSON::PP is slow in a fresh child, the parent encodes.
-        my $result = run_case( $mode, $board, $html, $name );
-        print {$writer} join q{}, map { "$_\t" . unpack( 'H*', $result->{$_} ) . "\n" } qw(end failed_step message);
-        print {$writer} "step\t$_->[0]\t$_->[1]\n" for @{ $result->{steps} };
-        print {$writer} 'refused', "\t", unpack( 'H*', $_ ), "\n" for @{ $result->{refused} };
-        close $writer;
-        POSIX::_exit(0);
+        my $run = run_case( $mode, $board, $html, $name );
+        alarm 0;
+        $run;
+    } // fail_case("the driver failed: $@");
+    # A run that died between fopen and fclose leaves its handle open (and locked).
+    for my $handle (qw(FILE IN MLOG)) {
+        no strict 'refs';
+        close ${"main::$handle"} if ref ${"main::$handle"};
     }
-    close $writer;
-    my %result = ( steps => [], refused => [] );
-    while ( my $said = <$reader> ) {
-        chomp $said;
-        my ( $key, @values ) = split /\t/xsm, $said, -1;
-        if    ( $key eq 'step' )    { push @{ $result{steps} }, [ 0 + $values[0], 0 + $values[1] ]; }
-        elsif ( $key eq 'refused' ) { push @{ $result{refused} }, pack 'H*', $values[0]; }
-        else                        { $result{$key} = pack 'H*', $values[0]; }
-    }
-    close $reader;
-    waitpid $pid, 0;
-    my $status = $?;
     put_back($undo);
-    return fail_case("the installer died: status $status") if !defined $result{end};
-    $result{failed_step} += 0;
-    return \%result;
+    return $result;
 }
 
 # CGI::Carp sets its own warning handler when it loads: load it first, then quiet the warnings of YaBB's code.
 require CGI::Carp;
 $SIG{__WARN__} = sub { print {*STDERR} @_ if $verbose; };
-load_yabb();
+load_subs();
 my $in = \*STDIN;
 if (@args) { open $in, '<', $args[0] or die "driver.pl: cannot read $args[0]: $!\n"; }
 $| = 1;
