@@ -19,7 +19,7 @@ using namespace torvale::test;
 
 namespace {
 
-constexpr std::uint32_t kRandomCases = 300;
+constexpr std::uint32_t kRandomCases = 200;
 
 struct InstallerRun {
     std::string end;
