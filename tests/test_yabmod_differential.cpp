@@ -116,9 +116,10 @@ std::string firstDifference(const Prepared& p, const InstallerRun& perl,
     if (perl.failedStep != model.failedStep)
         return "failed step: model " + std::to_string(model.failedStep) + ", installer " +
                std::to_string(perl.failedStep) + " (" + perl.message + ")";
+    // The installer prints a step once it is done: not the one it failed at.
     std::vector<std::pair<long, long>> steps;
     for (const auto& step : model.steps)
-        if (step.found)
+        if (step.found && (model.end == yabmod::Run::End::Done || step.number != model.failedStep))
             steps.emplace_back(step.number, long(*step.found));
     for (std::size_t i = 0; i < std::max(steps.size(), perl.steps.size()); ++i) {
         auto show = [&](const auto& list) {

@@ -11,7 +11,8 @@
 # Output, in the order of the cases:
 #   {"end":"done"|"install_error"|"fatal_error"|"die"|"crash","failed_step":J,"message":"...",
 #    "steps":[[J,SEARCHFOUND],...],"refused":[PATH,...]}
-#   die: Perl died in YaBB's code; crash: this driver could not run the case. J: the step install_error names, else 0.
+#   die: Perl died in YaBB's code; crash: this driver could not run the case. J: the step install_error names, for
+#   die the step searched last, else 0.
 # Each case gets a freshly compiled YaBMod.pm (the installer keeps state between calls) and ends at its exit, which
 # is caught; the installer's texts are set here so that its "<b>Step J</b> (LINE)" lines can be read back.
 # The Mods/ folder, Mods/Log/install.log and get_install.data are prepared for each case (an install finds the mod
@@ -153,8 +154,8 @@ $settings_file_version = 'YaBB 2.7.00';
 $ENV{QUERY_STRING}   = q{};
 $ENV{REQUEST_METHOD} = 'GET';
 
-# The end of a case: how it ended and why.
-our ( $end, $message );
+# The end of a case: how it ended and why, and how many steps reached their search.
+our ( $end, $message, $searches );
 my $step_mark = "Step\x01\x02";
 
 sub set_texts {
@@ -214,6 +215,8 @@ sub load_yabmod {
         return refuse($to) if !inside($target);
         return $copy->(@_);
     };
+    my $dosearch = \&main::dosearch;
+    *main::dosearch = sub { $searches++; return $dosearch->(@_); };
     my $install_error = \&main::install_error;
     *main::install_error = sub {
         $end     ||= 'install_error';
@@ -250,6 +253,8 @@ sub run_case {
     if ( $end eq 'install_error' && defined $message && $message =~ /\A<b>\Q$step_mark\E:<\/b>[ ](\d+)/xsm ) {
         $failed = 0 + $1;
     }
+    # Perl dies only in a step's work after its search: the step that was searched last.
+    $failed = $searches if $end eq 'die';
     ( my $said = $message // q{} ) =~ s/\Q$step_mark\E/Step/gxsm;
     return { end => $end, failed_step => $failed, message => $said, steps => \@steps, refused => [@refused] };
 }
@@ -330,7 +335,7 @@ sub one_case {
     local @refused = ();
     my $undo = prepare( $mode, $board, $name, $bytes );
     load_yabmod();
-    local ( $end, $message );
+    local ( $end, $message, $searches ) = ( undef, undef, 0 );
     my $result = eval {
         local $SIG{ALRM} = sub { die "the installer ran for a minute\n" };
         alarm 60;
