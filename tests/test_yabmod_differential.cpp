@@ -81,6 +81,8 @@ const char* endName(yabmod::Run::End end) {
     case yabmod::Run::End::Done: return "done";
     case yabmod::Run::End::InstallError: return "install_error";
     case yabmod::Run::End::FatalError: return "fatal_error";
+    case yabmod::Run::End::Died: return "die";
+    case yabmod::Run::End::NotTested: return "not_tested";
     }
     return "?";
 }
@@ -107,10 +109,7 @@ std::string fileDifference(const std::string& path, const std::string* model, co
 std::string firstDifference(const Prepared& p, const InstallerRun& perl,
                             const std::map<std::string, std::string>& after) {
     const yabmod::Run& model = p.model;
-    // Perl dying in YaBB's code ends the run as fatal_error does: CGI::Carp
-    // shows the error, nothing is written or restored after it.
-    const std::string perlEnd = perl.end == "die" ? "fatal_error" : perl.end;
-    if (perlEnd != endName(model.end))
+    if (perl.end != endName(model.end))
         return std::string("end: model ") + endName(model.end) + " (" + model.message + "), installer " + perl.end +
                " (" + perl.message + ")";
     if (perl.failedStep != model.failedStep)
