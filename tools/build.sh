@@ -26,6 +26,9 @@ packages=(
     # the manual page reader, and the Debian package tools.
     desktop-file-utils appstream shared-mime-info xdg-utils libfile-mimeinfo-perl
     man-db dpkg-dev file
+    # The differential test of the installer: YaBB's own code under Perl, with
+    # the modules it loads that Debian's perl lacks, and the JSON reader.
+    perl libcgi-pm-perl libarchive-zip-perl liburi-perl nlohmann-json3-dev
 )
 
 install_missing() {
