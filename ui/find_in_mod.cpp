@@ -16,6 +16,8 @@
 
 #include <array>
 #include <limits>
+#include <optional>
+#include <utility>
 
 namespace torvale {
 
@@ -162,32 +164,38 @@ void TFormMain::replaceAllInMod() {
     const ModDocument& doc = mod_->document();
     const ModHits found =
         torvale::findInMod(doc, needle, std::numeric_limits<std::size_t>::max());
+    // The new texts first: a step that would change nothing is no step.
     std::size_t replaced = 0;
-    mod_->endTyping();
-    mod_->history()->beginMacro(QStringLiteral("Replace All"));
-    const TextPlace* last = nullptr;
+    std::vector<std::pair<TextPlace, std::string>> changes;
+    std::optional<TextPlace> last;
     for (const ModHit& hit : found.hits) {
-        if (last && *last == hit.place)
+        if (last == hit.place)
             continue;
-        last = &hit.place;
+        last = hit.place;
+        const std::string_view before = textAt(doc, hit.place)->view();
         std::size_t count = 0;
-        auto changed = replaceInText(textAt(doc, hit.place)->view(), needle, replacement, &count);
-        if (!changed)
-            continue;
+        auto changed = replaceInText(before, needle, replacement, &count);
         replaced += count;
-        if (hit.place.field == TextPlace::Field::Property) {
-            mod_->setProperty(hit.place.property, Text(std::move(*changed)), false);
-            continue;
-        }
-        const Node* node = nodeAt(doc, hit.place.node);
-        const OpenMod::Field field = hit.place.field == TextPlace::Field::FileName
-                                         ? OpenMod::Field::FileName
-                                     : hit.place.field == TextPlace::Field::SearchText
-                                         ? OpenMod::Field::SearchText
-                                         : OpenMod::Field::ActionText;
-        mod_->setText(node, field, Text(std::move(*changed)), false);
+        if (changed && *changed != before)
+            changes.emplace_back(hit.place, std::move(*changed));
     }
-    mod_->history()->endMacro();
+    if (!changes.empty()) {
+        mod_->endTyping();
+        mod_->history()->beginMacro(QStringLiteral("Replace All"));
+        for (auto& [place, text] : changes) {
+            if (place.field == TextPlace::Field::Property) {
+                mod_->setProperty(place.property, Text(std::move(text)), false);
+                continue;
+            }
+            const OpenMod::Field field = place.field == TextPlace::Field::FileName
+                                             ? OpenMod::Field::FileName
+                                         : place.field == TextPlace::Field::SearchText
+                                             ? OpenMod::Field::SearchText
+                                             : OpenMod::Field::ActionText;
+            mod_->setText(nodeAt(doc, place.node), field, Text(std::move(text)), false);
+        }
+        mod_->history()->endMacro();
+    }
     showProperties();
     showSelectedNode();
     findInMod();

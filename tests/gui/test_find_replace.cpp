@@ -292,7 +292,12 @@ void FindReplaceTest::findInModListsEveryTextAndReplacesAllInOneStep() {
     QCOMPARE(findAll(QStringLiteral("nowhere")), QStringList());
     QCOMPARE(panel->summary(), QStringLiteral("\"nowhere\" is nowhere in the mod."));
 
+    // The same text again changes nothing, and is no step.
     find->setText(QStringLiteral("added"));
+    child<QLineEdit>(*dialog, "edtReplaceInMod")->setText(QStringLiteral("added"));
+    QTest::mouseClick(child<QPushButton>(*dialog, "btnReplaceAll"), Qt::LeftButton);
+    QVERIFY(!t.window->isModified() && !command(*t.window, "actUndo")->isEnabled());
+
     child<QLineEdit>(*dialog, "edtReplaceInMod")->setText(QStringLiteral("put in"));
     QTest::mouseClick(child<QPushButton>(*dialog, "btnReplaceAll"), Qt::LeftButton);
     QCOMPARE(t.prompts.messages.last(), QStringLiteral("Replaced 5 occurrences of \"added\"."));

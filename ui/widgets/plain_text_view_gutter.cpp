@@ -43,10 +43,9 @@ protected:
         painter.setFont(view_->font());
         painter.setPen(colors.color(QPalette::PlaceholderText));
         const int first = view_->firstVisibleLine();
-        const int top = view_->viewport()->geometry().top();
         const int last = std::min(view_->lineCount(), first + height() / view_->lineHeight_ + 2);
         for (int line = first; line < last; ++line) {
-            const QRect row(0, top + (line - first) * view_->lineHeight_, width() - 6,
+            const QRect row(0, (line - first) * view_->lineHeight_, width() - 6,
                             view_->lineHeight_);
             painter.drawText(row, Qt::AlignRight | Qt::AlignVCenter, QString::number(line + 1));
         }
@@ -62,8 +61,9 @@ private:
     void fitWidth() {
         const int wanted = neededWidth();
         view_->setViewportMargins(wanted, 0, 0, 0);
+        // Beside the viewport, and as high: not beside the scroll bar below it.
         const QRect area = view_->viewport()->geometry();
-        setGeometry(area.left() - wanted, 0, wanted, view_->height());
+        setGeometry(area.left() - wanted, area.top(), wanted, area.height());
         update();
     }
 
