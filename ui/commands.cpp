@@ -80,6 +80,14 @@ const CommandEntry kCommands[] = {
     {"actMoveUp", "Action", "Move &Up", nullptr, key(Qt::ALT | Qt::SHIFT | Qt::Key_Up), 0, -1},
     {"actMoveDown", "Action", "Move Do&wn", nullptr, key(Qt::ALT | Qt::SHIFT | Qt::Key_Down), 0,
      -1},
+    {"actDuplicate", "Edit", "&Duplicate", nullptr, key(Qt::CTRL | Qt::Key_D), 0, -1},
+    {"actFindInMod", "Edit", "Find in &Mod...", nullptr, key(Qt::CTRL | Qt::SHIFT | Qt::Key_F), 0,
+     -1},
+    {"actGoToLine", "Edit", "&Go to Line...", nullptr, key(Qt::CTRL | Qt::Key_G), 0, -1},
+    {"actSearchForSelection", "Edit", "Search for Se&lection", nullptr,
+     key(Qt::CTRL | Qt::Key_E), 0, -1},
+    {"actForumFileBeside", "View", "&Forum File beside the Steps", nullptr, key(Qt::Key_F8), 0,
+     -1},
 };
 
 } // namespace
@@ -127,9 +135,14 @@ void TFormMain::createCommands() {
     on("actBrowseFileToEdit", [this] { actBrowseFileToEditExecute(); });
     // The fields' own Undo takes back steps of the document's one history.
     on("EditUndo1", [this] { command("actUndo")->trigger(); });
-    on("EditCut1", [this] { runEditCommand(TextField::EditCommand::Cut); });
-    on("EditCopy1", [this] { runEditCommand(TextField::EditCommand::Copy); });
-    on("EditPaste1", [this] { runEditCommand(TextField::EditCommand::Paste); });
+    // In the tree they take whole nodes, in a text field its text.
+    on("EditCut1", [this] { treeHasFocus() ? cutNode() : runEditCommand(TextField::EditCommand::Cut); });
+    on("EditCopy1",
+       [this] { treeHasFocus() ? copyNode() : runEditCommand(TextField::EditCommand::Copy); });
+    on("EditPaste1",
+       [this] { treeHasFocus() ? pasteNodes() : runEditCommand(TextField::EditCommand::Paste); });
+    on("actDuplicate", [this] { duplicateNode(); });
+    on("actFindInMod", [this] { actFindInModExecute(); });
     on("EditSelectAll1", [this] { runEditCommand(TextField::EditCommand::SelectAll); });
     on("actSearch", [this] { actSearchExecute(); });
     on("actReplace", [this] { actReplaceExecute(); });
@@ -146,7 +159,8 @@ void TFormMain::createCommands() {
     on("actTreeFullCollapse", [this] { actTreeFullCollapseExecute(); });
 
     // What the enabling depends on beyond the window's own state.
-    connect(qApp, &QApplication::focusChanged, this, [this] {
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+        noteFocus(now);
         // Leaving a field ends a run of typing in it.
         mod_->endTyping();
         updateCommandStates();
@@ -213,6 +227,15 @@ void TFormMain::updateCommandStates() {
     command("EditCopy1")->setEnabled(edit.copy);
     command("EditPaste1")->setEnabled(edit.paste);
     command("EditSelectAll1")->setEnabled(edit.selectAll);
+    if (treeHasFocus()) {
+        command("EditCut1")->setEnabled(selected);
+        command("EditCopy1")->setEnabled(selected);
+        command("EditPaste1")->setEnabled(clipboard && clipboard->hasText());
+    }
+    command("actDuplicate")->setEnabled(onActionPage && selected);
+    command("actGoToLine")->setEnabled(lineView() != nullptr);
+    command("actSearchForSelection")
+        ->setEnabled(selected && memEditingFile->isVisible() && memEditingFile->hasSelection());
 }
 
 void TFormMain::runEditCommand(TextField::EditCommand which) {

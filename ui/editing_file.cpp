@@ -127,12 +127,25 @@ void TFormMain::actBrowseFileToEditExecute() {
     options.filter = QStringLiteral("All Files (*)");
     // Later Open dialogs start in the forum folder too.
     openDialogDir_ = options.directory;
-    const QString chosen = prompts().openFileName(this, options);
-    if (chosen.isEmpty())
-        return;
-    const std::string chosenPath = localPath(chosen);
-    const QString name = QFile::decodeName(
-        QByteArray::fromStdString(fileNameOf(relativeToForum(chosenPath, location))));
+    std::string chosenPath;
+    QString name;
+    // YaBB's installer refuses a name that climbs out of the forum folder.
+    for (;;) {
+        const QString chosen = prompts().openFileName(this, options);
+        if (chosen.isEmpty())
+            return;
+        chosenPath = localPath(chosen);
+        name = QFile::decodeName(
+            QByteArray::fromStdString(fileNameOf(relativeToForum(chosenPath, location))));
+        if (name != QLatin1String("..") && !name.startsWith(QLatin1String("../")))
+            break;
+        prompts().showMessage(this,
+                              QStringLiteral("\"%1\" is outside the forum folder %2.")
+                                  .arg(QDir::toNativeSeparators(chosen),
+                                       QDir::toNativeSeparators(options.directory)),
+                              QStringLiteral("YaBB's installer refuses a file name with \"../\" "
+                                             "in it. Choose a file inside the forum folder."));
+    }
     // The field's change handler stores the name, relabels the node and marks
     // the document modified.
     memFileToEdit->setText(name);

@@ -22,15 +22,27 @@ QRect caretLine(const QWidget* field) {
 
 // The text field that has, or last had, the focus in the window: the one the
 // dialogs act on. Only the six text fields of the mod's texts count, and only
-// while they take input.
+// while they take input. From the tree, the dialogs act on the text field or
+// view that had the focus last, while it is in sight.
 TextField TFormMain::searchTarget() const {
     QWidget* focus = focusWidget();
-    const std::initializer_list<QWidget*> searchable = {memDescription, memSearch,  memAndAction,
-                                                        memFileToEdit,  memPreview, memEditingFile};
-    if (!focus || std::find(searchable.begin(), searchable.end(), focus) == searchable.end() ||
-        !focus->isEnabled())
+    if (focus == tvActions && lastTextField_ && lastTextField_->isVisible())
+        focus = lastTextField_;
+    if (!isSearchable(focus))
         return TextField();
     return TextField(focus);
+}
+
+bool TFormMain::isSearchable(QWidget* widget) const {
+    const std::initializer_list<QWidget*> searchable = {memDescription, memSearch,  memAndAction,
+                                                        memFileToEdit,  memPreview, memEditingFile};
+    return widget && std::find(searchable.begin(), searchable.end(), widget) != searchable.end() &&
+           widget->isEnabled();
+}
+
+void TFormMain::noteFocus(QWidget* now) {
+    if (isSearchable(now))
+        lastTextField_ = now;
 }
 
 FindReplaceDialog* TFormMain::findReplaceDialog(bool replacing) {
@@ -69,13 +81,14 @@ void TFormMain::findNext(FindReplaceDialog* dialog) {
     const QString text = dialog->findText();
     const qint64 length = field.selectionLength();
     const qint64 at = field.find(text, length > 0 ? field.selectionStart() + length : 0);
-    if (at >= 0) {
-        field.widget()->setFocus();
-        field.select(at, TextField::offsetLength(text));
+    if (at < 0) {
+        notFoundInField(dialog, text);
+        return;
     }
+    field.widget()->setFocus();
+    field.select(at, TextField::offsetLength(text));
     field.ensureVisible();
-    if (at >= 0)
-        dialog->keepClearOf(caretLine(field.widget()));
+    dialog->keepClearOf(caretLine(field.widget()));
 }
 
 void TFormMain::FindDialogFind() {
@@ -96,7 +109,7 @@ void TFormMain::ReplaceDialogReplace() {
     const QString text = replaceDialog_->findText();
     const qint64 at = field.find(text, 0);
     if (at < 0) {
-        notFoundInField(text);
+        notFoundInField(replaceDialog_, text);
         return;
     }
     field.select(at, TextField::offsetLength(text));
@@ -109,11 +122,11 @@ void TFormMain::ReplaceDialogReplaceAll() {
         return;
     const QString text = replaceDialog_->findText();
     if (field.replaceAll(text, replaceDialog_->replaceText()) == 0)
-        notFoundInField(text);
+        notFoundInField(replaceDialog_, text);
 }
 
-void TFormMain::notFoundInField(const QString& text) {
-    prompts().showError(replaceDialog_,
+void TFormMain::notFoundInField(QWidget* dialog, const QString& text) {
+    prompts().showError(dialog,
                         QStringLiteral("Could not find \"%1\" in this field.").arg(text));
 }
 

@@ -78,6 +78,7 @@ TFormMain::TFormMain(UserPrompts* prompts, const WindowOptions& options, QWidget
     createToolBarsAndMenus();
     createStatusBar();
     createCheckPanels();
+    createForumFileCommands();
     applyWindowBounds();
     FormCreate();
 }
@@ -106,6 +107,7 @@ void TFormMain::FormCreate() {
     if (!settingsFile_.isEmpty() && QFileInfo::exists(settingsFile_)) {
         LoadSettings();
     } else {
+        startAtComfortableSize();
         // Before any settings are stored, path.cfg beside the program may name
         // the forum script; everything else keeps its designed value.
         const QString pathCfg = programDir_ + QStringLiteral("path.cfg");

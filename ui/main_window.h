@@ -12,6 +12,11 @@
 //   window_settings.cpp the settings file, recent files, the Options command
 //   history.cpp       undo and redo, and moving nodes by keyboard
 //   recovery.cpp      the copies kept against a crash, and the offer at start
+//   node_clipboard.cpp Cut, Copy, Paste and Duplicate of nodes as mod text
+//   find_in_mod.cpp   Find in Mod and Replace All over every text of the mod
+//   forum_file_commands.cpp line numbers, Go to Line, Search for Selection,
+//                     the forum file beside the steps, Preview lines to nodes
+//   edit_menu.cpp     the Edit menu
 //   mod_check.cpp     what a read dropped, the check before a save, Test Mod
 //                     against the forum, and the search text in the forum file
 #pragma once
@@ -25,6 +30,7 @@
 #include "settings/file_association.h"
 #include "settings/settings.h"
 
+#include "document/find_in_mod.h"
 #include "document/node_moves.h"
 #include "document/recovery_writer.h"
 
@@ -39,6 +45,7 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QPlainTextEdit;
+class QSplitter;
 class QTabWidget;
 class QTimer;
 class QToolBar;
@@ -47,6 +54,7 @@ class QWidget;
 
 namespace torvale {
 
+class FindInModDialog;
 class FindReplaceDialog;
 class ReportPanel;
 struct CheckReport;
@@ -126,6 +134,7 @@ private:
     QWidget* createPropertyPage();
     QWidget* createActionPage();
     void createToolBarsAndMenus();
+    void createEditMenu();
     void createStatusBar();
     // Every text field of the window, which share the edit commands and menu.
     std::vector<QWidget*> textFields() const;
@@ -172,7 +181,9 @@ private:
     void ReplaceDialogFind();
     void ReplaceDialogReplace();
     void ReplaceDialogReplaceAll();
-    void notFoundInField(const QString& text);
+    void notFoundInField(QWidget* dialog, const QString& text);
+    bool isSearchable(QWidget* widget) const;
+    void noteFocus(QWidget* now);
 
     // mod_encoding.cpp
     void updateEncodingStatus();
@@ -199,6 +210,29 @@ private:
     ActionTreeView::DropSpot dropSpot(const QModelIndex& dragged, const QModelIndex& target) const;
     void dropNode(Node* dragged, Node* target);
     bool handleFileDrop(QEvent* event);
+
+    // node_clipboard.cpp
+    bool treeHasFocus() const;
+    void copyNode();
+    void cutNode();
+    void pasteNodes();
+    void duplicateNode();
+    QString encodableText(QString text);
+
+    // find_in_mod.cpp
+    void actFindInModExecute();
+    void findInMod();
+    void replaceAllInMod();
+    void goToModHit(const QVariant& key);
+
+    // forum_file_commands.cpp
+    void createForumFileCommands();
+    void showForumFileBeside(bool on);
+    PlainTextView* lineView() const;
+    void actGoToLineExecute();
+    void actSearchForSelectionExecute();
+    void selectNodeOfPreviewLine(int line);
+    void showFileLineInPreview(int line);
 
     // history.cpp
     void createHistory();
@@ -234,8 +268,10 @@ private:
     void LoadSettings();
     void SaveSettings();
     void applyWindowBounds();
+    void startAtComfortableSize();
     void applyEditorFont();
     void AddMRU();
+    void keepSettings();
     void mmiFileClick();
     void MRUClick(const QString& path);
     void actOptionExecute();
@@ -290,6 +326,8 @@ private:
     ActionTreeView* tvActions = nullptr;
     SideSplitter* Splitter1 = nullptr;
     SplitPane* pnlCodeEditor = nullptr;
+    // The step editor, and the forum file beside it when asked for.
+    QSplitter* forumBeside_ = nullptr;
     QLabel* pnlSearchString = nullptr;
     QLabel* pnlActionString = nullptr;
     QPlainTextEdit* memSearch = nullptr;
@@ -309,7 +347,13 @@ private:
     ReportPanel* pnlTestReport = nullptr;
     // Whether the search text's place is to be shown once the page shows.
     bool highlightPending_ = false;
+    // The text field or view that last had the focus, which Find from the tree searches.
+    QPointer<QWidget> lastTextField_;
     FindReplaceDialog* findDialog_ = nullptr;
+    FindInModDialog* findInModDialog_ = nullptr;
+    ReportPanel* pnlFindInMod = nullptr;
+    // What the Find in Mod panel lists.
+    std::vector<ModHit> modHits_;
     FindReplaceDialog* replaceDialog_ = nullptr;
     std::vector<QAction*> commands_;
 };

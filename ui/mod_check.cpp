@@ -143,7 +143,8 @@ void TFormMain::showReadFindings(const std::vector<Finding>& findings,
             QStringLiteral("Line %1: %2").arg(f.line).arg(sentence(findingDescription(f.kind)));
         if (!f.text.empty())
             text += QStringLiteral("  ") + quoted(f.text, mod_->encoding());
-        rows.push_back({{text, Mark::Warning, {}}, {}});
+        // The line leads to where the Preview lost it.
+        rows.push_back({{text, Mark::Warning, int(f.line)}, {}});
     }
     for (const ReadingDifference& d : differences)
         rows.push_back({{QStringLiteral("Line %1: YaBB's installer: %2")
@@ -353,7 +354,7 @@ void TFormMain::goToReportedNode(const QVariant& key) {
 // the installer would find them: the first place, and the next if there is
 // one. Worked out when the page shows.
 void TFormMain::highlightSearchInEditingFile() {
-    if (PageControl1->currentWidget() != tsEditingFile) {
+    if (!memEditingFile->isVisible()) {
         highlightPending_ = true;
         return;
     }

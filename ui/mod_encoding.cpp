@@ -7,11 +7,61 @@
 #include "text_codec.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QPointer>
 #include <QSignalBlocker>
 #include <QStatusBar>
 
+#include <vector>
+
 namespace torvale {
+
+namespace {
+
+// While the question is open, the user may still be typing: the keys that
+// were meant for the field are held back from the question (a letter would
+// otherwise answer it or vanish) and typed into the field once it is answered.
+// Enter, Escape, Tab and Alt with a letter still answer it.
+class KeysTypedMeanwhile : public QObject {
+public:
+    KeysTypedMeanwhile() { qApp->installEventFilter(this); }
+    ~KeysTypedMeanwhile() override { qApp->removeEventFilter(this); }
+
+    void typeInto(QWidget* field) {
+        qApp->removeEventFilter(this);
+        for (const auto& key : held_)
+            QCoreApplication::postEvent(field, new QKeyEvent(QEvent::KeyPress, key.key,
+                                                             key.modifiers, key.text));
+        held_.clear();
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease)
+            return QObject::eventFilter(watched, event);
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const bool typing = !key->text().isEmpty() && key->text().at(0).isPrint() &&
+                            !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier |
+                                                  Qt::MetaModifier));
+        if (!typing)
+            return QObject::eventFilter(watched, event);
+        if (event->type() == QEvent::KeyPress)
+            held_.push_back({key->key(), key->modifiers(), key->text()});
+        return true;
+    }
+
+private:
+    struct Key {
+        int key;
+        Qt::KeyboardModifiers modifiers;
+        QString text;
+    };
+    std::vector<Key> held_;
+};
+
+} // namespace
 
 void TFormMain::updateEncodingStatus() {
     encodingPanel_->setText(mod_->encoding() == TextEncoding::Utf8
@@ -28,7 +78,12 @@ void TFormMain::keepEncodable(QWidget* widget) {
     QStringList lacking = unencodableCharacters(field.text(), mod_->encoding());
     if (lacking.isEmpty())
         return;
-    if (mod_->encoding() == TextEncoding::Windows1252 && prompts().convertToUtf8(this, lacking)) {
+    KeysTypedMeanwhile meanwhile;
+    const bool convert =
+        mod_->encoding() == TextEncoding::Windows1252 && prompts().convertToUtf8(this, lacking);
+    // Posted, so they arrive after the change under way is stored.
+    meanwhile.typeInto(widget);
+    if (convert) {
         convertModToUtf8();
         // Halves of surrogate pairs are characters in no encoding.
         lacking = unencodableCharacters(field.text(), mod_->encoding());

@@ -266,6 +266,11 @@ const Node* OpenMod::addNode(const Node* parent, TItem item) {
     return nodeAt(doc_, at);
 }
 
+const Node* OpenMod::insertNode(NodePath at, NodeCopy node) {
+    push(edits::Insert{at, std::move(node)}, std::nullopt);
+    return nodeAt(doc_, at);
+}
+
 void OpenMod::removeNode(const Node* node) {
     push(edits::Remove{pathOf(node)}, std::nullopt);
 }

@@ -82,6 +82,8 @@ public:
     // The editing operations, each one step of the history.
     const Node* addNode(const Node* parent, TItem item);
     void removeNode(const Node* node);
+    // A node with its children put in at a place, as Paste and Duplicate do.
+    const Node* insertNode(NodePath at, NodeCopy node);
     // False when the node would stay where it is.
     bool moveNode(const Node* node, DropPlace place);
     void setKind(const Node* node, std::int32_t kind);

@@ -5,6 +5,8 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QGridLayout>
+#include <QInputDialog>
+#include <QMenu>
 #include <QProcess>
 #include <QPushButton>
 
@@ -128,6 +130,23 @@ bool UserPrompts::convertToUtf8(QWidget* parent, const QStringList& characters) 
     box.setEscapeButton(leaveOut);
     box.exec();
     return box.clickedButton() == convert;
+}
+
+int UserPrompts::askLineNumber(QWidget* parent, int lineCount, int current) {
+    bool ok = false;
+    const int line = QInputDialog::getInt(parent, QStringLiteral("Go to Line"),
+                                          QStringLiteral("&Line (1 to %1):").arg(lineCount),
+                                          current, 1, std::max(lineCount, 1), 1, &ok);
+    return ok ? line : 0;
+}
+
+int UserPrompts::chooseFromMenu(QWidget* parent, const QStringList& choices, QPoint pos) {
+    QMenu menu(parent);
+    for (const QString& choice : choices)
+        menu.addAction(choice);
+    menu.setActiveAction(menu.actions().value(0));
+    QAction* chosen = menu.exec(pos);
+    return chosen ? int(menu.actions().indexOf(chosen)) : -1;
 }
 
 bool UserPrompts::startProgram(const QString& program, const QStringList& arguments) {

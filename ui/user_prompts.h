@@ -5,6 +5,7 @@
 #include <QColor>
 #include <QFont>
 #include <QMessageBox>
+#include <QPoint>
 #include <QString>
 #include <QStringList>
 
@@ -52,6 +53,13 @@ public:
     // Windows-1252 cannot hold; true to convert the whole mod to UTF-8, false
     // to leave the characters out.
     virtual bool convertToUtf8(QWidget* parent, const QStringList& characters);
+
+    // Go to Line: a line number from 1 to lineCount, current to start with;
+    // 0 when the user cancelled.
+    virtual int askLineNumber(QWidget* parent, int lineCount, int current);
+    // A menu of choices at pos (global coordinates), worked by keys or mouse;
+    // the index chosen, -1 for none.
+    virtual int chooseFromMenu(QWidget* parent, const QStringList& choices, QPoint pos);
 
     // Starts a program on its own, without a shell; false if it could not start.
     virtual bool startProgram(const QString& program, const QStringList& arguments);

@@ -318,6 +318,8 @@ void TFormMain::createToolBarsAndMenus() {
     file->addSeparator();
     file->addAction(command("actExit"));
 
+    createEditMenu();
+
     QMenu* action = menuBar()->addMenu(QStringLiteral("&Action"));
     action->setObjectName(QStringLiteral("mmiAction"));
     for (const char* name : {"actAddEditFile", "actAddReplace", "actAddBefore", "actAddAfter"})
@@ -358,6 +360,9 @@ void TFormMain::createToolBarsAndMenus() {
     pmActionTree->setObjectName(QStringLiteral("pmActionTree"));
     for (const char* name :
          {"actSearchAndReplace", "actSearchAndAddBefore", "actSearchAndAddAfter"})
+        pmActionTree->addAction(command(name));
+    pmActionTree->addSeparator();
+    for (const char* name : {"EditCut1", "EditCopy1", "EditPaste1", "actDuplicate"})
         pmActionTree->addAction(command(name));
     pmActionTree->addSeparator();
     pmActionTree->addAction(command("actMoveUp"));

@@ -18,6 +18,8 @@
 #include <QPlainTextEdit>
 #include <QScreen>
 
+#include <utility>
+
 namespace torvale {
 
 namespace {
@@ -98,6 +100,28 @@ void TFormMain::applyWindowBounds() {
     }
 }
 
+// With no settings yet, the window opens at about two thirds of the screen,
+// centred on it: room for the tree and both texts. On a screen too small for
+// that to be more than the designed size, the designed size stays.
+void TFormMain::startAtComfortableSize() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect available = screen->availableGeometry();
+    const QSize designed(settings_.Width, settings_.Height);
+    const QSize twoThirds(available.width() * 2 / 3, available.height() * 2 / 3);
+    if (twoThirds.width() <= designed.width() && twoThirds.height() <= designed.height())
+        return;
+    const QSize size = twoThirds.expandedTo(designed).boundedTo(available.size());
+    QRect bounds(QPoint(), size);
+    bounds.moveCenter(available.center());
+    settings_.Left = bounds.x();
+    settings_.Top = bounds.y();
+    settings_.Width = bounds.width();
+    settings_.Height = bounds.height();
+    applyWindowBounds();
+}
+
 void TFormMain::applyEditorFont() {
     const QFont font = toQFont(settings_.Editor_Font);
     for (QWidget* field : std::initializer_list<QWidget*>{memSearch, memAndAction, memPreview,
@@ -118,6 +142,21 @@ void TFormMain::applyEditorFont() {
 
 void TFormMain::AddMRU() {
     torvale::AddMRU(settings_.MRU, pathSetting(mod_->path()), settings_.MRU_Max_Number);
+    keepSettings();
+}
+
+// A program that is killed never reaches its end: what the user changed is
+// written at once, the whole file as at the end. Quietly: a file that cannot
+// be written is named once, when the program closes.
+void TFormMain::keepSettings() {
+    if (settingsFile_.isEmpty())
+        return;
+    struct Quiet : UserPrompts {
+        void showError(QWidget*, const QString&) override {}
+    } quiet;
+    UserPrompts* own = std::exchange(prompts_, &quiet);
+    SaveSettings();
+    prompts_ = own;
 }
 
 void TFormMain::mmiFileClick() {
@@ -158,11 +197,14 @@ void TFormMain::actOptionExecute() {
             settings_ = dialog.settings();
             applyEditorFont();
             updateCommandStates(); // browsing for the file to edit needs the forum
-            if (settings_.YaBB != forum && selectedNode())
+            if (settings_.YaBB != forum && selectedNode()) {
                 LoadEditingFile(selectedNode()); // the file now comes from another forum
+                highlightSearchInEditingFile();
+            }
         }
     }
     CheckMRU(settings_.MRU, settings_.MRU_Max_Number);
+    keepSettings();
     if (settings_.Association == wasAssociated)
         return;
 

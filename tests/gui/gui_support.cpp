@@ -50,7 +50,18 @@ bool ScriptedPrompts::chooseFont(QWidget*, QFont& font, QColor& color) {
 
 bool ScriptedPrompts::convertToUtf8(QWidget*, const QStringList& characters) {
     convertQuestions << characters;
+    if (whileAsking)
+        whileAsking();
     return !convertAnswers.isEmpty() && convertAnswers.takeFirst();
+}
+
+int ScriptedPrompts::askLineNumber(QWidget*, int, int) {
+    return lineAnswers.isEmpty() ? 0 : lineAnswers.takeFirst();
+}
+
+int ScriptedPrompts::chooseFromMenu(QWidget*, const QStringList& choices, QPoint) {
+    menus << choices;
+    return choiceAnswers.isEmpty() ? -1 : choiceAnswers.takeFirst();
 }
 
 bool ScriptedPrompts::startProgram(const QString& program, const QStringList& arguments) {

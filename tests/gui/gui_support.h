@@ -32,6 +32,8 @@ public:
     bool chooseFont(QWidget*, QFont& font, QColor& color) override;
     bool convertToUtf8(QWidget*, const QStringList& characters) override;
     bool startProgram(const QString& program, const QStringList& arguments) override;
+    int askLineNumber(QWidget*, int lineCount, int current) override;
+    int chooseFromMenu(QWidget*, const QStringList& choices, QPoint pos) override;
     QMessageBox::StandardButton offerRecovery(QWidget*, const QString& text) override;
     bool confirmOverwrite(QWidget*, const QString& text) override;
     bool confirmSaveAnyway(QWidget*, const QString& text) override;
@@ -45,6 +47,11 @@ public:
     QList<bool> overwriteAnswers;                       // empty: No
     QList<bool> saveAnywayAnswers;                      // empty: Cancel
     QList<bool> convertAnswers;                         // an empty list leaves the characters out
+    QList<int> lineAnswers;   // empty: cancelled
+    QList<int> choiceAnswers; // empty: nothing chosen
+    QList<QStringList> menus; // the choices each menu offered
+    // Runs while a question is open, as the user's keys and clicks would.
+    std::function<void()> whileAsking;
 
     QStringList confirmTexts;
     QStringList recoveryOffers;

@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 
 using namespace torvale;
 using namespace torvale::test;
@@ -59,6 +60,7 @@ private slots:
     void filesThatAreNotShownSayWhy();
     void browsingWritesTheRelativeName();
     void browsingNeedsAnEditFileNodeAndAForum();
+    void searchForSelectionWritesStepsBesideTheFile();
 };
 
 void EditingFileTest::eachGroupShowsItsForumFile() {
@@ -200,8 +202,6 @@ void EditingFileTest::browsingWritesTheRelativeName() {
     } cases[] = {
         {kForum + QStringLiteral("/Sources/Subs.pm"), QStringLiteral("Sources/Subs.pm")},
         {kForum + QStringLiteral("/YaBB.pl"), QStringLiteral("YaBB.pl")},
-        {kShared + QStringLiteral("/realmods/add_Dutch_language.mod"),
-         QStringLiteral("../../realmods/add_Dutch_language.mod")},
     };
     auto* field = child<QLineEdit>(*t.window, "memFileToEdit");
     for (const auto& c : cases) {
@@ -215,9 +215,23 @@ void EditingFileTest::browsingWritesTheRelativeName() {
         QCOMPARE(caption(*t.window), c.chosen);
         QCOMPARE(viewBytes(*t.window), fileBytes(c.chosen));
     }
+    // A file outside the forum folder, which YaBB's installer would refuse:
+    // said so, and the choice is offered again, here cancelled.
+    const qsizetype dialogs = t.prompts.openDialogs.size();
+    t.prompts.openAnswers << kShared + QStringLiteral("/realmods/add_Dutch_language.mod");
+    command(*t.window, "actBrowseFileToEdit")->trigger();
+    QCOMPARE(t.prompts.openDialogs.size(), dialogs + 2);
+    QCOMPARE(t.prompts.messages.size(), 1);
+    QVERIFY2(t.prompts.messages.last().contains(QStringLiteral("outside the forum folder")),
+             qPrintable(t.prompts.messages.last()));
+    QCOMPARE(field->text(), cases[1].written);
+    t.prompts.openAnswers << kShared + QStringLiteral("/realmods/add_Dutch_language.mod")
+                          << kForum + QStringLiteral("/Sources/Subs.pm");
+    command(*t.window, "actBrowseFileToEdit")->trigger();
+    QCOMPARE(field->text(), cases[0].written);
     // Cancelled: nothing changes.
     command(*t.window, "actBrowseFileToEdit")->trigger();
-    QCOMPARE(field->text(), cases[2].written);
+    QCOMPARE(field->text(), cases[0].written);
     // Later Open dialogs start in the forum folder.
     command(*t.window, "actOpen")->trigger();
     QCOMPARE(t.prompts.openDialogs.last().directory, kForum + QLatin1Char('/'));
@@ -244,6 +258,56 @@ void EditingFileTest::browsingNeedsAnEditFileNodeAndAForum() {
         browse->trigger();
     }
     QCOMPARE(t.prompts.openDialogs.size(), 1);
+}
+
+// With the forum file beside the step editor, its selected lines, whole and
+// without the last line break, become the search text of a new step of the
+// chosen kind or of the selected step; Go to Line leads there by keys.
+void EditingFileTest::searchForSelectionWritesStepsBesideTheFile() {
+    Opened t(editFiles({QStringLiteral("Sources/Subs.pm")}));
+    t.window->setForumScriptLocation(kForum + QStringLiteral("/YaBB.pl"));
+    t.click(t.index(0));
+    QTest::keyClick(t.window.get(), Qt::Key_F8);
+    auto* view = child<PlainTextView>(*t.window, "memEditingFile");
+    QVERIFY(view->isVisible());
+    QCOMPARE(caption(*t.window), kForum + QStringLiteral("/Sources/Subs.pm"));
+    const auto step = [&](int row) { return t.window->model().document().topLevel(0)->child(row); };
+    const auto lines = [&](int first, int last) {
+        QStringList text;
+        for (int line = first; line <= last; ++line)
+            text << view->lineText(line);
+        return text.join(QStringLiteral("\r\n")).toStdString();
+    };
+
+    t.prompts.lineAnswers << 20;
+    QTest::keyClick(t.window.get(), Qt::Key_G, Qt::ControlModifier);
+    QCOMPARE(t.window->focusWidget(), view);
+    QCOMPARE(view->cursorPosition().line, 19);
+    // From inside line 20 to inside line 21, chosen as a new add-after step.
+    view->setSelection(19, 2, 20, 1);
+    t.prompts.choiceAnswers << 2;
+    QTest::keyClick(view, Qt::Key_E, Qt::ControlModifier);
+    QCOMPARE(t.prompts.menus.last().size(), 3);
+    QCOMPARE(t.window->model().document().topLevel(0)->childCount(), 2);
+    QCOMPARE(step(1)->kind(), akSearchAddAfter);
+    QCOMPARE(step(1)->item().SearchText.str(), lines(19, 20));
+    QCOMPARE(t.tree->currentIndex(), t.index(0, 1));
+    QCOMPARE(t.window->focusWidget(), child<QPlainTextEdit>(*t.window, "memAndAction"));
+
+    // The selected step's own search text; a selection that ends where a line
+    // starts leaves that line out.
+    view->setFocus();
+    view->setSelection(30, 4, 33, 0);
+    t.prompts.choiceAnswers << 0;
+    QTest::keyClick(view, Qt::Key_E, Qt::ControlModifier);
+    QCOMPARE(t.prompts.menus.last().size(), 4);
+    QCOMPARE(step(1)->item().SearchText.str(), lines(30, 32));
+    QCOMPARE(child<QPlainTextEdit>(*t.window, "memSearch")->toPlainText(),
+             QString::fromStdString(lines(30, 32)).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+    command(*t.window, "actUndo")->trigger();
+    QCOMPARE(step(1)->item().SearchText.str(), lines(19, 20));
+    command(*t.window, "actUndo")->trigger();
+    QCOMPARE(t.window->model().document().topLevel(0)->childCount(), 1);
 }
 
 QTEST_MAIN(EditingFileTest)

@@ -3,6 +3,7 @@
 #include "gui_support.h"
 
 #include "ui/widgets/plain_text_view.h"
+#include "ui/widgets/report_panel.h"
 #include "ui/widgets/text_field.h"
 
 #include <QAction>
@@ -10,6 +11,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTreeView>
 
 using namespace torvale;
 using namespace torvale::test;
@@ -68,6 +70,8 @@ private slots:
     void replaceAllTakesEachOnceInOneStep();
     void replaceIsOffInTheReadOnlyViews();
     void nothingHappensOffTheTextFields();
+    void findFromTheTreeSearchesTheLastField();
+    void findInModListsEveryTextAndReplacesAllInOneStep();
     void dialogsKeepTheirTextsAndComeForward();
     void theDialogMovesOffWhatItFound();
 };
@@ -105,9 +109,25 @@ void FindReplaceTest::findNextWalksForwardWithoutWrapping() {
     QCOMPARE(t.window->focusWidget(), target);
     t.press(dialog, "btnFindNext", QStringLiteral("abc"));
     QCOMPARE(selection(target), (QPair<qint64, qint64>{first + 4, 3}));
+    QVERIFY(t.prompts.errors.isEmpty());
     t.press(dialog, "btnFindNext", QStringLiteral("abc"));
     QCOMPARE(selection(target), (QPair<qint64, qint64>{first + 4, 3}));
-    QVERIFY(t.prompts.errors.isEmpty());
+    // Past the last one, the same word in the views as in the fields.
+    QCOMPARE(t.prompts.errors, QStringList(QStringLiteral("Could not find \"abc\" in this field.")));
+}
+
+// Find from the tree searches the text field or view that had the focus last.
+void FindReplaceTest::findFromTheTreeSearchesTheLastField() {
+    FindWindow t(oneActionMod("id", "cab abc"));
+    t.search()->setFocus();
+    t.tree->setFocus();
+    QDialog* dialog = t.open(t.tree, Qt::Key_F);
+    t.press(dialog, "btnFindNext", QStringLiteral("abc"));
+    QCOMPARE(selection(t.search()), (QPair<qint64, qint64>{7, 3}));
+    t.tree->setFocus();
+    t.press(dialog, "btnFindNext", QStringLiteral("nowhere"));
+    QCOMPARE(t.prompts.errors,
+             QStringList(QStringLiteral("Could not find \"nowhere\" in this field.")));
 }
 
 void FindReplaceTest::findMatchesCaseExactlyInsideWords() {
@@ -230,6 +250,63 @@ void FindReplaceTest::theDialogMovesOffWhatItFound() {
         QVERIFY2(!dialog->frameGeometry().intersects(line), field->objectName().toLatin1());
         dialog->close();
     }
+}
+
+// Find in Mod lists every occurrence in every text of the mod, leads to each,
+// and Replace All changes the whole mod as one step.
+void FindReplaceTest::findInModListsEveryTextAndReplacesAllInOneStep() {
+    FindWindow t(twoFilesMod());
+    QTest::keyClick(t.window.get(), Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
+    auto* dialog = t.window->findChild<QDialog*>(QStringLiteral("FindInModDialog"));
+    QVERIFY(dialog && QTest::qWaitForWindowActive(dialog));
+    auto* find = child<QLineEdit>(*dialog, "edtFindInMod");
+    auto* panel = child<ReportPanel>(*t.window, "pnlFindInMod");
+    const auto findAll = [&](const QString& text) {
+        find->setText(text);
+        QTest::mouseClick(child<QPushButton>(*dialog, "btnFindAll"), Qt::LeftButton);
+        QStringList listed;
+        for (const auto& row : panel->report().rows())
+            listed << row.entry.text;
+        return listed;
+    };
+    const auto open = [&](int row) {
+        QTreeView* view = panel->view();
+        const QPoint at = view->visualRect(view->model()->index(row, 0)).center();
+        // As the system sends one: a click, then the second press as a double click.
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, at);
+    };
+
+    QCOMPARE(findAll(QStringLiteral("A.pm")),
+             QStringList({"Edit file 1, line 1: Sources/A.pm", "Step 1, search, line 1: Sources/A.pm#0",
+                          "Step 2, search, line 1: Sources/A.pm#1"}));
+    QCOMPARE(panel->summary(), QStringLiteral("3 occurrences of \"A.pm\" in the mod."));
+    open(2);
+    QCOMPARE(t.tree->currentIndex(), t.index(0, 1));
+    QCOMPARE(t.window->focusWidget(), t.search());
+    QCOMPARE(t.search()->textCursor().selectedText(), QStringLiteral("A.pm"));
+    QCOMPARE(t.search()->textCursor().selectionStart(), 8);
+    QCOMPARE(findAll(QStringLiteral("Two")), QStringList({"Mod Name, line 1: Two"}));
+    open(0);
+    QCOMPARE(child<QLineEdit>(*t.window, "edtId")->selectedText(), QStringLiteral("Two"));
+    QCOMPARE(findAll(QStringLiteral("nowhere")), QStringList());
+    QCOMPARE(panel->summary(), QStringLiteral("\"nowhere\" is nowhere in the mod."));
+
+    // The same text again changes nothing, and is no step.
+    find->setText(QStringLiteral("added"));
+    child<QLineEdit>(*dialog, "edtReplaceInMod")->setText(QStringLiteral("added"));
+    QTest::mouseClick(child<QPushButton>(*dialog, "btnReplaceAll"), Qt::LeftButton);
+    QVERIFY(!t.window->isModified() && !command(*t.window, "actUndo")->isEnabled());
+
+    child<QLineEdit>(*dialog, "edtReplaceInMod")->setText(QStringLiteral("put in"));
+    QTest::mouseClick(child<QPushButton>(*dialog, "btnReplaceAll"), Qt::LeftButton);
+    QCOMPARE(t.prompts.messages.last(), QStringLiteral("Replaced 5 occurrences of \"added\"."));
+    const QString assembled = QString::fromStdString(t.window->openMod().assemble());
+    QCOMPARE(assembled.count(QStringLiteral("put in")), 5);
+    QCOMPARE(assembled.count(QStringLiteral("added")), 0);
+    command(*t.window, "actUndo")->trigger();
+    QCOMPARE(QString::fromStdString(t.window->openMod().assemble()).count(QStringLiteral("added")), 5);
+    QVERIFY(!t.window->isModified());
 }
 
 QTEST_MAIN(FindReplaceTest)

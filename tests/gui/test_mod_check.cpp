@@ -170,6 +170,14 @@ void ModCheckTest::aReadThatDropsContentSaysWhatAndWhere() {
                                  "Line 5: Text beside a tag is dropped",
                                  "Line 9: A search block with no action block after it is "
                                  "dropped"}));
+    // A finding leads to where the Preview lost it: the block of the node
+    // read last before its line, or the top.
+    auto* preview = child<PlainTextView>(*dropped.window, "memPreview");
+    doubleClick(*panel, entry(*panel, QStringLiteral("Line 9")));
+    QTRY_COMPARE(preview->selectedText(), QStringLiteral("<edit file>"));
+    QVERIFY(preview->isVisible());
+    doubleClick(*panel, entry(*panel, QStringLiteral("Line 5")));
+    QTRY_COMPARE(preview->selectedText(), QStringLiteral("<id>"));
     dropped.prompts.saveAnswers << QMessageBox::No;
     dropped.prompts.openAnswers << kShared + QStringLiteral("/realmods/apache24_fix_2.mod");
     command(*dropped.window, "actOpen")->trigger();

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -21,6 +22,17 @@ const QByteArray kWindows1252Mod =
     "<id>\r\ncaf\xE9\r\n</id>\r\n<edit file>\r\nA.pm\r\n</edit file>\r\n"
     "<search for>\r\ncaf\xE9\r\n</search for>\r\n<replace>\r\nx\r\n"
     "</replace>";
+
+// Types each character as a key of its own, beyond the Latin-1 that
+// QTest::keyClicks can type.
+void typeKeys(QWidget* widget, const QString& text) {
+    for (const QChar c : text) {
+        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
+        QKeyEvent release(QEvent::KeyRelease, 0, Qt::NoModifier, QString(c));
+        QApplication::sendEvent(widget, &press);
+        QApplication::sendEvent(widget, &release);
+    }
+}
 
 QString encodingShown(const QWidget& window) {
     return child<QLabel>(window, "StatusBarEncoding")->text();
@@ -48,6 +60,7 @@ private slots:
     void charactersTheEncodingLacks();
     void saveKeepsTheModsLineEnds();
     void convertingToLfIsOneStep();
+    void keysTypedWhileTheQuestionIsOpenAreKept();
 };
 
 void ModEncodingTest::statusBarNamesTheEncoding() {
@@ -216,6 +229,35 @@ void ModEncodingTest::convertingToLfIsOneStep() {
     QTest::keyClick(t.window.get(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
     QCOMPARE(lineEndsShown(*t.window), QStringLiteral("LF"));
     QVERIFY(!t.window->openMod().history()->canRedo());
+}
+
+// The question comes up in the middle of typing; the keys typed on reach the
+// question's window first, and none of them may be lost or answer it.
+void ModEncodingTest::keysTypedWhileTheQuestionIsOpenAreKept() {
+    for (const bool convert : {true, false}) {
+        Opened t(kWindows1252Mod);
+        t.click(t.index(0, 0));
+        t.prompts.convertAnswers << convert;
+        t.prompts.whileAsking = [] {
+            QWidget question;
+            question.show();
+            typeKeys(&question, QStringLiteral("\u00F3d c"));
+        };
+        auto* search = child<QPlainTextEdit>(*t.window, "memSearch");
+        search->setFocus();
+        QTest::keyClick(search, Qt::Key_End, Qt::ControlModifier);
+        typeKeys(search, QStringLiteral(" \u0142"));
+        t.prompts.whileAsking = nullptr;
+        const QString typed = convert ? QStringLiteral("caf\u00E9 \u0142\u00F3d c")
+                                      : QStringLiteral("caf\u00E9 \u00F3d c");
+        QTRY_COMPARE(search->toPlainText(), typed);
+        QCOMPARE(t.prompts.convertQuestions.size(), 1);
+        command(*t.window, "actSave")->trigger();
+        const QByteArray saved = convert ? QByteArray("caf\xC3\xA9 \xC5\x82\xC3\xB3" "d c")
+                                         : QByteArray("caf\xE9 \xF3" "d c");
+        QVERIFY2(fileBytes(t.path).contains("<search for>\r\n" + saved + "\r\n"),
+                 fileBytes(t.path).constData());
+    }
 }
 
 QTEST_MAIN(ModEncodingTest)

@@ -6,6 +6,7 @@
 #include "ui/option_dialog.h"
 #include "ui/settings_mapping.h"
 #include "ui/widgets/font_color_dialog.h"
+#include "ui/widgets/plain_text_view.h"
 
 #include <QAction>
 #include <QApplication>
@@ -18,6 +19,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
+#include <QTreeView>
 
 #include <functional>
 
@@ -257,6 +259,42 @@ private slots:
                 toFontDescription(dialog.selectedFont(), dialog.selectedColor(), written, palette);
             QCOMPARE(QString::fromStdString(FontToString(back)), QString::fromStdString(text));
         }
+    }
+
+    // A program that is killed keeps what was chosen and opened: the file is
+    // written when the settings change, not only at the end.
+    void changedSettingsAreWrittenAtOnce() {
+        Options t("[General]\r\nMRU_Max_Number=4\r\n");
+        const QString ini = t.dir.filePath(QStringLiteral("torvale.ini"));
+        const QString mod = t.dir.filePath(QStringLiteral("opened.mod"));
+        writeFile(mod, sampleMod());
+        t.window->openCommandLine({mod});
+        QVERIFY2(fileBytes(ini).contains("\r\nMRU0=" + mod.toUtf8() + "\r\n"), fileBytes(ini));
+        t.run([](TFormOption& dialog) {
+            typeInto(child<QLineEdit>(dialog, "edtYourName"), QStringLiteral("Ann"));
+            ok(dialog);
+        });
+        QVERIFY2(fileBytes(ini).contains("\r\nYour_Name=Ann\r\n"), fileBytes(ini));
+    }
+
+    // A forum set in the dialog shows the selected step's place in its file
+    // at once, as selecting the step would.
+    void aNewForumShowsTheSelectedStepsPlace() {
+        Options t;
+        const QString mod = t.dir.filePath(QStringLiteral("apache.mod"));
+        writeFile(mod, fileBytes(sharedFolder() + QStringLiteral("/realmods/apache24_fix_2.mod")));
+        t.window->openCommandLine({mod});
+        auto* tree = child<QTreeView>(*t.window, "tvActions");
+        tree->setCurrentIndex(tree->model()->index(0, 0, tree->model()->index(2, 0)));
+        showPage(*t.window, "tsEditingFile");
+        auto* view = child<PlainTextView>(*t.window, "memEditingFile");
+        QVERIFY(view->highlightedLines().empty());
+        t.run([](TFormOption& dialog) {
+            typeInto(child<QLineEdit>(dialog, "edtYaBB"), forumFolder() + QStringLiteral("/YaBB.pl"));
+            ok(dialog);
+        });
+        QVERIFY(!view->isEmpty());
+        QCOMPARE(view->highlightedLines().size(), std::size_t(1));
     }
 
     void escapeInTheFontListClosesTheWholeChooser() {

@@ -7,6 +7,7 @@
 
 #include <QAction>
 #include <QDir>
+#include <QScreen>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -183,6 +184,30 @@ private slots:
                      .endsWith("Left=40\r\nTop=50\r\nWidth=500\r\nHeight=400\r\n"
                                "State=2\r\n"),
                  fileBytes(folder.ini));
+    }
+
+    // A first start fills about two thirds of the screen, and a tree as wide
+    // as a settings file may ask still leaves the step editor room to work.
+    void theWindowAndTheTreeGetUsableSizes() {
+        SettingsFolder folder;
+        const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+        auto window = folder.start();
+        // A screen too small for more than the designed size keeps that
+        // (test_settings_window_large_screen runs this on a desktop's screen).
+        if (screen.width() * 2 / 3 > 621 || screen.height() * 2 / 3 > 574) {
+            QVERIFY(screen.contains(window->geometry()));
+            QVERIFY2(window->width() >= screen.width() * 2 / 3 - 1 &&
+                         window->height() >= screen.height() * 2 / 3 - 1,
+                     qPrintable(QStringLiteral("%1x%2").arg(window->width()).arg(window->height())));
+        }
+        window.reset();
+
+        writeFile(folder.ini, "[General]\r\nTree_Width=2147483647\r\n");
+        window = folder.start();
+        showPage(*window, "tsModAction");
+        const auto* splitter = child<QSplitter>(*window, "Splitter1");
+        const int editor = child<QWidget>(*window, "pnlCodeEditor")->width();
+        QVERIFY2(editor >= splitter->width() / 3, qPrintable(QString::number(editor)));
     }
 
     void reopenListsOpenedFilesAndOpensThem() {

@@ -22,6 +22,21 @@ using namespace torvale::test;
 
 namespace {
 
+// The tree as the texts of its nodes: a group's file name, then its steps'
+// search texts, "|" between groups.
+QString treeTexts(const TFormMain& window) {
+    const ModDocument& doc = window.openMod().document();
+    QStringList groups;
+    for (int r = 0; r < doc.topLevelCount(); ++r) {
+        const Node* top = doc.topLevel(r);
+        QStringList texts{QString::fromStdString(top->item().FileName.str())};
+        for (int c = 0; c < top->childCount(); ++c)
+            texts << QString::fromStdString(top->child(c)->item().SearchText.str());
+        groups << texts.join(QLatin1Char(' '));
+    }
+    return groups.join(QStringLiteral(" | "));
+}
+
 QStringList fieldsEnabled(const QWidget& window) {
     QStringList enabled;
     for (const char* name : {"memFileToEdit", "memSearch", "memAndAction"})
@@ -48,6 +63,8 @@ private slots:
     void addMovesTheFocusToTheFieldToFill();
     void tooltipsTellRowsApart();
     void tabsLineUpAsInThePreview();
+    void nodesGoThroughTheClipboardAsModText();
+    void previewLinesLeadToTheNodesThatWroteThem();
 };
 
 void TreeEditingTest::fieldsFollowEverySelectionChange() {
@@ -150,13 +167,11 @@ void TreeEditingTest::disabledCommandKeysDoNothing() {
     QTest::keyClick(description, Qt::Key_Delete, Qt::ControlModifier);
     QCOMPARE(description->toPlainText(), QStringLiteral("several words"));
 
-    // Copy is off while the tree has the focus: the clipboard keeps its text.
-    showPage(*t.window, "tsModAction");
-    QGuiApplication::clipboard()->setText(QStringLiteral("kept"));
-    t.click(t.index(1));
-    QVERIFY(t.tree->hasFocus() && !command(*t.window, "EditCopy1")->isEnabled());
-    QTest::keyClick(t.tree, Qt::Key_C, Qt::ControlModifier);
-    QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("kept"));
+    // Duplicate is off away from the tree's page: neither a node nor the field changes.
+    QVERIFY(!command(*t.window, "actDuplicate")->isEnabled());
+    id->setFocus();
+    QTest::keyClick(id, Qt::Key_D, Qt::ControlModifier);
+    QCOMPARE(id->text(), QStringLiteral("Two"));
     QCOMPARE(t.window->model().document().nodeCount(), 7u);
 }
 
@@ -192,7 +207,8 @@ void TreeEditingTest::realRightClickOffersTheSelectedNodesKinds() {
         t.tree->viewport()->mapTo(t.window.get(), t.tree->visualRect(t.index(1, 0)).center());
     QTest::mouseClick(handle, Qt::RightButton, {}, other);
     QTRY_COMPARE(offered, (QStringList{"search and replace", "search and addbefore",
-                                       "*search and addafter", "Move &Up", "Move Do&wn"}));
+                                       "*search and addafter", "Cu&t", "&Copy", "&Paste",
+                                       "&Duplicate", "Move &Up", "Move Do&wn"}));
     QCOMPARE(t.tree->currentIndex(), t.index(0, 1));
 }
 
@@ -288,6 +304,107 @@ void TreeEditingTest::tabsLineUpAsInThePreview() {
     // Both round the caret to whole pixels.
     QVERIFY(qAbs(searchTab - (preview->cursorRect().x() - previewStart)) <= 1);
     QVERIFY(searchTab > 4 * QFontMetrics(search->font()).averageCharWidth());
+}
+
+// Steps go through the clipboard as mod text, to and from any text editor or
+// forum post; each command is one step of the history.
+void TreeEditingTest::nodesGoThroughTheClipboardAsModText() {
+    Opened t(twoFilesMod());
+    const QString start = treeTexts(*t.window);
+    QCOMPARE(start, QStringLiteral("Sources/A.pm Sources/A.pm#0 Sources/A.pm#1 | "
+                                   "Sources/B.pm Sources/B.pm#0 Sources/B.pm#1 Sources/B.pm#2"));
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    const auto key = [&](Qt::Key k, Qt::KeyboardModifiers modifiers = Qt::ControlModifier) {
+        t.tree->setFocus();
+        QTest::keyClick(t.tree, k, modifiers);
+    };
+    const auto undo = [&] { QTest::keyClick(t.window.get(), Qt::Key_Z, Qt::ControlModifier); };
+
+    // Copy a step; Paste puts it after the selected step of another group.
+    t.click(t.index(0, 1));
+    key(Qt::Key_C);
+    QCOMPARE(clipboard->text(), QStringLiteral("<search for>\nSources/A.pm#1\n</search for>\n\n"
+                                               "<add after>\nadded\n</add after>\n"));
+    t.click(t.index(1, 0));
+    key(Qt::Key_V);
+    QCOMPARE(treeTexts(*t.window),
+             QStringLiteral("Sources/A.pm Sources/A.pm#0 Sources/A.pm#1 | Sources/B.pm "
+                            "Sources/B.pm#0 Sources/A.pm#1 Sources/B.pm#1 Sources/B.pm#2"));
+    QCOMPARE(t.tree->currentIndex(), t.index(1, 1));
+    undo();
+    QCOMPARE(treeTexts(*t.window), start);
+
+    // A forum post: words around the blocks, LF line ends; its leading step
+    // joins the selected group, its edit file follows that group. One Undo.
+    clipboard->setText(QStringLiteral(
+        "Find this:\n<search for>\nx\n</search for>\n<add before>\ny\n</add before>\n"
+        "<edit file>\nSources/C.pm\n</edit file>\n<search for>\nz\n</search for>\n"
+        "<replace>\nw\n</replace>\nThanks!\n"));
+    t.click(t.index(0));
+    key(Qt::Key_V);
+    QCOMPARE(treeTexts(*t.window),
+             QStringLiteral("Sources/A.pm Sources/A.pm#0 Sources/A.pm#1 x | Sources/C.pm z | "
+                            "Sources/B.pm Sources/B.pm#0 Sources/B.pm#1 Sources/B.pm#2"));
+    QCOMPARE(t.index(0, 2).data().toString(), QStringLiteral("search and addbefore"));
+    undo();
+    QCOMPARE(treeTexts(*t.window), start);
+
+    // Duplicate a group with its steps; Cut a step, and Paste it back.
+    t.click(t.index(0));
+    key(Qt::Key_D);
+    QCOMPARE(treeTexts(*t.window),
+             QStringLiteral("Sources/A.pm Sources/A.pm#0 Sources/A.pm#1 | Sources/A.pm "
+                            "Sources/A.pm#0 Sources/A.pm#1 | Sources/B.pm Sources/B.pm#0 "
+                            "Sources/B.pm#1 Sources/B.pm#2"));
+    QCOMPARE(t.tree->currentIndex(), t.index(1));
+    undo();
+    t.click(t.index(1, 2));
+    key(Qt::Key_X);
+    QCOMPARE(treeTexts(*t.window), QStringLiteral("Sources/A.pm Sources/A.pm#0 Sources/A.pm#1 | "
+                                                  "Sources/B.pm Sources/B.pm#0 Sources/B.pm#1"));
+    key(Qt::Key_V);
+    QCOMPARE(treeTexts(*t.window), start);
+    undo();
+    undo();
+    QCOMPARE(treeTexts(*t.window), start);
+    QVERIFY(!t.window->isModified());
+
+    // Text without steps adds nothing, and says why.
+    clipboard->setText(QStringLiteral("just words"));
+    key(Qt::Key_V);
+    QCOMPARE(treeTexts(*t.window), start);
+    QCOMPARE(t.prompts.messages.size(), 1);
+    // In a text field the same keys work on its text.
+    t.click(t.index(0, 0));
+    auto* search = child<QPlainTextEdit>(*t.window, "memSearch");
+    search->setFocus();
+    search->selectAll();
+    QTest::keyClick(search, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(clipboard->text(), QStringLiteral("Sources/A.pm#0"));
+}
+
+// A double click on a line of the Preview selects the node that wrote it.
+void TreeEditingTest::previewLinesLeadToTheNodesThatWroteThem() {
+    Opened t(twoFilesMod());
+    auto* preview = child<PlainTextView>(*t.window, "memPreview");
+    const struct {
+        QString line;
+        QModelIndex node;
+    } cases[] = {{"Sources/B.pm#1", t.index(1, 1)},
+                 {"</add after>", t.index(0, 0)},
+                 {"Sources/A.pm", t.index(0)}};
+    for (const auto& c : cases) {
+        showPage(*t.window, "tsPreview");
+        int line = 0;
+        while (line < preview->lineCount() && preview->lineText(line) != c.line)
+            ++line;
+        QVERIFY(line < preview->lineCount());
+        preview->scrollToLines(line);
+        QTest::mouseDClick(preview->viewport(), Qt::LeftButton, {},
+                           preview->rectAt({line, 1}).center());
+        QTRY_COMPARE(t.tree->currentIndex(), c.node);
+        QVERIFY(t.tree->isVisible());
+    }
 }
 
 QTEST_MAIN(TreeEditingTest)

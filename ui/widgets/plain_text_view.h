@@ -118,6 +118,10 @@ public:
 
     QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
 
+    // Numbers the lines in a margin at the left (plain_text_view_gutter.cpp).
+    void setLineNumbersShown(bool shown);
+    bool lineNumbersShown() const { return gutter_ != nullptr; }
+
     // Tab stops every 8 average characters of the font.
     static qreal tabStopDistance(const QFont& font);
 
@@ -202,6 +206,10 @@ private:
     qreal charWidth_ = 1;
     qreal widest_ = 0;
     bool scrollBarsPending_ = false;
+
+    class Gutter;
+    friend class Gutter;
+    Gutter* gutter_ = nullptr;
 
     std::vector<LineRange> highlighted_;
     Position anchor_;

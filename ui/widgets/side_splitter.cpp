@@ -27,8 +27,12 @@ void SideSplitter::resizeEvent(QResizeEvent* event) {
 void SideSplitter::applySideWidth() {
     if (count() < 2)
         return;
-    const int rest = std::max(width() - sideWidth_ - handleWidth(), 0);
-    setSizes({sideWidth_, rest});
+    // However wide the side is meant to be, the rest keeps room to work in:
+    // a third of the splitter, or 300 pixels when that is more and fits.
+    const int room = std::max(width() - handleWidth(), 0);
+    const int kept = std::min(std::max(room / 3, 300), room / 2);
+    const int side = std::min(sideWidth_, room - kept);
+    setSizes({side, room - side});
 }
 
 } // namespace torvale
