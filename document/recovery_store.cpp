@@ -23,7 +23,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr std::string_view kMagic = "Torvale recovery copy 1";
+// Copies of the first kind hold the mod text; of the second, the document.
+constexpr std::string_view kMagicText = "Torvale recovery copy 1";
+constexpr std::string_view kMagic = "Torvale recovery copy 2";
 
 std::string errnoText(int err) {
     return std::generic_category().message(err) + ".";
@@ -121,10 +123,93 @@ std::optional<FileStamp> fileStamp(const fs::path& path) {
 }
 
 // ---- The copy's format -----------------------------------------------------
-// A few header lines, an empty line, then the mod text as it would be saved.
+// A few header lines, an empty line, then the document: the number of nodes,
+// the five properties, and each node in display order as its level, kind and
+// label form followed by its three texts. Each text is its size, a colon and
+// its bytes, so that any bytes at all come back as they were.
+
+namespace {
+
+void putText(std::string& out, std::string_view text) {
+    out += std::to_string(text.size());
+    out += ':';
+    out += text;
+    out += '\n';
+}
+
+std::string encodeDocument(const DocumentSnapshot& doc) {
+    std::size_t size = 32;
+    for (const Text& text : doc.texts)
+        size += text.size() + 16;
+    std::string out;
+    out.reserve(size + 16 * doc.nodes.size());
+    out += "nodes " + std::to_string(doc.nodes.size()) + "\n";
+    std::size_t next = 0;
+    for (int p = 0; p < kPropertyCount; ++p)
+        putText(out, doc.texts[next++].view());
+    for (const DocumentSnapshot::Shape& node : doc.nodes) {
+        out += std::to_string(node.level) + " " + std::to_string(node.kind) + " " +
+               std::to_string(int(node.form)) + "\n";
+        for (int t = 0; t < 3; ++t)
+            putText(out, doc.texts[next++].view());
+    }
+    return out;
+}
+
+// Reads what encodeDocument wrote; none unless all of it is whole and makes
+// a document of two levels, edit files on the top.
+std::optional<DocumentSnapshot> decodeDocument(std::string_view rest) {
+    const auto number = [&rest](char end, std::uint64_t limit, std::uint64_t& value) {
+        const std::size_t at = rest.find(end);
+        if (at == std::string_view::npos || !parseInt(rest.substr(0, at), value) || value > limit)
+            return false;
+        rest.remove_prefix(at + 1);
+        return true;
+    };
+    DocumentSnapshot doc;
+    const auto text = [&]() {
+        std::uint64_t size = 0;
+        if (!number(':', rest.size(), size) || rest.size() < size + 1 || rest[size] != '\n')
+            return false;
+        doc.texts.emplace_back(rest.substr(0, size));
+        rest.remove_prefix(size + 1);
+        return true;
+    };
+    std::uint64_t count = 0;
+    if (!rest.starts_with("nodes "))
+        return std::nullopt;
+    rest.remove_prefix(6);
+    // Each node takes at least a dozen bytes: no count claims more than there is.
+    if (!number('\n', rest.size() / 12, count))
+        return std::nullopt;
+    for (int p = 0; p < kPropertyCount; ++p)
+        if (!text())
+            return std::nullopt;
+    bool editFileAbove = false;
+    for (std::uint64_t n = 0; n < count; ++n) {
+        std::uint64_t level = 0, kind = 0, form = 0;
+        if (!number(' ', 1, level) || !number(' ', akSearchAddAfter, kind) ||
+            !number('\n', std::uint64_t(LabelForm::Edited), form))
+            return std::nullopt;
+        // Search actions alone go under an edit file.
+        if (level == 1 && (!editFileAbove || kind == akEditFile))
+            return std::nullopt;
+        if (level == 0)
+            editFileAbove = kind == akEditFile;
+        doc.nodes.push_back({std::uint8_t(level), std::int32_t(kind), LabelForm(form)});
+        for (int t = 0; t < 3; ++t)
+            if (!text())
+                return std::nullopt;
+    }
+    if (!rest.empty())
+        return std::nullopt;
+    return doc;
+}
+
+} // namespace
 
 std::string encodeRecoveryCopy(const RecoveryCopy& copy) {
-    std::string out(kMagic);
+    std::string out(copy.document ? kMagic : kMagicText);
     out += "\npath ";
     out += escapeLine(copy.path);
     out += "\nencoding ";
@@ -134,7 +219,10 @@ std::string encodeRecoveryCopy(const RecoveryCopy& copy) {
         out += "\ndisk " + std::to_string(copy.diskStamp->modifiedNs) + " " +
                std::to_string(copy.diskStamp->size);
     out += "\n\n";
-    out += copy.text;
+    if (copy.document)
+        out += encodeDocument(*copy.document);
+    else
+        out += copy.text;
     return out;
 }
 
@@ -150,7 +238,8 @@ RecoveryCopy decodeRecoveryCopy(std::string_view bytes) {
         return true;
     };
     std::string_view line;
-    bool whole = nextLine(line) && line == kMagic;
+    bool whole = nextLine(line) && (line == kMagic || line == kMagicText);
+    const bool ofDocument = whole && line == kMagic;
     while (whole) {
         if (!nextLine(line)) {
             whole = false;
@@ -177,13 +266,18 @@ RecoveryCopy decodeRecoveryCopy(std::string_view bytes) {
             copy.diskStamp = stamp;
         }
     }
+    if (whole && ofDocument) {
+        copy.document = decodeDocument(rest);
+        whole = copy.document.has_value();
+    }
     if (!whole) {
         copy = RecoveryCopy();
         copy.encoding = detectEncoding(bytes);
         copy.text = std::string(bytes);
         return copy;
     }
-    copy.text = std::string(rest);
+    if (!ofDocument)
+        copy.text = std::string(rest);
     return copy;
 }
 

@@ -42,7 +42,12 @@ struct RecoveryCopy {
     // The file as it was when last opened or saved, to tell whether it
     // changed on disk since.
     std::optional<FileStamp> diskStamp;
-    std::string text; // the assembled mod
+    // The document as it was on screen, texts, tree and labels, which the
+    // mod text would not give back as it was (a text that starts with an
+    // empty line, a line holding a tag). None in a copy from before copies
+    // held it, or a damaged one: then text holds its mod text or its bytes.
+    std::optional<DocumentSnapshot> document;
+    std::string text;
 
     bool operator==(const RecoveryCopy&) const = default;
 };

@@ -5,6 +5,7 @@
 #include "recovery_store.h"
 
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -17,13 +18,16 @@ namespace torvale {
 // while another waits replaces it.
 class RecoveryWriter {
 public:
-    explicit RecoveryWriter(RecoveryStore& store);
+    // written hears, on the writer's thread, how each write went: the reason
+    // it failed, empty when it worked.
+    explicit RecoveryWriter(RecoveryStore& store,
+                            std::function<void(const std::string& error)> written = {});
     // Drops what waits and lets what runs finish.
     ~RecoveryWriter();
     RecoveryWriter(const RecoveryWriter&) = delete;
     RecoveryWriter& operator=(const RecoveryWriter&) = delete;
 
-    // copy.text is assembled from snapshot on the writer's thread.
+    // snapshot becomes copy.document, encoded on the writer's thread.
     void write(DocumentSnapshot snapshot, RecoveryCopy copy);
     void remove();
     // Blocks until every request so far is done.
@@ -41,6 +45,7 @@ private:
     void run();
 
     RecoveryStore& store_;
+    std::function<void(const std::string&)> written_;
     mutable std::mutex mutex_;
     std::condition_variable changed_;
     Job pending_;

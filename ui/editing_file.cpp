@@ -134,7 +134,8 @@ void TFormMain::actBrowseFileToEditExecute() {
     const QString name = QFile::decodeName(
         QByteArray::fromStdString(fileNameOf(relativeToForum(chosenPath, location))));
     // The field's change handler stores the name, relabels the node and marks
-    // the document modified.
+    // the document modified, in a step of its own.
+    typingKey_ = false;
     memFileToEdit->setText(name);
     showForumFile(chosenPath, name);
 }

@@ -100,6 +100,8 @@ void TFormMain::ReplaceDialogReplace() {
         return;
     }
     field.select(at, TextField::offsetLength(text));
+    // Each press is a step of its own, never typing.
+    typingKey_ = false;
     field.replaceSelection(replaceDialog_->replaceText());
 }
 
@@ -108,6 +110,7 @@ void TFormMain::ReplaceDialogReplaceAll() {
     if (field.isNull() || field.isReadOnly())
         return;
     const QString text = replaceDialog_->findText();
+    typingKey_ = false;
     if (field.replaceAll(text, replaceDialog_->replaceText()) == 0)
         notFoundInField(text);
 }

@@ -73,7 +73,7 @@ TFormMain::TFormMain(UserPrompts* prompts, const WindowOptions& options, QWidget
 
     createCommands();
     createHistory();
-    createRecovery();
+    createRecovery(options.recovery);
     createPages();
     createToolBarsAndMenus();
     createStatusBar();

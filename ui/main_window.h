@@ -28,6 +28,7 @@
 #include "document/node_moves.h"
 #include "document/recovery_writer.h"
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QPointer>
 
@@ -56,6 +57,13 @@ class SideSplitter;
 class SplitPane;
 
 // What the window is given from outside, like its prompts.
+// When recovery copies are taken; tests shorten the waits.
+struct RecoveryTiming {
+    int delayMs = 2000;    // after the last change, so that typing writes no copies
+    int longestMs = 30000; // at the longest after a change, however long typing goes on
+    int retryMs = 10000;   // after a copy that could not be written
+};
+
 struct WindowOptions {
     // The settings file, read at start when it exists and written at the end;
     // empty for none (tests and benchmarks that must not touch one).
@@ -63,6 +71,7 @@ struct WindowOptions {
     // Registers the program for .mod files; nullptr for this desktop's way.
     // The window does not own it.
     FileAssociation* association = nullptr;
+    RecoveryTiming recovery;
 };
 
 class TFormMain : public QMainWindow {
@@ -198,13 +207,16 @@ private:
     // history.cpp
     void createHistory();
     void showHistoryStep(const HistoryStep& step);
+    void showSelectionAnew(bool groupChanged);
     void actMoveExecute(Direction where);
     std::optional<DropPlace> movePlace(Direction where) const;
 
     // recovery.cpp
-    void createRecovery();
+    void createRecovery(const RecoveryTiming& timing);
     bool offerRecovery(const QStringList& arguments);
+    void scheduleRecoveryCopy();
     void keepRecoveryCopy();
+    void recoveryCopyWritten(const QString& error);
 
     // mod_check.cpp
     void createCheckPanels();
@@ -240,6 +252,12 @@ private:
     std::unique_ptr<RecoveryStore> recoveryStore_;
     std::unique_ptr<RecoveryWriter> recoveryWriter_;
     QTimer* recoveryTimer_ = nullptr;
+    RecoveryTiming recoveryTiming_;
+    // Runs from the first change that no copy holds yet.
+    QElapsedTimer recoveryDue_;
+    // What the status bar says of the copy that could not be written; empty
+    // while copies are written.
+    QString recoveryFailure_;
 
     // Program-wide state.
     QString programDir_;
