@@ -104,7 +104,7 @@ void OpenModTest::randomEditsUndoAndRedoUnderTheModelTester() {
 }
 
 void OpenModTest::typingMergesIntoOneStep() {
-    enum Act { Key, Paste, OtherField, EndTyping, Pause };
+    enum Act { Key, Paste, OtherField, EndTyping, Pause, Back };
     const struct {
         const char* what;
         std::vector<Act> acts;
@@ -115,6 +115,8 @@ void OpenModTest::typingMergesIntoOneStep() {
         {"another field", {Key, OtherField, Key}, 3},
         {"a paste is a step of its own", {Key, Paste, Key}, 3},
         {"a pause", {Key, Pause, Key}, 2},
+        // The step after the pause took itself back and left the history.
+        {"a pause, also once the step after it is gone", {Key, Pause, Back, Key}, 2},
     };
     for (const auto& c : cases) {
         OpenMod mod;
@@ -122,7 +124,10 @@ void OpenModTest::typingMergesIntoOneStep() {
         const Node* node = mod.document().topLevel(0)->child(0);
         std::string typed = "one";
         for (Act act : c.acts) {
-            typed += "x";
+            if (act == Back)
+                typed.pop_back();
+            else
+                typed += "x";
             if (act == EndTyping)
                 mod.endTyping();
             if (act == Pause)
