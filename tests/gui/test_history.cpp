@@ -253,12 +253,15 @@ void HistoryTest::aKeyCutShortByAQuestionEndsTyping() {
     QTest::keyClick(t.window.get(), Qt::Key_R, Qt::ControlModifier);
     auto* dialog = t.window->findChild<QDialog*>(QStringLiteral("ReplaceDialog"));
     QVERIFY(dialog && QTest::qWaitForWindowActive(dialog));
-    QTest::keyRelease(QApplication::focusWidget(), Qt::Key_X);
+    QTest::keyRelease(child<QLineEdit>(*dialog, "edtFindText"), Qt::Key_X);
     QCOMPARE(t.window->openMod().history()->count(), 1);
     child<QLineEdit>(*dialog, "edtFindText")->setText(QStringLiteral("x"));
     child<QLineEdit>(*dialog, "edtReplaceText")->setText(QStringLiteral("xy"));
+    // Pressed from the keyboard: the focus stays on the button.
+    auto* replace = child<QPushButton>(*dialog, "btnReplace");
+    replace->setFocus();
     for (int press = 0; press < 2; ++press)
-        QTest::mouseClick(child<QPushButton>(*dialog, "btnReplace"), Qt::LeftButton);
+        QTest::keyClick(replace, Qt::Key_Space);
     QCOMPARE(search->toPlainText(), QStringLiteral("Sources/A.pm#0xyy"));
     QCOMPARE(t.window->openMod().history()->count(), 3);
     dialog->close();
