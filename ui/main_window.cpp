@@ -73,7 +73,7 @@ TFormMain::TFormMain(UserPrompts* prompts, const WindowOptions& options, QWidget
 
     createCommands();
     createHistory();
-    createRecovery(options.recovery);
+    createRecovery();
     createPages();
     createToolBarsAndMenus();
     createStatusBar();

@@ -56,7 +56,6 @@ class PlainTextView;
 class SideSplitter;
 class SplitPane;
 
-// What the window is given from outside, like its prompts.
 // When recovery copies are taken; tests shorten the waits.
 struct RecoveryTiming {
     int delayMs = 2000;    // after the last change, so that typing writes no copies
@@ -64,6 +63,7 @@ struct RecoveryTiming {
     int retryMs = 10000;   // after a copy that could not be written
 };
 
+// What the window is given from outside, like its prompts.
 struct WindowOptions {
     // The settings file, read at start when it exists and written at the end;
     // empty for none (tests and benchmarks that must not touch one).
@@ -71,7 +71,6 @@ struct WindowOptions {
     // Registers the program for .mod files; nullptr for this desktop's way.
     // The window does not own it.
     FileAssociation* association = nullptr;
-    RecoveryTiming recovery;
 };
 
 class TFormMain : public QMainWindow {
@@ -91,6 +90,8 @@ public:
     // Offers the copies that ended programs left unsaved, then opens the
     // command line's file, as the program does when it starts.
     void startUp(const QStringList& arguments);
+    // When recovery copies are taken from now on.
+    void setRecoveryTiming(const RecoveryTiming& timing) { recoveryTiming_ = timing; }
 
     const QString& currentFileName() const { return mod_->path(); }
     bool isModified() const { return mod_->isModified(); }
@@ -212,7 +213,7 @@ private:
     std::optional<DropPlace> movePlace(Direction where) const;
 
     // recovery.cpp
-    void createRecovery(const RecoveryTiming& timing);
+    void createRecovery();
     bool offerRecovery(const QStringList& arguments);
     void scheduleRecoveryCopy();
     void keepRecoveryCopy();

@@ -19,8 +19,7 @@
 
 namespace torvale {
 
-void TFormMain::createRecovery(const RecoveryTiming& timing) {
-    recoveryTiming_ = timing;
+void TFormMain::createRecovery() {
     recoveryStore_ = std::make_unique<RecoveryStore>(recoveryFolder());
     recoveryWriter_ =
         std::make_unique<RecoveryWriter>(*recoveryStore_, [this](const std::string& error) {

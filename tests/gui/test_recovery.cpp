@@ -203,9 +203,8 @@ void RecoveryTest::typingWithoutPauseStillKeepsCopies() {
     const QString path = dir.filePath(QStringLiteral("t.mod"));
     writeFile(path, twoFilesMod());
     ScriptedPrompts prompts;
-    WindowOptions options;
-    options.recovery = {400, 1500, 400};
-    auto window = makeWindow(prompts, options);
+    auto window = makeWindow(prompts);
+    window->setRecoveryTiming({400, 1500, 400});
     window->openCommandLine({path});
     auto* id = child<QLineEdit>(*window, "edtId");
     id->setFocus();
@@ -229,9 +228,8 @@ void RecoveryTest::aCopyThatCannotBeWrittenIsToldOnceAndTriedAgain() {
     const QString path = dir.filePath(QStringLiteral("t.mod"));
     writeFile(path, twoFilesMod());
     ScriptedPrompts prompts;
-    WindowOptions options;
-    options.recovery = {100, 1000, 200};
-    auto window = makeWindow(prompts, options);
+    auto window = makeWindow(prompts);
+    window->setRecoveryTiming({100, 1000, 200});
     window->openCommandLine({path});
     QStringList told;
     connect(window->statusBar(), &QStatusBar::messageChanged, this, [&](const QString& message) {
