@@ -10,6 +10,7 @@
 #include "document/mod_reader.h"
 #include "document/read_back.h"
 #include "document/read_findings.h"
+#include "document/saved_text.h"
 
 #include <benchmark/benchmark.h>
 
@@ -139,6 +140,20 @@ void BM_RecoverySnapshot(benchmark::State& state) {
     }
 }
 
+// The modified flag after an edit that keeps the text's size, at its worst:
+// the whole document compared with the saved one and found the same, as
+// after an Undo back to the saved text. Target: well inside a frame at 32 MiB.
+void BM_ModifiedAfterUndo(benchmark::State& state) {
+    const std::string& text = modText(state.range(0));
+    ModDocument doc;
+    readInto(text, doc, state);
+    torvale::SavedText saved;
+    saved.take(doc);
+    for (auto _ : state)
+        if (saved.differs(doc))
+            state.SkipWithError("the document differs from itself");
+}
+
 void sizes(benchmark::internal::Benchmark* b) {
     b->ArgName("MiB")->Arg(8)->Arg(32)->Arg(64)->Unit(benchmark::kMillisecond);
 }
@@ -152,5 +167,6 @@ BENCHMARK(BM_ReadAndAssemble)->Apply(sizes);
 BENCHMARK(BM_ReadWithFindings)->Apply(sizes);
 BENCHMARK(BM_SaveCheck)->Apply(sizes);
 BENCHMARK(BM_RecoverySnapshot)->Apply(sizes);
+BENCHMARK(BM_ModifiedAfterUndo)->Apply(sizes);
 
 BENCHMARK_MAIN();

@@ -125,9 +125,13 @@ struct DocumentSnapshot {
         std::uint8_t level;
         std::int32_t kind;
         LabelForm form;
+
+        bool operator==(const Shape&) const = default;
     };
     std::vector<Text> texts;
     std::vector<Shape> nodes;
+
+    bool operator==(const DocumentSnapshot&) const = default;
 };
 
 DocumentSnapshot snapshotOf(const ModDocument& doc);

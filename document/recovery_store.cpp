@@ -1,12 +1,11 @@
-// Recovery copies on disk: their folder, their format, the locks that tell
-// whose they are, and the thread that writes them.
+// Recovery copies on disk: their folder, the locks that tell whose they are,
+// and how one is written without ever leaving half a file.
 #include "recovery_store.h"
 
 #include "file_io.h"
 
 #include <algorithm>
 #include <cerrno>
-#include <charconv>
 #include <cstdlib>
 #include <random>
 #include <system_error>
@@ -23,43 +22,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr std::string_view kMagic = "Torvale recovery copy 1";
-
 std::string errnoText(int err) {
     return std::generic_category().message(err) + ".";
-}
-
-std::string escapeLine(std::string_view text) {
-    std::string out;
-    for (const char c : text) {
-        if (c == '\\')
-            out += "\\\\";
-        else if (c == '\n')
-            out += "\\n";
-        else if (c == '\r')
-            out += "\\r";
-        else
-            out += c;
-    }
-    return out;
-}
-
-std::string unescapeLine(std::string_view text) {
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '\\' || i + 1 == text.size()) {
-            out += text[i];
-            continue;
-        }
-        const char c = text[++i];
-        out += c == 'n' ? '\n' : c == 'r' ? '\r' : c;
-    }
-    return out;
-}
-
-template <class Int> bool parseInt(std::string_view text, Int& value) {
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    return ec == std::errc() && end == text.data() + text.size();
 }
 
 // Writes all of bytes, through short writes and interruptions.
@@ -118,73 +82,6 @@ std::optional<FileStamp> fileStamp(const fs::path& path) {
         return std::nullopt;
     return FileStamp{std::int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec,
                      std::uint64_t(st.st_size)};
-}
-
-// ---- The copy's format -----------------------------------------------------
-// A few header lines, an empty line, then the mod text as it would be saved.
-
-std::string encodeRecoveryCopy(const RecoveryCopy& copy) {
-    std::string out(kMagic);
-    out += "\npath ";
-    out += escapeLine(copy.path);
-    out += "\nencoding ";
-    out += copy.encoding == TextEncoding::Utf8 ? "UTF-8" : "Windows-1252";
-    out += "\nwritten " + std::to_string(copy.writtenAt);
-    if (copy.diskStamp)
-        out += "\ndisk " + std::to_string(copy.diskStamp->modifiedNs) + " " +
-               std::to_string(copy.diskStamp->size);
-    out += "\n\n";
-    out += copy.text;
-    return out;
-}
-
-RecoveryCopy decodeRecoveryCopy(std::string_view bytes) {
-    RecoveryCopy copy;
-    std::string_view rest = bytes;
-    const auto nextLine = [&rest](std::string_view& line) {
-        const std::size_t end = rest.find('\n');
-        if (end == std::string_view::npos)
-            return false;
-        line = rest.substr(0, end);
-        rest.remove_prefix(end + 1);
-        return true;
-    };
-    std::string_view line;
-    bool whole = nextLine(line) && line == kMagic;
-    while (whole) {
-        if (!nextLine(line)) {
-            whole = false;
-            break;
-        }
-        if (line.empty())
-            break;
-        const std::size_t space = line.find(' ');
-        const std::string_view key = line.substr(0, space);
-        const std::string_view value =
-            space == std::string_view::npos ? std::string_view() : line.substr(space + 1);
-        if (key == "path") {
-            copy.path = unescapeLine(value);
-        } else if (key == "encoding") {
-            copy.encoding = value == "UTF-8" ? TextEncoding::Utf8 : TextEncoding::Windows1252;
-        } else if (key == "written") {
-            whole = parseInt(value, copy.writtenAt);
-        } else if (key == "disk") {
-            FileStamp stamp;
-            const std::size_t gap = value.find(' ');
-            whole = gap != std::string_view::npos &&
-                    parseInt(value.substr(0, gap), stamp.modifiedNs) &&
-                    parseInt(value.substr(gap + 1), stamp.size);
-            copy.diskStamp = stamp;
-        }
-    }
-    if (!whole) {
-        copy = RecoveryCopy();
-        copy.encoding = detectEncoding(bytes);
-        copy.text = std::string(bytes);
-        return copy;
-    }
-    copy.text = std::string(rest);
-    return copy;
 }
 
 // ---- Orphans ---------------------------------------------------------------

@@ -9,6 +9,7 @@
 #pragma once
 
 #include "edit_ops.h"
+#include "line_ends.h"
 #include "text_encoding.h"
 
 #include <cstdint>
@@ -42,7 +43,15 @@ struct RecoveryCopy {
     // The file as it was when last opened or saved, to tell whether it
     // changed on disk since.
     std::optional<FileStamp> diskStamp;
-    std::string text; // the assembled mod
+    // The document as it was on screen, texts, tree and labels, which the
+    // mod text would not give back as it was (a text that starts with an
+    // empty line, a line holding a tag). None in a copy from before copies
+    // held it, or a damaged one: then text holds its mod text or its bytes.
+    std::optional<DocumentSnapshot> document;
+    std::string text;
+    // The line ends Save writes the mod with; a copy that holds its mod text
+    // tells them by its first line break.
+    LineEnds lineEnds = LineEnds::CrLf;
 
     bool operator==(const RecoveryCopy&) const = default;
 };

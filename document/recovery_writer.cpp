@@ -1,8 +1,6 @@
 // The recovery writer's thread: only the latest request counts, and the
-// snapshot is made into a document, assembled and freed there.
+// snapshot is encoded, written and freed there.
 #include "recovery_writer.h"
-
-#include "mod_assembler.h"
 
 #include <chrono>
 #include <utility>
@@ -19,7 +17,9 @@ std::int64_t nowSeconds() {
 
 } // namespace
 
-RecoveryWriter::RecoveryWriter(RecoveryStore& store) : store_(store), thread_([this] { run(); }) {}
+RecoveryWriter::RecoveryWriter(RecoveryStore& store,
+                               std::function<void(const std::string&)> written)
+    : store_(store), written_(std::move(written)), thread_([this] { run(); }) {}
 
 RecoveryWriter::~RecoveryWriter() {
     {
@@ -71,10 +71,13 @@ void RecoveryWriter::run() {
         lock.unlock();
         std::string error;
         if (auto* write = std::get_if<Write>(&job)) {
-            write->copy.text = assembleMod(documentFrom(write->snapshot), write->lineEnds);
+            write->copy.document = std::move(write->snapshot);
+            write->copy.lineEnds = write->lineEnds;
             if (write->copy.writtenAt == 0)
                 write->copy.writtenAt = nowSeconds();
             store_.write(write->copy, &error);
+            if (written_)
+                written_(error);
         } else {
             store_.remove();
         }

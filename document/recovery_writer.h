@@ -6,6 +6,7 @@
 #include "recovery_store.h"
 
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -18,14 +19,17 @@ namespace torvale {
 // while another waits replaces it.
 class RecoveryWriter {
 public:
-    explicit RecoveryWriter(RecoveryStore& store);
+    // written hears, on the writer's thread, how each write went: the reason
+    // it failed, empty when it worked.
+    explicit RecoveryWriter(RecoveryStore& store,
+                            std::function<void(const std::string& error)> written = {});
     // Drops what waits and lets what runs finish.
     ~RecoveryWriter();
     RecoveryWriter(const RecoveryWriter&) = delete;
     RecoveryWriter& operator=(const RecoveryWriter&) = delete;
 
-    // copy.text is assembled from snapshot on the writer's thread, with the
-    // mod's line ends, which its first line break gives back.
+    // snapshot becomes copy.document, encoded on the writer's thread, with
+    // the mod's line ends.
     void write(DocumentSnapshot snapshot, RecoveryCopy copy,
                LineEnds lineEnds = LineEnds::CrLf);
     void remove();
@@ -45,6 +49,7 @@ private:
     void run();
 
     RecoveryStore& store_;
+    std::function<void(const std::string&)> written_;
     mutable std::mutex mutex_;
     std::condition_variable changed_;
     Job pending_;

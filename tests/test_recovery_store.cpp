@@ -94,10 +94,24 @@ TEST(RecoveryCopyFormat, KeepsEveryFieldAndNothingIsLostFromADamagedOne) {
     untitled.writtenAt = 7;
     EXPECT_EQ(decodeRecoveryCopy(encodeRecoveryCopy(untitled)), untitled);
 
-    const std::string encoded = encodeRecoveryCopy(copy);
-    for (const std::string& damaged :
-         std::vector<std::string>{encoded.substr(0, 30),
-                                  "Torvale recovery copy 1\nwritten soon\n\ntext", "<id>x</id>"}) {
+    // The document itself, with texts that its mod text would not give back:
+    // an empty first line, lines holding tags, any bytes.
+    ModDocument doc;
+    doc.setProperty(Property::ModInfo, "\r\nfirst line empty");
+    Node* file = doc.appendNode(nullptr, TItem{"<id>", akEditFile, "", ""}, LabelForm::Edited);
+    doc.appendNode(file, TItem{"", akSearchReplace, "a\r\n</search for>\r\n<replace>\r\nb",
+                               std::string("\0\n12:x\r", 7)});
+    RecoveryCopy ofDocument = sampleCopy("");
+    ofDocument.document = snapshotOf(doc);
+    const std::string encoded = encodeRecoveryCopy(ofDocument);
+    EXPECT_EQ(decodeRecoveryCopy(encoded), ofDocument);
+
+    const std::string header = encoded.substr(0, encoded.find("\n\n") + 2);
+    for (const std::string& damaged : std::vector<std::string>{
+             encoded.substr(0, 30), encoded.substr(0, encoded.size() - 1), encoded + "x",
+             header + "nodes 1\n0:\n0:\n0:\n0:\n0:\n1 1 0\n0:\n0:\n0:\n",
+             header + "nodes 9999\n0:\n0:\n0:\n0:\n0:\n",
+             "Torvale recovery copy 1\nwritten soon\n\ntext", "<id>x</id>"}) {
         const RecoveryCopy read = decodeRecoveryCopy(damaged);
         EXPECT_EQ(read.text, damaged);
         EXPECT_EQ(read.path, "");
@@ -165,14 +179,13 @@ TEST(RecoveryStore, OffersOnlyCopiesOfEndedProgramsToOneInstanceAtATime) {
     EXPECT_EQ(filesIn(folder), 2u) << "a clean end leaves nothing: only the adopted copy";
 }
 
-TEST(RecoveryWriter, WritesTheAssembledSnapshotAndRemovesIt) {
+TEST(RecoveryWriter, WritesTheSnapshotAndRemovesIt) {
     TempDir dir;
     RecoveryStore store(dir / "recovery");
     ModDocument doc;
     doc.setProperty(Property::Id, "Recovered");
     doc.appendNode(doc.appendNode(nullptr, TItem{"Sources/Post.pl", akEditFile, "", ""}),
                    TItem{"", akSearchAddAfter, "find me", "added"});
-    const std::string text = assembleMod(doc);
     {
         RecoveryWriter writer(store);
         RecoveryCopy copy;
@@ -182,7 +195,7 @@ TEST(RecoveryWriter, WritesTheAssembledSnapshotAndRemovesIt) {
         EXPECT_EQ(writer.lastError(), "");
         const RecoveryCopy written =
             decodeRecoveryCopy(readBytes(dir / "recovery" / (store.id() + ".copy")));
-        EXPECT_EQ(written.text, text);
+        EXPECT_EQ(written.document, snapshotOf(doc));
         EXPECT_EQ(written.path, "/tmp/x.mod");
         EXPECT_GT(written.writtenAt, 0);
         writer.remove();

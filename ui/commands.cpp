@@ -161,7 +161,9 @@ void TFormMain::createCommands() {
     // What the enabling depends on beyond the window's own state.
     connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
         noteFocus(now);
-        // Leaving a field ends a run of typing in it.
+        // Leaving a field ends a run of typing in it, also in the middle of
+        // a key whose release then goes elsewhere (a question that opens).
+        typingKey_ = false;
         mod_->endTyping();
         updateCommandStates();
     });
@@ -239,6 +241,8 @@ void TFormMain::updateCommandStates() {
 }
 
 void TFormMain::runEditCommand(TextField::EditCommand which) {
+    // A command from the menu is a step of its own, never typing.
+    typingKey_ = false;
     focusedTextField().run(which);
     updateCommandStates();
 }

@@ -147,7 +147,8 @@ void TFormMain::actBrowseFileToEditExecute() {
                                              "in it. Choose a file inside the forum folder."));
     }
     // The field's change handler stores the name, relabels the node and marks
-    // the document modified.
+    // the document modified, in a step of its own.
+    typingKey_ = false;
     memFileToEdit->setText(name);
     showForumFile(chosenPath, name);
 }

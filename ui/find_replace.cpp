@@ -113,6 +113,8 @@ void TFormMain::ReplaceDialogReplace() {
         return;
     }
     field.select(at, TextField::offsetLength(text));
+    // Each press is a step of its own, never typing.
+    typingKey_ = false;
     field.replaceSelection(replaceDialog_->replaceText());
 }
 
@@ -121,6 +123,7 @@ void TFormMain::ReplaceDialogReplaceAll() {
     if (field.isNull() || field.isReadOnly())
         return;
     const QString text = replaceDialog_->findText();
+    typingKey_ = false;
     if (field.replaceAll(text, replaceDialog_->replaceText()) == 0)
         notFoundInField(replaceDialog_, text);
 }

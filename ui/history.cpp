@@ -47,6 +47,8 @@ void TFormMain::createHistory() {
     connect(history, &QUndoStack::indexChanged, this, [this] { updateCommandStates(); });
     connect(mod_, &OpenMod::modifiedChanged, this, [this] { updateCommandStates(); });
     connect(mod_, &OpenMod::historyApplied, this, &TFormMain::showHistoryStep);
+    mod_->setExpandedQuery(
+        [this](const Node* node) { return tvActions->isExpanded(model_->indexFromNode(node)); });
 }
 
 // After an undo or redo: the node the step touched is selected and shown,
@@ -61,10 +63,12 @@ void TFormMain::showHistoryStep(const HistoryStep& step) {
         changed = fields[std::size_t(*step.property)];
     } else if (step.place) {
         PageControl1->setCurrentWidget(tsModAction);
-        selectNode(nodeAt(mod_->document(), *step.place));
-        // The same node stays selected when only its texts changed.
-        SetInputFieldEnabled();
-        showSelectedNode();
+        const Node* node = nodeAt(mod_->document(), *step.place);
+        selectNode(node);
+        if (step.expanded)
+            tvActions->expand(model_->indexFromNode(node));
+        // The same node may stay selected while the tree changed around it.
+        showSelectionAnew(!step.field && !step.property);
         if (step.field)
             changed = *step.field == NodeField::FileName     ? static_cast<QWidget*>(memFileToEdit)
                       : *step.field == NodeField::SearchText ? memSearch
@@ -72,7 +76,7 @@ void TFormMain::showHistoryStep(const HistoryStep& step) {
     } else {
         // Every text was recoded, or the tree is empty now.
         showProperties();
-        showSelectedNode();
+        showSelectionAnew(true);
     }
     if (changed && changed->isEnabled())
         putCaretAtChange(changed, decodeText(step.before, mod_->encoding()),
@@ -91,12 +95,33 @@ void TFormMain::actMoveExecute(Direction where) {
     const auto place = movePlace(where);
     if (!node || !place || PageControl1->currentWidget() != tsModAction)
         return;
+    const Node* group = node->parent() ? node->parent() : node;
     mod_->moveNode(node, *place);
     // The node keeps its selection; into a collapsed group it is shown.
     selectNode(node);
     // Still the current node, so nothing else shows it anew: moved into
     // another group, its file field would still name the group it left.
+    showSelectionAnew(group != (node->parent() ? node->parent() : node));
+}
+
+// After a step that changed the tree under the selection: the fields, their
+// enabling and the forum file of the selected node's group, as selecting it
+// would show them; all empty when nothing is selected. groupChanged: the
+// selected node may belong to another group than before the step.
+void TFormMain::showSelectionAnew(bool groupChanged) {
+    SetInputFieldEnabled();
     showSelectedNode();
+    const Node* node = selectedNode();
+    if (!node) {
+        // The view showed the file of a group that is gone.
+        emptyEditingFile({});
+        editingFileLoaded_ = false;
+    } else if (groupChanged && editingFileLoaded_) {
+        LoadEditingFile(node);
+    }
+    highlightSearchInEditingFile();
+    UpdateStepStatus();
+    updateCommandStates();
 }
 
 } // namespace torvale

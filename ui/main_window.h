@@ -34,6 +34,7 @@
 #include "document/node_moves.h"
 #include "document/recovery_writer.h"
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QPointer>
 
@@ -64,6 +65,13 @@ class PlainTextView;
 class SideSplitter;
 class SplitPane;
 
+// When recovery copies are taken; tests shorten the waits.
+struct RecoveryTiming {
+    int delayMs = 2000;    // after the last change, so that typing writes no copies
+    int longestMs = 30000; // at the longest after a change, however long typing goes on
+    int retryMs = 10000;   // after a copy that could not be written
+};
+
 // What the window is given from outside, like its prompts.
 struct WindowOptions {
     // The settings file, read at start when it exists and written at the end;
@@ -91,6 +99,8 @@ public:
     // Offers the copies that ended programs left unsaved, then opens the
     // command line's file, as the program does when it starts.
     void startUp(const QStringList& arguments);
+    // When recovery copies are taken from now on.
+    void setRecoveryTiming(const RecoveryTiming& timing) { recoveryTiming_ = timing; }
 
     const QString& currentFileName() const { return mod_->path(); }
     bool isModified() const { return mod_->isModified(); }
@@ -237,13 +247,16 @@ private:
     // history.cpp
     void createHistory();
     void showHistoryStep(const HistoryStep& step);
+    void showSelectionAnew(bool groupChanged);
     void actMoveExecute(Direction where);
     std::optional<DropPlace> movePlace(Direction where) const;
 
     // recovery.cpp
     void createRecovery();
     bool offerRecovery(const QStringList& arguments);
+    void scheduleRecoveryCopy();
     void keepRecoveryCopy();
+    void recoveryCopyWritten(const QString& error);
 
     // mod_check.cpp
     void createCheckPanels();
@@ -283,6 +296,12 @@ private:
     std::unique_ptr<RecoveryStore> recoveryStore_;
     std::unique_ptr<RecoveryWriter> recoveryWriter_;
     QTimer* recoveryTimer_ = nullptr;
+    RecoveryTiming recoveryTiming_;
+    // Runs from the first change that no copy holds yet.
+    QElapsedTimer recoveryDue_;
+    // What the status bar says of the copy that could not be written; empty
+    // while copies are written.
+    QString recoveryFailure_;
 
     // Program-wide state.
     QString programDir_;

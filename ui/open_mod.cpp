@@ -83,14 +83,16 @@ private:
 // applies, and swaps it for the edit that applying gives back.
 class EditStep : public QUndoCommand {
 public:
-    EditStep(OpenMod& mod, Edit edit, std::optional<OpenMod::TypingKey> typing, bool continues)
-        : mod_(mod), edit_(std::move(edit)), typing_(typing), continues_(continues) {}
+    // run counts the runs of typing: a key merges only into the step that
+    // its own run began, never into one from before a pause.
+    EditStep(OpenMod& mod, Edit edit, std::optional<OpenMod::TypingKey> typing, int run)
+        : mod_(mod), edit_(std::move(edit)), typing_(typing), run_(run) {}
 
     int id() const override { return typing_ ? kTypingId : -1; }
 
     bool mergeWith(const QUndoCommand* other) override {
         const auto* next = static_cast<const EditStep*>(other);
-        if (!next->continues_ || next->typing_ != typing_)
+        if (next->run_ != run_ || next->typing_ != typing_)
             return false;
         // The next key is done already; undoing this step still gives back
         // the text from before its first key. Typed and taken back again,
@@ -101,17 +103,19 @@ public:
 
     void redo() override {
         // QUndoStack::push applies a new step through redo(); that is no redo.
-        edit_ = mod_.apply(std::move(edit_), !first_);
+        edit_ = mod_.apply(std::move(edit_), !first_, expanded_);
         first_ = false;
     }
-    void undo() override { edit_ = mod_.apply(std::move(edit_), true); }
+    void undo() override { edit_ = mod_.apply(std::move(edit_), true, expanded_); }
 
 private:
     OpenMod& mod_;
     Edit edit_;
     std::optional<OpenMod::TypingKey> typing_;
-    bool continues_;
+    int run_;
     bool first_ = true;
+    // Whether the group this step removes was expanded, to come back so.
+    bool expanded_ = false;
 };
 
 // The step that changes no text: the line ends the mod is saved with.
@@ -132,8 +136,7 @@ private:
 };
 
 OpenMod::OpenMod(QObject* parent) : QObject(parent), history_(new QUndoStack(this)) {
-    connect(history_, &QUndoStack::cleanChanged, this,
-            [this](bool clean) { emit modifiedChanged(!clean); });
+    saved_.take(doc_);
 }
 
 OpenMod::~OpenMod() {
@@ -144,55 +147,77 @@ OpenMod::~OpenMod() {
 }
 
 bool OpenMod::isModified() const {
-    return !history_->isClean();
+    return modified_;
+}
+
+void OpenMod::setModified(bool modified) {
+    if (modified_ == modified)
+        return;
+    modified_ = modified;
+    emit modifiedChanged(modified);
+}
+
+// The text Save would write differs from the file: in the document, or in
+// the line ends it is written with.
+void OpenMod::refreshModified() {
+    setModified(saved_.differs(doc_) || lineEnds_ != savedLineEnds_);
 }
 
 void OpenMod::replaceWith(ModDocument doc, TextEncoding encoding, LineEnds lineEnds,
-                          QString path) {
-    const bool wasModified = isModified();
+                          QString path, bool unsaved) {
     emit aboutToBeReplaced();
     typing_.reset();
-    // Without signals: the old steps' cleanChanged would announce a state
-    // that the new document never had.
+    // Without signals: the old steps' signals would announce a state that
+    // the new document never had.
     {
         const QSignalBlocker blocker(history_);
         history_->clear();
     }
     doc_ = std::move(doc);
+    saved_.take(doc_);
+    if (unsaved) {
+        // No step leads back to a clean state: only saving does.
+        saved_.forget();
+        history_->resetClean();
+    }
     encoding_ = encoding;
     lineEnds_ = lineEnds;
+    savedLineEnds_ = lineEnds;
     path_ = std::move(path);
     stampToCheck_.reset();
     emit replaced();
-    if (wasModified != isModified())
-        emit modifiedChanged(isModified());
+    setModified(unsaved);
 }
 
 void OpenMod::replace(ModDocument doc, TextEncoding encoding, QString path,
                       std::optional<FileStamp> stamp, LineEnds lineEnds) {
     diskStamp_ = stamp;
-    replaceWith(std::move(doc), encoding, lineEnds, std::move(path));
+    replaceWith(std::move(doc), encoding, lineEnds, std::move(path), false);
 }
 
 void OpenMod::replaceUnsaved(ModDocument doc, TextEncoding encoding, QString path,
                              std::optional<FileStamp> stamp, LineEnds lineEnds) {
-    replace(std::move(doc), encoding, std::move(path), stamp, lineEnds);
+    diskStamp_ = stamp;
+    replaceWith(std::move(doc), encoding, lineEnds, std::move(path), true);
     stampToCheck_ = stamp;
-    // No step leads back to a clean state: only saving does.
-    history_->resetClean();
 }
 
 void OpenMod::setStartingProperty(Property property, Text value) {
-    doc_.setProperty(property, std::move(value));
-    for (EditObserver* observer : observers_)
-        observer->propertyChanged(property);
+    Fanout fanout(observers_);
+    saved_.apply(doc_, edits::SetProperty{property, std::move(value)}, &fanout);
+    if (!modified_)
+        saved_.take(doc_);
 }
 
 void OpenMod::markSaved() {
     typing_.reset();
     diskStamp_ = fileStamp(path_.toStdString());
     stampToCheck_.reset();
+    saved_.take(doc_);
+    savedLineEnds_ = lineEnds_;
+    // Also keeps the next key from merging into the step before the save.
     history_->setClean();
+    setModified(false);
 }
 
 std::string OpenMod::assemble() const {
@@ -223,7 +248,7 @@ HistoryStep OpenMod::stepOf(const Edit& edit) const {
     return step;
 }
 
-Edit OpenMod::apply(Edit edit, bool undoOrRedo) {
+Edit OpenMod::apply(Edit edit, bool undoOrRedo, bool& expanded) {
     if (undoOrRedo)
         typing_.reset();
     HistoryStep step;
@@ -235,13 +260,20 @@ Edit OpenMod::apply(Edit edit, bool undoOrRedo) {
         if (!step.place && !step.property && !std::holds_alternative<edits::SetAllTexts>(edit))
             shape = edit;
     }
+    if (std::holds_alternative<edits::Insert>(edit)) {
+        step.expanded = expanded;
+    } else if (const auto* remove = std::get_if<edits::Remove>(&edit)) {
+        const Node* node = nodeAt(doc_, remove->at);
+        expanded = node && isExpanded_ && isExpanded_(node);
+    }
     if (std::holds_alternative<edits::SetAllTexts>(edit))
         // Only a change of the mod's encoding rewrites every text, and only
         // between the two encodings: doing or undoing it flips the encoding.
         encoding_ =
             encoding_ == TextEncoding::Utf8 ? TextEncoding::Windows1252 : TextEncoding::Utf8;
     Fanout fanout(observers_);
-    Edit inverse = applyEdit(doc_, std::move(edit), &fanout);
+    Edit inverse = saved_.apply(doc_, std::move(edit), &fanout);
+    refreshModified();
     if (undoOrRedo) {
         if (shape)
             step.place = placeToShow(doc_, *shape);
@@ -254,7 +286,9 @@ Edit OpenMod::apply(Edit edit, bool undoOrRedo) {
 void OpenMod::push(Edit edit, std::optional<TypingKey> typing) {
     const bool continues =
         typing && typing_ == typing && lastKey_.isValid() && lastKey_.elapsed() < kTypingPauseMs;
-    history_->push(new EditStep(*this, std::move(edit), typing, continues));
+    if (!continues)
+        ++typingRun_;
+    history_->push(new EditStep(*this, std::move(edit), typing, typingRun_));
     typing_ = typing;
     if (typing)
         lastKey_.restart();
@@ -305,6 +339,7 @@ LineEnds OpenMod::applyLineEnds(LineEnds lineEnds, bool undoOrRedo) {
     const LineEnds before = std::exchange(lineEnds_, lineEnds);
     if (undoOrRedo)
         emit historyApplied({}); // nothing in the tree to show
+    refreshModified();
     emit changed();
     return before;
 }

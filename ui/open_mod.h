@@ -7,12 +7,14 @@
 #include "document/edit_ops.h"
 #include "document/line_ends.h"
 #include "document/recovery_store.h"
+#include "document/saved_text.h"
 #include "document/text_encoding.h"
 
 #include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -31,6 +33,8 @@ struct HistoryStep {
     std::optional<NodeField> field;
     std::optional<Property> property;
     Text before;
+    // A group that comes back shows expanded, as it was when removed.
+    bool expanded = false;
 };
 
 class OpenMod : public QObject {
@@ -98,8 +102,14 @@ public:
     // The next key typed starts a step of its own.
     void endTyping();
 
+    // Tells whether the view shows a group expanded, so that a removed
+    // group comes back as it was.
+    void setExpandedQuery(std::function<bool(const Node*)> query) { isExpanded_ = std::move(query); }
+
     // Applies an edit of the history; called only by the history's commands.
-    Edit apply(Edit edit, bool undoOrRedo);
+    // expanded: for an insertion, whether the node is to show expanded; a
+    // removal sets it to whether the node was.
+    Edit apply(Edit edit, bool undoOrRedo, bool& expanded);
 
 signals:
     void modifiedChanged(bool modified);
@@ -120,21 +130,29 @@ private:
     friend class EditStep;
     friend class LineEndStep;
     void push(Edit edit, std::optional<TypingKey> typing);
+    void setModified(bool modified);
     HistoryStep stepOf(const Edit& edit) const;
-    void replaceWith(ModDocument doc, TextEncoding encoding, LineEnds lineEnds, QString path);
+    void replaceWith(ModDocument doc, TextEncoding encoding, LineEnds lineEnds, QString path,
+                     bool unsaved);
     // Sets the line ends; gives back those it had.
     LineEnds applyLineEnds(LineEnds lineEnds, bool undoOrRedo);
+    void refreshModified();
 
     ModDocument doc_;
+    SavedText saved_;
+    bool modified_ = false;
     TextEncoding encoding_ = TextEncoding::Utf8;
     LineEnds lineEnds_ = LineEnds::Lf;
+    LineEnds savedLineEnds_ = LineEnds::Lf;
     QString path_;
     std::optional<FileStamp> diskStamp_;
     std::optional<FileStamp> stampToCheck_;
     QUndoStack* history_;
     std::vector<EditObserver*> observers_;
     std::optional<TypingKey> typing_;
+    int typingRun_ = 0;
     QElapsedTimer lastKey_;
+    std::function<bool(const Node*)> isExpanded_;
 };
 
 } // namespace torvale

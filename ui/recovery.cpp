@@ -11,42 +11,54 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
+#include <QStatusBar>
 #include <QTimer>
 #include <QUndoStack>
 
+#include <algorithm>
+
 namespace torvale {
-
-namespace {
-
-// A couple of seconds after the last change, so that typing writes no copies.
-constexpr int kRecoveryDelayMs = 2000;
-
-} // namespace
 
 void TFormMain::createRecovery() {
     recoveryStore_ = std::make_unique<RecoveryStore>(recoveryFolder());
-    recoveryWriter_ = std::make_unique<RecoveryWriter>(*recoveryStore_);
+    recoveryWriter_ =
+        std::make_unique<RecoveryWriter>(*recoveryStore_, [this](const std::string& error) {
+            // Heard on the writer's thread; the window takes it on its own.
+            QMetaObject::invokeMethod(
+                this, [this, error] { recoveryCopyWritten(QString::fromStdString(error)); },
+                Qt::QueuedConnection);
+        });
     recoveryTimer_ = new QTimer(this);
     recoveryTimer_->setSingleShot(true);
-    recoveryTimer_->setInterval(kRecoveryDelayMs);
     connect(recoveryTimer_, &QTimer::timeout, this, [this] { keepRecoveryCopy(); });
     connect(mod_->history(), &QUndoStack::indexChanged, this, [this] {
         if (mod_->isModified())
-            recoveryTimer_->start();
+            scheduleRecoveryCopy();
     });
     connect(mod_, &OpenMod::modifiedChanged, this, [this](bool modified) {
         if (modified) {
-            recoveryTimer_->start();
+            scheduleRecoveryCopy();
         } else {
             // Saved, discarded or undone to the saved text: nothing to recover.
             recoveryTimer_->stop();
+            recoveryDue_.invalidate();
             recoveryWriter_->remove();
         }
     });
 }
 
+// A copy a little after the last change, so that typing writes none, but
+// never later than the longest wait after the first change it is to hold.
+void TFormMain::scheduleRecoveryCopy() {
+    if (!recoveryDue_.isValid())
+        recoveryDue_.start();
+    const qint64 left = recoveryTiming_.longestMs - recoveryDue_.elapsed();
+    recoveryTimer_->start(int(std::clamp<qint64>(left, 0, recoveryTiming_.delayMs)));
+}
+
 // Takes the document as it is and leaves the writing to the writer's thread.
 void TFormMain::keepRecoveryCopy() {
+    recoveryDue_.invalidate();
     if (!mod_->isModified())
         return;
     RecoveryCopy copy;
@@ -54,6 +66,24 @@ void TFormMain::keepRecoveryCopy() {
     copy.encoding = mod_->encoding();
     copy.diskStamp = mod_->diskStamp();
     recoveryWriter_->write(snapshotOf(mod_->document()), std::move(copy), mod_->lineEnds());
+}
+
+// A copy that could not be written is said once, with the reason, and tried
+// again until one is written.
+void TFormMain::recoveryCopyWritten(const QString& error) {
+    if (error.isEmpty()) {
+        if (statusBar()->currentMessage() == recoveryFailure_)
+            statusBar()->clearMessage();
+        recoveryFailure_.clear();
+        return;
+    }
+    if (recoveryFailure_.isEmpty()) {
+        recoveryFailure_ =
+            QStringLiteral("No recovery copy could be written: %1 Trying again.").arg(error);
+        statusBar()->showMessage(recoveryFailure_);
+    }
+    if (mod_->isModified() && !recoveryTimer_->isActive())
+        recoveryTimer_->start(recoveryTiming_.retryMs);
 }
 
 void TFormMain::startUp(const QStringList& arguments) {
@@ -83,13 +113,22 @@ bool TFormMain::offerRecovery(const QStringList& arguments) {
         if (answer != QMessageBox::Yes)
             continue; // kept for a later start
         ModDocument doc;
-        const ReadOutcome outcome = readMod(std::string_view(copy.text), doc);
+        const Node* selected = nullptr;
+        if (copy.document) {
+            doc = documentFrom(*copy.document);
+            // As after reading the file: its last edit-file node.
+            for (int r = doc.topLevelCount() - 1; r >= 0 && !selected; --r)
+                if (doc.topLevel(r)->kind() == akEditFile)
+                    selected = doc.topLevel(r);
+        } else {
+            selected = readMod(std::string_view(copy.text), doc).selected;
+        }
         ClearAllValue();
         loading_ = true;
         mod_->replaceUnsaved(std::move(doc), copy.encoding, path, copy.diskStamp,
-                             detectLineEnds(copy.text));
+                             copy.lineEnds);
         showProperties();
-        selectNode(outcome.selected);
+        selectNode(selected);
         loading_ = false;
         tvActions->expandAll();
         if (!path.isEmpty())

@@ -67,8 +67,18 @@ void TFormMain::tvActionsChange(const QModelIndex& current, const QModelIndex& p
 
 void TFormMain::showSelectedNode() {
     const Node* node = selectedNode();
-    if (!node)
+    if (!node) {
+        // The fields of a node that is gone go with it.
+        const QSignalBlocker fileBlocker(memFileToEdit);
+        const QSignalBlocker searchBlocker(memSearch);
+        const QSignalBlocker actionBlocker(memAndAction);
+        memFileToEdit->clear();
+        memSearch->clear();
+        memAndAction->clear();
+        pnlSearchString->clear();
+        pnlActionString->clear();
         return;
+    }
     const TItem& item = node->item();
     const TextEncoding encoding = mod_->encoding();
     if (item.Kind != akEditFile) {
@@ -153,7 +163,8 @@ void TFormMain::actDeleteActionExecute() {
     if (!node || PageControl1->currentWidget() != tsModAction)
         return;
     mod_->removeNode(node);
-    SetInputFieldEnabled();
+    // The tree moved the selection on by itself, or to nothing.
+    showSelectionAnew(false);
 }
 
 void TFormMain::actSearchAndReplaceExecute(int tag) {
@@ -178,10 +189,11 @@ void TFormMain::dropNode(Node* dragged, Node* target) {
     const auto place = dropPlace(dragged, target);
     // A drop that leaves the order as it is changes nothing, so it is no step
     // and leaves the modified flag alone.
+    const Node* group = dragged->parent() ? dragged->parent() : dragged;
     if (place && mod_->moveNode(dragged, *place) && dragged == selectedNode())
         // The selection stays on the moved node by itself, but the fields
         // show it anew: it may belong to another edit file now.
-        showSelectedNode();
+        showSelectionAnew(group != (dragged->parent() ? dragged->parent() : dragged));
 }
 
 void TFormMain::actTreeFullExpandExecute() {

@@ -10,8 +10,14 @@
 #include <QAction>
 #include <QDateTime>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QLocale>
+#include <QPlainTextEdit>
+#include <QStatusBar>
+#include <QTreeView>
+
+#include <system_error>
 
 using namespace torvale;
 using namespace torvale::test;
@@ -24,6 +30,9 @@ private slots:
     void aCopyIsKeptWhileChangesAreUnsaved();
     void theOfferRecoversAnUnsavedDocumentOfItsFile();
     void discardedCopiesGoAndLaterOnesStay();
+    void theRecoveredDocumentIsWhatWasOnScreen();
+    void typingWithoutPauseStillKeepsCopies();
+    void aCopyThatCannotBeWrittenIsToldOnceAndTriedAgain();
 
 private:
     QStringList copies() const;
@@ -59,7 +68,8 @@ void RecoveryTest::aCopyIsKeptWhileChangesAreUnsaved() {
     const RecoveryCopy copy = decodeRecoveryCopy(
         fileBytes(state_->filePath("torvale/recovery/" + copies()[0])).toStdString());
     QCOMPARE(QString::fromStdString(copy.path), t.path);
-    QCOMPARE(copy.text, t.window->openMod().assemble());
+    QVERIFY(copy.document);
+    QCOMPARE(*copy.document, snapshotOf(t.window->openMod().document()));
     QCOMPARE(copy.diskStamp, fileStamp(t.path.toStdString()));
 
     // Saved, or undone to the saved text: nothing is left to recover.
@@ -156,6 +166,91 @@ void RecoveryTest::discardedCopiesGoAndLaterOnesStay() {
     auto next = makeWindow(later);
     next->startUp({});
     QCOMPARE(later.recoveryOffers.size(), 1);
+}
+
+// Texts that the mod text would give back otherwise (an empty first line, a
+// line holding a tag) come back from the copy as they were typed.
+void RecoveryTest::theRecoveredDocumentIsWhatWasOnScreen() {
+    OpenWindow t(twoFilesMod());
+    auto* tree = child<QTreeView>(*t.window, "tvActions");
+    tree->setCurrentIndex(tree->model()->index(0, 0, tree->model()->index(0, 0)));
+    auto* search = child<QPlainTextEdit>(*t.window, "memSearch");
+    search->setPlainText(QStringLiteral("\nfirst line empty\n<replace>\n</search for>"));
+    auto* description = child<QPlainTextEdit>(*t.window, "memDescription");
+    description->setPlainText(QStringLiteral("\n\ntwo empty lines"));
+    QTRY_COMPARE_WITH_TIMEOUT(copies().size(), 1, 6000);
+    const QByteArray bytes = fileBytes(state_->filePath("torvale/recovery/" + copies()[0]));
+    const std::string onScreen = t.window->openMod().assemble();
+    const DocumentSnapshot shown = snapshotOf(t.window->openMod().document());
+    t.window.reset(); // a clean end takes its copy along: leave it as a crash would
+    writeFile(state_->filePath(QStringLiteral("torvale/recovery/9-crashed.copy")), bytes);
+
+    ScriptedPrompts prompts;
+    auto window = makeWindow(prompts);
+    prompts.recoveryAnswers = {QMessageBox::Yes};
+    window->startUp({});
+    QCOMPARE(snapshotOf(window->openMod().document()), shown);
+    QCOMPARE(window->openMod().assemble(), onScreen);
+    const Node* action = window->openMod().document().topLevel(0)->child(0);
+    QCOMPARE(action->item().SearchText, "\r\nfirst line empty\r\n<replace>\r\n</search for>");
+    QCOMPARE(window->openMod().document().property(Property::ModInfo), "\r\n\r\ntwo empty lines");
+}
+
+// Keys typed without a pause, each before the wait after the last ran out,
+// still leave a copy once the longest wait is over.
+void RecoveryTest::typingWithoutPauseStillKeepsCopies() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("t.mod"));
+    writeFile(path, twoFilesMod());
+    ScriptedPrompts prompts;
+    auto window = makeWindow(prompts);
+    window->setRecoveryTiming({400, 1500, 400});
+    window->openCommandLine({path});
+    auto* id = child<QLineEdit>(*window, "edtId");
+    id->setFocus();
+    QElapsedTimer typing;
+    typing.start();
+    while (copies().isEmpty() && typing.elapsed() < 4000) {
+        QTest::keyClick(id, Qt::Key_A);
+        QTest::qWait(100);
+    }
+    QVERIFY2(typing.elapsed() < 2500, "a copy within the longest wait, typing on");
+}
+
+// A copy that cannot be written is told once in the status bar, with the
+// reason, and tried again until it is written.
+void RecoveryTest::aCopyThatCannotBeWrittenIsToldOnceAndTriedAgain() {
+    // A file where the folder of copies should be: no copy can be written.
+    const QString blocker = state_->filePath(QStringLiteral("torvale/recovery"));
+    QDir().mkpath(state_->filePath(QStringLiteral("torvale")));
+    writeFile(blocker, "in the way");
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("t.mod"));
+    writeFile(path, twoFilesMod());
+    ScriptedPrompts prompts;
+    auto window = makeWindow(prompts);
+    window->setRecoveryTiming({100, 1000, 200});
+    window->openCommandLine({path});
+    QStringList told;
+    connect(window->statusBar(), &QStatusBar::messageChanged, this, [&](const QString& message) {
+        if (!message.isEmpty())
+            told << message;
+    });
+    QTest::keyClicks(child<QLineEdit>(*window, "edtId"), QStringLiteral("x"));
+    QTRY_COMPARE_WITH_TIMEOUT(told.size(), 1, 3000);
+    QVERIFY2(told[0].contains(QStringLiteral("recovery copy")), qPrintable(told[0]));
+    // The reason, as the system gives it.
+    const auto reason = [](int error) {
+        return QString::fromStdString(std::generic_category().message(error));
+    };
+    QVERIFY2(told[0].contains(reason(EEXIST)) || told[0].contains(reason(ENOTDIR)),
+             qPrintable(told[0]));
+    QTest::qWait(1000); // several tries, told once
+    QCOMPARE(told.size(), 1);
+
+    QFile::remove(blocker);
+    QTRY_COMPARE_WITH_TIMEOUT(copies().size(), 1, 3000);
+    QTRY_VERIFY(window->statusBar()->currentMessage().isEmpty());
 }
 
 QTEST_MAIN(RecoveryTest)
