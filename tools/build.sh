@@ -24,6 +24,9 @@ packages=(
     # the manual page reader, and the Debian package tools.
     desktop-file-utils appstream shared-mime-info xdg-utils libfile-mimeinfo-perl
     man-db dpkg-dev file
+    # The installed program started under Xvfb as the desktop would, and the
+    # check's patch applied to a forum copy.
+    xvfb xdotool libglib2.0-bin patch
 )
 
 install_missing() {
@@ -46,8 +49,11 @@ install_missing() {
     DEBIAN_FRONTEND=noninteractive "${as_root[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
 }
 
+# TORVALE_SANITIZE=1: everything built with AddressSanitizer and
+# UndefinedBehaviorSanitizer (use a build folder of its own).
 compile() {
-    cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DTORVALE_SANITIZE="$([ -n "${TORVALE_SANITIZE:-}" ] && echo ON || echo OFF)"
     cmake --build "$build"
 }
 
