@@ -153,6 +153,7 @@ private:
             read = loadForumFile(file.path, kMaxForumFileSize, false);
             if (read.status == ForumFile::Status::NotFound) {
                 file.status = File::Missing;
+                file.error = read.error; // why no file can have the name, if that is why
             } else if (read.status != ForumFile::Status::Loaded) {
                 file.status = File::Unreadable;
                 file.error = read.error;
@@ -253,6 +254,8 @@ std::string describeFile(const FileCheck& file) {
     case File::Unchanged:
         return "not changed";
     case File::Missing:
+        if (!file.error.empty())
+            return "file missing: " + file.error;
         return file.path.empty() ? "file missing" : "file missing (" + file.path + ")";
     case File::Unreadable:
         return "cannot be read (" + file.path + "): " + file.error;

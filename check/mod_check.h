@@ -34,7 +34,7 @@ struct FileCheck {
     std::string name; // as the first edit-file node that names it writes it
     std::string path; // where it was looked for; empty when nowhere
     Status status = Status::Unchanged;
-    std::string error;    // Unreadable: why
+    std::string error;    // Unreadable: why; Missing: why no file can have the name, if so
     std::string diffName; // the name in the diff: relative to the forum folder when inside it
     std::string diff;     // Changed and asked for: the unified diff
 };

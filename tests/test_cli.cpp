@@ -224,3 +224,24 @@ TEST(Cli, CheckDiffIsAPatchForACopyOfTheForum) {
                   .find("    push @installed_mods, $apache24_a;\n### END BOARDMOD ANCHOR ###"),
               std::string::npos);
 }
+
+// An edit-file name 60,000 folders deep: no stack overflow, and no file can
+// have it, which the report says.
+TEST(Cli, CheckOfANameNoFileCanHaveSaysWhy) {
+    const std::string script = (test::sharedDir() / "forum" / "yabb2" / "YaBB.pl").string();
+    std::string deep;
+    for (int i = 0; i < 60000; ++i)
+        deep += "Sources/";
+    test::TempDir dir;
+    test::writeBytes(dir / "deep.mod", test::crlfLines({"<id>", "Deep", "</id>", "<edit file>",
+                                                        deep + "Post.pl", "</edit file>",
+                                                        "<search for>", "sub Post {",
+                                                        "</search for>", "<add after>", "# x",
+                                                        "</add after>"}));
+    const ProcessResult r = cli({"check", "--forum", script, (dir / "deep.mod").string()});
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    EXPECT_NE(r.out.find("file missing: No file can have this name: it, or one of its folders, "
+                         "is longer than this system allows."),
+              std::string::npos)
+        << r.out.substr(r.out.size() - std::min<std::size_t>(r.out.size(), 300));
+}
