@@ -158,10 +158,14 @@ private:
             const bool cut = *start < 0 || (first > 0 && *start == 0) ||
                              (last + 1 < lines && *end >= stop - base);
             if (!cut || (first == 0 && last + 1 == lines)) {
-                if (*start >= 0) {
-                    *start += base;
-                    *end += base;
+                if (*start < 0) {
+                    // Nothing there: Qt's rule may leave an end of 0 beside
+                    // a start of -1 (a word before the first one).
+                    *start = *end = -1;
+                    return {};
                 }
+                *start += base;
+                *end += base;
                 return found;
             }
         }
