@@ -32,7 +32,7 @@ QString shownPath(const std::string& path) {
 // A name as a caption shows it: a hand-made one may be thousands of folders
 // deep, and its middle says nothing.
 QString captionName(const QString& name) {
-    constexpr qsizetype kShown = 120;
+    constexpr qsizetype kShown = 48;
     if (name.size() <= kShown)
         return name;
     return name.left(kShown / 2) + QChar(0x2026) + name.right(kShown / 2);
