@@ -52,31 +52,43 @@ Commands:
                  \u00XX, so the output is ASCII and gives back the exact bytes.
   assemble FILE  Write the mod text the editor would save for the document,
                  byte for byte, to standard output.
-  check [--forum SCRIPT] [--diff] FILE
+  check [--forum SCRIPT] [--html DIR] [--diff] [--keep-going] [--uninstall] FILE
                  Test the mod against the forum whose YaBB.pl or YaBB.cgi is
-                 SCRIPT, as its installer would apply it, in memory: each
-                 search text is looked for as a run of whole lines of the file
-                 its edit-file block names (carriage returns left out, one final
-                 line break ignored), from the top of the file as the steps
-                 before left it; then its lines are replaced, or the action's
-                 lines added before or after them. Prints each file (changed or
-                 not, or missing) and each step under it: found at a line, found
-                 at a line and again further on (the installer takes the first),
-                 or not found. Without --forum every step reports that no forum
-                 script is configured. With --diff, standard output gets a
-                 unified diff of each changed file, with names relative to the
+                 SCRIPT as YaBB 2.7's installer would install it, in memory:
+                 the file's bytes read by the installer's own rules (tags only
+                 at the start of a line, the line after a closing tag never
+                 read, ...), each file opened as it opens it (names with
+                 "<html>" in DIR, or in the $htmldir of the forum's Paths.pm;
+                 letter case counts), each search text looked for as a run of
+                 whole lines from the top of the file as the steps before left
+                 it (carriage returns left out), and the file written as it
+                 writes it. Prints whether the installer would install the mod
+                 or where it stops, each file and each step under it with its
+                 line in the mod: found at a line (and the line on disk), found
+                 again further on (the installer takes the first), not found
+                 (and why: blanks, letter case, empty lines), file missing,
+                 not reached (the installer stops at the first failure and
+                 copies the files back from their backups); then warnings and
+                 the places where the editor reads the mod otherwise than the
+                 installer. With --diff, standard output gets a unified diff of
+                 each file the install changes, with names relative to the
                  forum script's folder ("patch -p1" applies it there), and the
-                 report goes to standard error. Nothing is written to the
-                 forum's files.
+                 report goes to standard error; a mod that fails gives no diff
+                 unless --keep-going, which skips the failing steps. With
+                 --uninstall the mod is also uninstalled from the installed
+                 files, and the report says whether every file comes back
+                 byte for byte. Nothing is written to the forum's files.
   --help         Show this text.
   --version      Show the version number.
 
 Exit status:
-  0   the file was read completely; for check: every step was found
+  0   the file was read completely; for check: the installer would install
+      the mod (and, with --uninstall, uninstall it leaving every file as it was)
   1   the read stopped (a block whose closing tag is missing, or blocks that
       add up to more than 256 MiB of text); the output of the document as read
-      is still written, and the reason goes to standard error; for check: a
-      step was not found or not tested, or FILE holds no mod tag at all
+      is still written, and the reason goes to standard error; for check: the
+      installer would not install it, it was not tested, the uninstall would
+      not restore every file, or FILE is not a mod
   2   the file cannot be read (missing, a folder, no permission, larger than
       256 MiB); the reason goes to standard error, nothing to standard output;
       for check also: SCRIPT or a forum file cannot be read
@@ -85,20 +97,28 @@ Exit status:
 )";
 
 constexpr const char* kUsage =
-    "Usage: torvale-cli dump|assemble FILE, or torvale-cli check [--forum SCRIPT] [--diff] FILE"
+    "Usage: torvale-cli dump|assemble FILE, or torvale-cli check [--forum SCRIPT] [--html DIR]"
+    " [--diff] [--keep-going] [--uninstall] FILE"
     " (see torvale-cli --help)\n";
 
-// check [--forum SCRIPT] [--diff] FILE
+// check [--forum SCRIPT] [--html DIR] [--diff] [--keep-going] [--uninstall] FILE
 int check(int argc, char** argv) {
     const char* script = nullptr;
+    const char* html = nullptr;
     const char* path = nullptr;
-    bool diff = false;
+    bool diff = false, keepGoing = false, uninstall = false;
     bool wrong = false;
     for (int i = 0; i < argc && !wrong; ++i) {
         if (std::strcmp(argv[i], "--forum") == 0 && i + 1 < argc && !script)
             script = argv[++i];
+        else if (std::strcmp(argv[i], "--html") == 0 && i + 1 < argc && !html)
+            html = argv[++i];
         else if (std::strcmp(argv[i], "--diff") == 0 && !diff)
             diff = true;
+        else if (std::strcmp(argv[i], "--keep-going") == 0 && !keepGoing)
+            keepGoing = true;
+        else if (std::strcmp(argv[i], "--uninstall") == 0 && !uninstall)
+            uninstall = true;
         else if (!path && argv[i][0] != '-')
             path = argv[i];
         else
@@ -110,45 +130,45 @@ int check(int argc, char** argv) {
     }
     torvale::CheckOptions options;
     options.diffs = diff;
+    options.keepGoing = keepGoing;
+    options.uninstall = uninstall;
+    if (html)
+        options.htmlDirectory = std::filesystem::absolute(html).lexically_normal().string();
     if (script) {
         std::error_code ec;
         if (!std::filesystem::is_regular_file(script, ec)) {
             std::fprintf(stderr, "torvale-cli: the forum script %s is not a file\n", script);
             return kExitUnreadable;
         }
-        options.forumDirectory = torvale::forumScriptDirectory(script);
-        if (options.forumDirectory.empty())
-            options.forumDirectory = "./"; // a script in the current folder
+        // The installer works with whole paths; so does the check.
+        options.forumDirectory =
+            std::filesystem::absolute(script).lexically_normal().parent_path().string();
     }
     const torvale::FileBytes file = torvale::readFileBytes(path, torvale::kMaxModFileSize);
     if (!file.ok) {
         std::fprintf(stderr, "torvale-cli: cannot read %s: %s\n", path, file.error.c_str());
         return kExitUnreadable;
     }
-    torvale::ModDocument doc;
-    std::vector<torvale::Finding> findings;
-    const torvale::ReadOutcome outcome = torvale::readMod(file.content, doc, findings);
-    if (!outcome.complete())
-        std::fprintf(stderr, "torvale-cli: %s: %s\n", path, outcome.message.c_str());
-    // An image or a script has no steps, all of them found: not a pass.
-    const bool notAMod =
-        !findings.empty() && findings.front().kind == torvale::FindingKind::NoModTags;
-    if (notAMod)
-        std::fprintf(stderr, "torvale-cli: %s holds no mod tags: it is not a mod file\n", path);
-    const torvale::CheckReport report = torvale::checkMod(doc, options);
+    const torvale::CheckReport report = torvale::checkMod(file.content.bytes, options);
+    if (report.notAMod)
+        std::fprintf(stderr, "torvale-cli: %s: %s\n", path, report.stopMessage.c_str());
     // With --diff the patch goes to standard output, whole, and the words aside.
     std::FILE* words = diff ? stderr : stdout;
     const std::string text = torvale::formatReport(report);
     bool written = std::fwrite(text.data(), 1, text.size(), words) == text.size();
+    const bool stopped = report.end != torvale::yabmod::Run::End::Done;
+    if (diff && stopped && report.tested && !keepGoing)
+        std::fputs("torvale-cli: no diff: the installer would stop and change nothing it can "
+                   "restore (--keep-going shows the diff with the failing steps skipped)\n",
+                   stderr);
     for (const torvale::FileCheck& f : report.files)
         written = written && std::fwrite(f.diff.data(), 1, f.diff.size(), stdout) == f.diff.size();
     if (!written || std::fflush(stdout) != 0) {
         std::fprintf(stderr, "torvale-cli: cannot write the output: %s\n", std::strerror(errno));
         return kExitCannotWrite;
     }
-    if (report.anyUnreadable())
-        return kExitUnreadable;
-    return report.allFound() && outcome.complete() && !notAMod ? kExitComplete : kExitStopped;
+    const bool restores = !report.uninstall || report.uninstall->restores;
+    return report.passes() && restores ? kExitComplete : kExitStopped;
 }
 
 } // namespace

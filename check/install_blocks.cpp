@@ -79,29 +79,30 @@ void InstallFile::noteJoin(std::size_t b) {
     note(summaries_[b - 1].filter, pairOf(blocks_[b - 1].hashes.back(), blocks_[b].hashes[0]));
 }
 
-void InstallFile::insert(std::size_t at, std::span<const std::string_view> lines) {
-    if (lines.empty())
+void InstallFile::insertLines(std::size_t at, const std::vector<Line>& added) {
+    if (added.empty())
         return;
     if (blocks_.empty()) {
-        blocks_.emplace_back();
+        blocks_.emplace_back().makeRoom();
         summaries_.emplace_back();
     }
     const Place place = locate(at);
     Block& block = blocks_[place.block];
     const auto index = std::ptrdiff_t(place.index);
-    std::vector<Line>& added = addedLines_;
-    std::vector<std::uint64_t>& hashes = addedHashes_;
-    added.clear();
-    hashes.clear();
-    for (const std::string_view line : lines) {
-        added.push_back({line.data(), std::uint32_t(line.size()), -1});
-        hashes.push_back(hashOf(line));
+    std::vector<std::uint64_t> hashes;
+    hashes.reserve(added.size());
+    for (const Line& line : added) {
+        hashes.push_back(hashOf(line.key()));
+        if (holdsCr(line)) {
+            ++block.withCr;
+            ++withCr_;
+        }
     }
     block.lines.insert(block.lines.begin() + index, added.begin(), added.end());
     block.hashes.insert(block.hashes.begin() + index, hashes.begin(), hashes.end());
-    count_ += lines.size();
+    count_ += added.size();
     if (block.lines.size() < kMostLines) {
-        noteChange(place.block, place.index, place.index + lines.size(), 0);
+        noteChange(place.block, place.index, place.index + added.size(), 0);
         return;
     }
     // Split into blocks of the usual size.
@@ -114,6 +115,8 @@ void InstallFile::insert(std::size_t at, std::span<const std::string_view> lines
         const auto b = std::ptrdiff_t(std::min(full.lines.size(), from + kBlockLines));
         part.lines.assign(full.lines.begin() + a, full.lines.begin() + b);
         part.hashes.assign(full.hashes.begin() + a, full.hashes.begin() + b);
+        for (const Line& line : part.lines)
+            part.withCr += holdsCr(line);
     }
     const auto where = blocks_.begin() + std::ptrdiff_t(place.block);
     *where = std::move(parts.front());
@@ -136,6 +139,11 @@ void InstallFile::erase(std::size_t at, std::size_t count) {
         const std::size_t take = std::min(count, block.lines.size() - place.index);
         const auto from = std::ptrdiff_t(place.index);
         const auto to = std::ptrdiff_t(place.index + take);
+        for (auto l = block.lines.begin() + from; block.withCr && l != block.lines.begin() + to; ++l)
+            if (holdsCr(*l)) {
+                --block.withCr;
+                --withCr_;
+            }
         block.lines.erase(block.lines.begin() + from, block.lines.begin() + to);
         block.hashes.erase(block.hashes.begin() + from, block.hashes.begin() + to);
         count -= take;

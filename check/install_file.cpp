@@ -4,8 +4,6 @@
 
 #include "install_hashes.h"
 
-#include "document/line_cursor.h"
-
 #include <algorithm>
 #include <bit>
 #include <cstring>
@@ -19,20 +17,6 @@ namespace torvale {
 using namespace install;
 
 namespace {
-
-// text without its carriage returns, in storage when it holds any but at its end.
-std::string_view withoutCr(std::string_view text, std::deque<std::string>& storage) {
-    std::string_view trimmed = text;
-    while (!trimmed.empty() && trimmed.back() == '\r')
-        trimmed.remove_suffix(1);
-    if (trimmed.find('\r') == std::string_view::npos)
-        return trimmed;
-    std::string& kept = storage.emplace_back();
-    for (const char c : trimmed)
-        if (c != '\r')
-            kept.push_back(c);
-    return kept;
-}
 
 // Which of the 16 tags at p (only the first count of them when fewer) are tag,
 // as bits. The 16 bytes are there to read.
@@ -48,104 +32,76 @@ unsigned sameTags(const std::uint8_t* p, std::uint8_t tag, std::size_t count) {
     return count < 16 ? same & ((1u << count) - 1) : same;
 }
 
-// Calls line(start, end) for each line of text as split at its line feeds,
-// the last one without a line feed too; a carriage return before a line feed
-// stays in the line. Stops, returning false, at a carriage return that no
-// line feed follows.
-template <class Line>
-bool eachLine(std::string_view text, Line&& line) {
-    const std::size_t size = text.size();
-    std::size_t start = 0;
-    for (std::size_t i = 0; i < size; i += 64) {
-        auto [lf, cr] = breakBits(text.data() + i, size - i, i);
-        std::uint64_t followed = lf >> 1;
-        if (i + 64 < size && text[i + 64] == '\n')
-            followed |= std::uint64_t(1) << 63;
-        if (cr & ~followed)
-            return false;
-        for (; lf; lf &= lf - 1) {
-            const std::size_t end = i + std::size_t(std::countr_zero(lf));
-            line(start, end);
-            start = end + 1;
-        }
-    }
-    if (start < size)
-        line(start, size);
-    return true;
+std::string_view withoutLf(std::string_view line) {
+    if (line.ends_with('\n'))
+        line.remove_suffix(1);
+    return line;
 }
 
 } // namespace
 
-void installerLines(std::string_view text, std::deque<std::string>& storage,
-                    std::vector<std::string_view>& lines) {
-    lines.clear();
-    if (text == "\n" || text == "\r\n")
-        return; // only the final line break, which is ignored
-    // Texts read from a mod or typed hold carriage returns only before line
-    // feeds: then the lines are the text's own bytes, and carriage returns
-    // elsewhere are the rare case that needs a copy without them.
-    const bool plain = eachLine(text, [&](std::size_t start, std::size_t end) {
-        lines.push_back(text.substr(start, end - start - (end > start && text[end - 1] == '\r')));
-    });
-    if (plain)
-        return;
-    lines.clear();
-    std::string& kept = storage.emplace_back();
-    for (const char c : text)
+std::string lineKey(std::string_view line) {
+    std::string key;
+    for (const char c : withoutLf(line))
         if (c != '\r')
-            kept.push_back(c);
-    std::deque<std::string> none;
-    installerLines(kept, none, lines);
+            key.push_back(c);
+    return key;
 }
 
 std::vector<std::string_view> installerLines(std::string_view text,
                                              std::deque<std::string>& storage) {
     std::vector<std::string_view> lines;
-    installerLines(text, storage, lines);
-    return lines;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t lf = text.find('\n', start);
+        std::string_view line = text.substr(start, lf == std::string_view::npos ? text.size() - start
+                                                                                : lf - start);
+        if (line.find('\r') != std::string_view::npos) {
+            std::string& kept = storage.emplace_back();
+            for (const char c : line)
+                if (c != '\r')
+                    kept.push_back(c);
+            line = kept;
+        }
+        lines.push_back(line);
+        if (lf == std::string_view::npos)
+            return lines;
+        start = lf + 1;
+    }
 }
 
 InstallFile::InstallFile(std::string_view bytes) : bytes_(bytes) {
-    // Files whose carriage returns all end lines, as nearly all do, need no
-    // look for one inside each line.
-    const bool plain = eachLine(bytes, [&](std::size_t start, std::size_t end) {
-        const std::string_view raw = bytes.substr(start, end - start);
-        raws_.push_back(raw);
-        original_.push_back({raw.data(), std::uint32_t(raw.size() - raw.ends_with('\r')),
-                             std::int32_t(original_.size())});
-    });
-    for (std::size_t start = 0; !plain && start < bytes.size();) {
-        if (start == 0) {
-            original_.clear();
-            raws_.clear();
-        }
-        const std::size_t lf = bytes.find('\n', start);
-        const std::size_t end = lf == std::string_view::npos ? bytes.size() : lf;
-        const std::string_view raw = bytes.substr(start, end - start);
-        const std::string_view key = withoutCr(raw, keys_);
-        raws_.push_back(raw);
-        original_.push_back({key.data(), std::uint32_t(key.size()), std::int32_t(original_.size())});
-        start = end + 1;
+    std::vector<Line> lines;
+    for (std::size_t start = 0; start < bytes.size();) {
+        const void* lf = std::memchr(bytes.data() + start, '\n', bytes.size() - start);
+        const std::size_t end =
+            lf ? std::size_t(static_cast<const char*>(lf) - bytes.data()) + 1 : bytes.size();
+        raws_.push_back(bytes.substr(start, end - start));
+        start = end;
     }
-    finalBreak_ = bytes.empty() || bytes.back() == '\n';
-    // The first line's ending, when it has one.
-    if (!original_.empty() && raws_.front().ends_with('\r') &&
-        (original_.size() > 1 || finalBreak_))
-        addedEnding_ = "\r\n";
-    for (std::size_t at = 0; at < original_.size(); at += kBlockLines) {
-        Block& block = blocks_.emplace_back();
-        block.makeRoom();
-        const std::size_t end = std::min(original_.size(), at + kBlockLines);
-        block.lines.assign(original_.begin() + std::ptrdiff_t(at),
-                           original_.begin() + std::ptrdiff_t(end));
-        block.hashes.reserve(block.lines.size());
-        for (const Line& line : block.lines)
-            block.hashes.push_back(hashOf(line.key()));
+    lines.reserve(raws_.size());
+    for (std::size_t i = 0; i < raws_.size(); ++i) {
+        const std::string_view bare = withoutLf(raws_[i]);
+        std::string_view key = bare;
+        if (bare.find('\r') != std::string_view::npos)
+            key = keys_.emplace_back(lineKey(bare));
+        lines.push_back({key.data(), std::uint32_t(key.size()), 0, std::int32_t(i)});
     }
-    summaries_.resize(blocks_.size());
-    for (std::size_t b = 0; b < blocks_.size(); ++b)
-        refilter(b);
-    count_ = original_.size();
+    insertLines(0, lines);
+}
+
+bool InstallFile::holdsCr(const Line& line) const {
+    return !line.bare && withoutLf(raw(line)).size() != line.size;
+}
+
+std::string InstallFile::output(const Line& line) const {
+    const std::string_view whole = raw(line);
+    if (!line.bare)
+        return std::string(whole);
+    std::string out(line.key());
+    if (whole.ends_with('\n'))
+        out.push_back('\n');
+    return out;
 }
 
 // The block and index of a line; the end of the last block for the line after
@@ -160,10 +116,6 @@ InstallFile::Place InstallFile::locate(std::size_t line) const {
 const InstallFile::Line& InstallFile::lineAt(std::size_t line) const {
     const Place at = locate(line);
     return blocks_[at.block].lines[at.index];
-}
-
-std::size_t InstallFile::byteOffset(std::size_t line) const {
-    return std::size_t(raw(lineAt(line)).data() - bytes_.data());
 }
 
 // The hashes of the run first, then its bytes: a line as common as "}" starts
@@ -235,83 +187,99 @@ InstallFile::find(std::span<const std::string_view> search) const {
     return found;
 }
 
-void InstallFile::apply(Change change, std::size_t line, std::size_t count,
-                        std::span<const std::string_view> lines) {
-    switch (change) {
-    case Change::AddBefore:
-        insert(line, lines);
-        return;
-    case Change::AddAfter:
-        insert(line + count, lines);
-        return;
-    case Change::Replace: {
-        // Lines that the replacement keeps at its start and end stay the
-        // file's own, so that the diff shows only what changes.
-        std::vector<std::string_view>& found = replaced_;
-        found.clear();
-        Place at = locate(line);
-        for (std::size_t k = 0; k < count; ++k, ++at.index) {
-            while (at.index == blocks_[at.block].lines.size())
-                ++at.block, at.index = 0;
-            found.push_back(blocks_[at.block].lines[at.index].key());
+bool InstallFile::stripIn(Block& block, std::size_t from, std::size_t to) {
+    for (std::size_t i = from; i < to && block.withCr; ++i) {
+        Line& line = block.lines[i];
+        if (holdsCr(line)) {
+            --block.withCr;
+            --withCr_;
         }
-        std::size_t head = 0;
-        while (head < count && head < lines.size() && found[head] == lines[head])
-            ++head;
-        std::size_t tail = 0;
-        while (tail < count - head && tail < lines.size() - head &&
-               found[count - 1 - tail] == lines[lines.size() - 1 - tail])
-            ++tail;
-        erase(line + head, count - head - tail);
-        insert(line + head, lines.subspan(head, lines.size() - head - tail));
-        return;
+        line.bare = 1;
     }
+    return block.withCr == 0;
+}
+
+void InstallFile::strip(std::size_t line) {
+    const Place at = locate(line);
+    Block& block = blocks_[at.block];
+    if (block.withCr)
+        stripIn(block, at.index, at.index + 1);
+    else
+        block.lines[at.index].bare = 1;
+}
+
+void InstallFile::stripBefore(std::size_t end) {
+    // Files without carriage returns, nearly all of them, have nothing to strip.
+    for (std::size_t b = 0; withCr_ && b < blocks_.size() && end > 0; ++b) {
+        Block& block = blocks_[b];
+        const std::size_t n = std::min(end, block.lines.size());
+        if (block.withCr)
+            stripIn(block, 0, n);
+        end -= n;
     }
 }
 
-std::vector<InstallFile::Line> InstallFile::allLines() const {
-    std::vector<Line> lines;
-    lines.reserve(count_);
-    for (const Block& block : blocks_)
-        lines.insert(lines.end(), block.lines.begin(), block.lines.end());
-    return lines;
+InstallFile::Line InstallFile::adopt(std::string_view line) {
+    const std::string_view whole = copies_.emplace_back(line);
+    added_.push_back(whole);
+    const std::string_view bare = withoutLf(whole);
+    std::string_view key = bare;
+    if (bare.find('\r') != std::string_view::npos)
+        key = keys_.emplace_back(lineKey(bare));
+    return {key.data(), std::uint32_t(key.size()), 0, ~std::int32_t(added_.size() - 1)};
 }
 
-std::string_view InstallFile::ending(const Line& line, bool last) const {
-    if (last && !finalBreak_)
-        return {};
-    return line.origin < 0 ? addedEnding_ : std::string_view("\n");
+void InstallFile::insert(std::size_t at, std::span<const std::string_view> lines) {
+    std::vector<Line> adopted;
+    adopted.reserve(lines.size());
+    for (const std::string_view line : lines)
+        adopted.push_back(adopt(line));
+    insertLines(at, adopted);
+}
+
+void InstallFile::replace(std::size_t at, std::size_t count,
+                          std::span<const std::string_view> lines) {
+    std::size_t head = 0;
+    while (head < count && head < lines.size() && output(at + head) == lines[head])
+        ++head;
+    std::size_t tail = 0;
+    while (tail < count - head && tail < lines.size() - head &&
+           output(at + count - 1 - tail) == lines[lines.size() - 1 - tail])
+        ++tail;
+    erase(at + head, count - head - tail);
+    insert(at + head, lines.subspan(head, lines.size() - head - tail));
 }
 
 bool InstallFile::changed() const {
-    if (count_ == original_.size() && std::ranges::none_of(blocks_, [](const Block& block) {
-            return std::ranges::any_of(block.lines, [](const Line& l) { return l.origin < 0; });
-        }))
-        return false;
-    // The text compared with the bytes as it would be written.
-    std::size_t at = 0;
     std::size_t n = 0;
-    const auto same = [&](std::string_view piece) {
-        if (bytes_.substr(at, piece.size()) != piece)
-            return false;
-        at += piece.size();
-        return true;
-    };
+    std::size_t at = 0;
     for (const Block& block : blocks_)
-        for (const Line& line : block.lines)
-            if (!same(raw(line)) || !same(ending(line, ++n == count_)))
+        for (const Line& line : block.lines) {
+            if (line.origin != std::int32_t(n++))
                 return true;
+            const std::string out = output(line);
+            if (bytes_.substr(at, out.size()) != out)
+                return true;
+            at += out.size();
+        }
     return at != bytes_.size();
 }
 
 std::string InstallFile::text() const {
     std::string out;
     out.reserve(bytes_.size() + bytes_.size() / 8);
-    std::size_t n = 0;
     for (const Block& block : blocks_)
-        for (const Line& line : block.lines)
-            out.append(raw(line)).append(ending(line, ++n == count_));
+        for (const Line& line : block.lines) {
+            if (line.bare)
+                out.append(output(line));
+            else
+                out.append(raw(line));
+        }
     return out;
+}
+
+std::int64_t InstallFile::originOf(std::size_t line) const {
+    return lineAt(line).origin >= 0 ? lineAt(line).origin : -1;
 }
 
 } // namespace torvale

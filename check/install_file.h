@@ -1,5 +1,6 @@
-// A forum file as the forum's installer changes it, in memory: lines found
-// and compared without their carriage returns, replaced or added to.
+// A forum file as YaBB's installer holds it while it installs a mod: an array
+// of lines as Perl reads them, searched by their text without carriage
+// returns, with lines of the mod spliced in and taken out.
 #pragma once
 
 #include <array>
@@ -14,53 +15,74 @@
 
 namespace torvale {
 
-// A search or action text as the installer takes it: carriage returns
-// removed, one final line break ignored, then split at each line break. An
-// empty text has no lines. The lines point into text, or into storage when
-// carriage returns had to be taken out.
+// What the installer compares of a line: its bytes without any carriage
+// return and without its final line feed.
+std::string lineKey(std::string_view line);
+
+// A document's text as the canonical layout writes it and the installer
+// reads it back: every line, the last one too (empty after a final line
+// break; an empty text is one empty line), carriage returns left out. The
+// lines point into text, or into storage where carriage returns were taken out.
 std::vector<std::string_view> installerLines(std::string_view text,
                                              std::deque<std::string>& storage);
-// The same into lines, whose memory is used again.
-void installerLines(std::string_view text, std::deque<std::string>& storage,
-                    std::vector<std::string_view>& lines);
 
 class InstallFile {
 public:
-    // The lines of bytes, which must outlive this object, as are the lines
-    // given to apply().
+    // The lines of bytes, split after each line feed as Perl reads a file; the
+    // bytes must outlive this object. Lines put in later are copied.
     explicit InstallFile(std::string_view bytes);
+    InstallFile(const InstallFile&) = delete;
+    InstallFile& operator=(const InstallFile&) = delete;
+    InstallFile(InstallFile&&) = default;
+    InstallFile& operator=(InstallFile&&) = default;
 
     struct Found {
         std::size_t line;  // counted from 0
         std::size_t again; // the next place the lines stand, or npos
     };
-    // The first run of whole lines equal to search, and the next one after
+    // The first run of lines whose keys are search, and the next one after
     // it. Never found for a search of no lines.
     std::optional<Found> find(std::span<const std::string_view> search) const;
 
-    enum class Change { Replace, AddBefore, AddAfter };
-    // Changes the count lines at line (as find() gave them) by lines.
-    void apply(Change change, std::size_t line, std::size_t count,
-               std::span<const std::string_view> lines);
-
     std::size_t lineCount() const { return count_; }
-    // Where a line starts in the bytes; for files that no change has touched.
-    std::size_t byteOffset(std::size_t line) const;
+    std::string_view key(std::size_t line) const { return lineAt(line).key(); }
+    // The line's bytes as they would be written now, its line feed included.
+    std::string output(std::size_t line) const { return output(lineAt(line)); }
+
+    // The installer's tr/\r//d on the lines it looked at: from then on they
+    // are written without their carriage returns.
+    void strip(std::size_t line);
+    void stripBefore(std::size_t end);
+
+    // Puts lines, each as read from the mod (its line feed included, when it
+    // has one), before line at (lineCount() for the end). The file keeps a
+    // copy of them.
+    void insert(std::size_t at, std::span<const std::string_view> lines);
+    void erase(std::size_t at, std::size_t count);
+    // erase(at, count) and insert(at, lines) in one, the lines that come out
+    // the same as before kept as the file's own, so that a diff shows only
+    // what changes.
+    void replace(std::size_t at, std::size_t count, std::span<const std::string_view> lines);
+
     // Whether the text differs from the bytes it was made from.
     bool changed() const;
-    // The text as the changes left it. Added lines end like the file's first
-    // line; the last line ends with a line break when the file's did.
+    // The lines as the installer prints them into the file.
     std::string text() const;
-    // The changes as a unified diff with three lines of context, under the
-    // given names ("a/x.pl", "b/x.pl"); empty when nothing changed.
-    std::string unifiedDiff(std::string_view oldName, std::string_view newName) const;
+
+    // Where a line starts in the bytes; for files that no change has touched.
+    std::size_t byteOffset(std::size_t line) const {
+        return std::size_t(raw(lineAt(line)).data() - bytes_.data());
+    }
+    // The line's line in the bytes read, from 0, or -1 for a line put in.
+    std::int64_t originOf(std::size_t line) const;
 
 private:
     // Small, since putting lines in moves those after them.
     struct Line {
-        const char* data;    // the line without carriage returns
-        std::uint32_t size;
-        std::int32_t origin; // the line's number in the file, -1 for added lines
+        const char* data; // the key
+        std::uint32_t size : 31;
+        std::uint32_t bare : 1; // stripped of its carriage returns
+        std::int32_t origin;    // >= 0: the line of the bytes; else ~index into added_
         std::string_view key() const { return {data, size}; }
     };
     // The lines go in blocks of a few dozen: a change moves only the lines
@@ -68,6 +90,7 @@ private:
     struct Block {
         std::vector<Line> lines;
         std::vector<std::uint64_t> hashes;
+        std::uint32_t withCr = 0; // lines not yet stripped that hold a carriage return
         // Room for the lines a block holds before it is split, so that lines
         // put in move the others but are seldom copied elsewhere.
         void makeRoom();
@@ -94,28 +117,25 @@ private:
     const Line& lineAt(std::size_t line) const;
     bool matchesAt(Place at, std::span<const std::string_view> search,
                    std::span<const std::uint64_t> hashes) const;
-    void insert(std::size_t at, std::span<const std::string_view> lines);
-    void erase(std::size_t at, std::size_t count);
-    std::vector<Line> allLines() const;
-    std::string_view ending(const Line& line, bool last) const;
-    // The line as in the file (added lines: the key), without its LF.
+    void insertLines(std::size_t at, const std::vector<Line>& lines);
     std::string_view raw(const Line& line) const {
-        return line.origin < 0 ? line.key() : raws_[std::size_t(line.origin)];
+        return line.origin >= 0 ? raws_[std::size_t(line.origin)] : added_[std::size_t(~line.origin)];
     }
+    bool holdsCr(const Line& line) const;
+    std::string output(const Line& line) const;
+    Line adopt(std::string_view line);
+    bool stripIn(Block& block, std::size_t from, std::size_t to);
 
     std::string_view bytes_;
-    std::vector<Line> original_;
-    std::vector<std::string_view> raws_; // of original_
-    std::vector<Block> blocks_;      // never an empty one
-    std::vector<Summary> summaries_; // beside blocks_
+    std::vector<std::string_view> raws_;  // the lines of bytes_, line feeds included
+    std::vector<Block> blocks_;           // never an empty one
+    std::vector<Summary> summaries_;      // beside blocks_
     std::size_t count_ = 0;
-    std::deque<std::string> keys_;           // keys of lines with carriage returns inside
-    std::vector<std::string_view> replaced_; // memory for apply()
-    std::vector<Line> addedLines_;           // and for insert()
-    std::vector<std::uint64_t> addedHashes_;
-    mutable std::vector<std::uint64_t> searchHashes_; // and for find()
-    std::string_view addedEnding_ = "\n";
-    bool finalBreak_ = true;
+    std::size_t withCr_ = 0;              // all blocks' withCr
+    std::deque<std::string> keys_;        // keys of lines with carriage returns
+    std::deque<std::string> copies_;      // the lines put in
+    std::vector<std::string_view> added_; // into copies_
+    mutable std::vector<std::uint64_t> searchHashes_; // memory for find()
 };
 
 } // namespace torvale

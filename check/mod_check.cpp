@@ -1,313 +1,463 @@
-// The test of a mod against the forum: each forum file read once, the steps
-// of every edit-file node that names it applied in the mod's order, and the
-// report in words for the command line.
+// The test of a mod against the forum: the installer's run as it is, and,
+// when it stops early, a second run past its failures, so that every step
+// is reported with what the installer would make of it.
 #include "mod_check.h"
 
 #include "install_file.h"
+#include "line_diff.h"
+#include "near_miss.h"
+#include "reading_differences.h"
 
-#include "forum/forum_file.h"
 #include "forum/name_lookup.h"
 
 #include <algorithm>
-#include <atomic>
-#include <deque>
-#include <memory>
-#include <thread>
-#include <unordered_map>
+#include <filesystem>
+#include <map>
 
 namespace torvale {
 
 namespace {
 
-using Step = StepCheck::Status;
-using File = FileCheck::Status;
+using Status = StepCheck::Status;
+using FileStatus = FileCheck::Status;
+using yabmod::Run;
+using yabmod::StepRun;
 
-InstallFile::Change changeOf(std::int32_t kind) {
-    switch (kind) {
-    case akSearchAddBefore:
-        return InstallFile::Change::AddBefore;
-    case akSearchAddAfter:
-        return InstallFile::Change::AddAfter;
-    default:
-        return InstallFile::Change::Replace;
+std::string withoutSlash(std::string dir) {
+    while (dir.size() > 1 && dir.back() == '/')
+        dir.pop_back();
+    return dir;
+}
+
+// The first line of a step's search text: the mod's line after its tag.
+std::string firstSearchLine(std::string_view mod, std::size_t modLine) {
+    std::size_t start = 0;
+    for (std::size_t line = 0; line < modLine && start != std::string_view::npos; ++line) {
+        const std::size_t lf = mod.find('\n', start);
+        start = lf == std::string_view::npos ? lf : lf + 1;
     }
+    if (start == std::string_view::npos)
+        return {};
+    const std::size_t lf = mod.find('\n', start);
+    return lineKey(mod.substr(start, lf == std::string_view::npos ? mod.size() - start : lf - start));
 }
 
-// Asks for the memory at p to be brought near, where the compiler can.
-inline void prefetch(const char* p) {
-#if defined(__GNUC__)
-    __builtin_prefetch(p);
-#else
-    (void)p;
-#endif
+// Every line of the mod starts "word|": the list YaBB keeps of a mod's files
+// to delete its package.
+bool isPackageList(std::string_view mod) {
+    bool any = false;
+    for (std::size_t start = 0; start < mod.size();) {
+        std::size_t lf = mod.find('\n', start);
+        if (lf == std::string_view::npos)
+            lf = mod.size();
+        const std::string key = lineKey(mod.substr(start, lf - start));
+        if (!key.empty()) {
+            const std::size_t bar = key.find('|');
+            if (bar == std::string::npos || bar == 0 ||
+                !std::all_of(key.begin(), key.begin() + std::ptrdiff_t(bar),
+                             [](char c) { return c >= 'a' && c <= 'z'; }))
+                return false;
+            any = true;
+        }
+        start = lf + 1;
+    }
+    return any;
 }
 
-// The steps are listed in the mod's order first; then each file is read and
-// its steps applied, file after file, so that one file's lines are in the
-// cache while its steps run and in memory only until its result is known.
-class Checker {
+bool holdsModTag(std::string_view mod) {
+    std::string lower(mod.substr(0, std::min<std::size_t>(mod.size(), std::size_t(64) << 20)));
+    std::ranges::transform(lower, lower.begin(),
+                           [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; });
+    for (const char* tag : {"<id>", "<version>", "<mod info>", "<author>", "<homepage>",
+                            "<edit file>", "<search for>", "<replace>", "<add before>",
+                            "<add after>"})
+        if (lower.find(tag) != std::string::npos)
+            return true;
+    return false;
+}
+
+// What a step found, looked at while the run has its file at hand.
+struct Seen {
+    std::size_t diskLine = 0;
+    std::string reason;
+};
+
+class Check {
 public:
-    Checker(const ModDocument& doc, const CheckOptions& options) : doc_(doc), options_(options) {}
+    Check(std::string_view mod, const CheckOptions& options) : mod_(mod), options_(options) {
+        read_ = options.read ? options.read : yabmod::ReadFile(yabmod::readFromDisk);
+    }
 
     CheckReport run() {
-        // What each step needs is taken from its node as the steps are
-        // listed, in the mod's order, in which the nodes lie in memory; the
-        // files' steps, taken in another order, then find it side by side.
-        std::vector<std::vector<Pending>> byFile;
-        int step = 0;
-        for (int r = 0; r < doc_.topLevelCount(); ++r) {
-            const Node* top = doc_.topLevel(r);
-            StepCheck check;
-            if (top->kind() != akEditFile) {
-                check.node = top;
-                check.status = Step::NoEditFile;
-                report_.steps.push_back(check);
-                continue;
-            }
-            check.file = fileFor(top->item().FileName);
-            byFile.resize(report_.files.size());
-            for (int c = 0; c < top->childCount(); ++c) {
-                check.node = top->child(c);
-                check.step = ++step;
-                const TItem& item = check.node->item();
-                byFile[check.file].push_back({report_.steps.size(), item.SearchText.view(),
-                                              item.ActionText.view(), changeOf(item.Kind)});
-                report_.steps.push_back(check);
-            }
+        report_.notAMod = !holdsModTag(mod_);
+        if (report_.notAMod) {
+            report_.stopMessage = isPackageList(mod_)
+                                      ? "it is the list YaBB keeps of a mod's files to delete "
+                                        "its package, not a mod"
+                                      : "it holds no mod tags: it is not a mod file";
+            return std::move(report_);
         }
-        // Files are independent of each other: as many at a time as there
-        // are cores, each taking the next file not yet taken. The files with
-        // the most steps go first, so that no thread is left with a long one
-        // at the end while the others wait.
-        std::vector<std::size_t> order(report_.files.size());
-        for (std::size_t f = 0; f < order.size(); ++f)
-            order[f] = f;
-        std::ranges::stable_sort(order, [&](std::size_t a, std::size_t b) {
-            return byFile[a].size() > byFile[b].size();
-        });
-        std::atomic<std::size_t> next = 0;
-        const auto work = [&] {
-            Scratch scratch;
-            for (std::size_t n; (n = next++) < order.size();)
-                checkFile(report_.files[order[n]], byFile[order[n]], scratch);
-        };
-        const std::size_t helpers =
-            std::min<std::size_t>(std::max(1u, std::thread::hardware_concurrency()), 8) - 1;
-        std::vector<std::thread> threads;
-        for (std::size_t t = 0; t < helpers && t + 1 < report_.files.size(); ++t)
-            threads.emplace_back(work);
-        work();
-        for (std::thread& thread : threads)
-            thread.join();
+        report_.differences = readingDifferences(mod_);
+        warnAboutTheMod();
+        if (options_.forumDirectory.empty()) {
+            untested();
+            return std::move(report_);
+        }
+        report_.tested = true;
+        // Whole paths, as the installer's are: a "/../" in them it refuses.
+        folders_.board = withoutSlash(
+            std::filesystem::path(options_.forumDirectory).lexically_normal().string());
+        folders_.html = options_.htmlDirectory.empty()
+                            ? htmlDirectoryOf(folders_.board, read_)
+                            : withoutSlash(options_.htmlDirectory);
+        const Run exact = runWatched(false);
+        report_.end = exact.end;
+        report_.failedStep = exact.failedStep;
+        report_.stopMessage = exact.message;
+        const bool stopped = exact.end != Run::End::Done;
+        const Run past = stopped ? runWatched(true) : Run{};
+        const Run& all = stopped ? past : exact;
+        listFiles(exact, all);
+        listSteps(exact, all);
+        warnAboutTheRun(exact);
+        if (options_.diffs && (!stopped || options_.keepGoing))
+            addDiffs(all);
+        if (options_.uninstall)
+            checkUninstall(exact);
         return std::move(report_);
     }
 
 private:
-    struct Pending {
-        std::size_t step; // in report_.steps
-        std::string_view search;
-        std::string_view action;
-        InstallFile::Change change;
-    };
-
-    // Memory that each step uses again, one for each thread.
-    struct Scratch {
-        std::deque<std::string> searchStorage;
-        std::vector<std::string_view> search;
-        std::vector<std::string_view> action;
-    };
-
-    // The file an edit-file node names. Large mods name the same few files
-    // thousands of times; each name is looked up on disk once, and names that
-    // lead to one file share it, so that later nodes see what the steps
-    // before them made of it.
-    std::size_t fileFor(std::string_view name) {
-        const auto named = byName_.find(name);
-        if (named != byName_.end())
-            return named->second;
-        FileCheck check;
-        check.name = name;
-        std::string key;
-        if (options_.forumDirectory.empty()) {
-            check.status = File::NoForumScript;
-            key = "\n" + check.name;
-        } else {
-            check.path = resolveEditFile(options_.forumDirectory, name);
-            key = check.path.empty() ? "\n\n" + check.name : check.path;
-            const std::string& dir = options_.forumDirectory;
-            check.diffName =
-                check.path.starts_with(dir) ? check.path.substr(dir.size()) : check.path;
-        }
-        auto known = byKey_.find(key);
-        if (known == byKey_.end()) {
-            known = byKey_.emplace(std::move(key), report_.files.size()).first;
-            report_.files.push_back(std::move(check));
-        }
-        byName_.emplace(name, known->second);
-        return known->second;
+    Run runWatched(bool keepGoing) {
+        yabmod::Options options;
+        options.keepGoing = keepGoing;
+        std::map<int, Seen>& seen = keepGoing ? seenPast_ : seen_;
+        options.onStep = [&seen](const yabmod::StepView& view) {
+            if (view.after)
+                return;
+            Seen& s = seen[view.step.number];
+            if (view.step.found) {
+                const std::int64_t origin = view.file.originOf(*view.step.found);
+                s.diskLine = origin >= 0 ? std::size_t(origin) + 1 : 0;
+            } else {
+                s.reason = nearMiss(view.file, view.search);
+            }
+        };
+        return yabmod::runInstaller(mod_, folders_, yabmod::Mode::Install, read_, options);
     }
 
-    void checkFile(FileCheck& file, const std::vector<Pending>& steps, Scratch& scratch) {
-        ForumFile read;
-        if (file.status != File::NoForumScript) {
-            read = loadForumFile(file.path, kMaxForumFileSize, false);
-            if (read.status == ForumFile::Status::NotFound) {
-                file.status = File::Missing;
-                file.error = read.error; // why no file can have the name, if that is why
-            } else if (read.status != ForumFile::Status::Loaded) {
-                file.status = File::Unreadable;
-                file.error = read.error;
-            }
+    // Without a forum the steps are listed as the installer reads them.
+    void untested() {
+        yabmod::ReadFile empty = [](const std::string&) {
+            return yabmod::DiskEntry{yabmod::DiskEntry::Kind::File, {}};
+        };
+        yabmod::Options options;
+        options.keepGoing = true;
+        const Run run = yabmod::runInstaller(mod_, {"/forum", "/html"}, yabmod::Mode::Install,
+                                             empty, options);
+        for (const yabmod::FileRun& f : run.files) {
+            report_.files.push_back({f.name, {}, f.modLine, FileStatus::NoForumScript, {}, {}, {}});
+            std::erase(report_.files.back().name, '\r');
         }
-        const Step status = file.status == File::NoForumScript ? Step::NoForumScript
-                            : file.status == File::Missing     ? Step::FileMissing
-                                                               : Step::FileUnreadable;
-        if (read.status != ForumFile::Status::Loaded) {
-            for (const Pending& step : steps)
-                report_.steps[step.step].status = status;
+        for (const StepRun& s : run.steps) {
+            StepCheck step;
+            step.step = s.number;
+            step.modLine = s.modLine;
+            step.file = s.file;
+            step.status = Status::NotTested;
+            step.firstLine = firstSearchLine(mod_, s.modLine);
+            report_.steps.push_back(std::move(step));
+        }
+    }
+
+    std::optional<std::string> original(const std::string& path) {
+        const auto known = originals_.find(path);
+        if (known != originals_.end())
+            return known->second;
+        const yabmod::DiskEntry entry = read_(path);
+        std::optional<std::string> bytes;
+        if (entry.kind == yabmod::DiskEntry::Kind::File)
+            bytes = entry.bytes;
+        return originals_.emplace(path, std::move(bytes)).first->second;
+    }
+
+    bool changedBy(const Run& run, const std::string& path) {
+        const auto change = run.changes.find(path);
+        return change != run.changes.end() && change->second != original(path);
+    }
+
+    void listFiles(const Run& exact, const Run& all) {
+        for (std::size_t f = 0; f < all.files.size(); ++f) {
+            const yabmod::FileRun& run = all.files[f];
+            FileCheck file;
+            // The carriage return a CR LF mod leaves in a name is warned of once.
+            file.name = run.name;
+            std::erase(file.name, '\r');
+            file.path = run.path;
+            file.modLine = run.modLine;
+            file.diffName = run.path.starts_with(folders_.board + "/")
+                                ? run.path.substr(folders_.board.size() + 1)
+                                : run.path;
+            const bool reached = f < exact.files.size();
+            if (!run.problem.empty()) {
+                file.status = run.problem.starts_with("the forum's html") ? FileStatus::NotTested
+                                                                          : FileStatus::Missing;
+                file.reason = run.problem;
+                if (file.status == FileStatus::Missing)
+                    file.reason = missingReason(run);
+            } else if (!reached) {
+                file.status = FileStatus::NotReached;
+            } else {
+                file.status = changedBy(exact, run.path) ? FileStatus::Changed : FileStatus::Unchanged;
+            }
+            report_.files.push_back(std::move(file));
+        }
+    }
+
+    // Why the installer cannot open a file, and the name it has on disk when
+    // it is there in other letters.
+    std::string missingReason(const yabmod::FileRun& run) {
+        if (run.problem.starts_with("fopen refuses"))
+            return "the installer refuses names with \"../\"";
+        const std::string dir = run.path.substr(0, run.path.rfind('/') + 1);
+        const std::string near = resolveEditFile(dir, run.path.substr(dir.size()));
+        if (!near.empty() && near != run.path && read_(near).kind == yabmod::DiskEntry::Kind::File)
+            return "not found; on disk there is " + near +
+                   ", in other letters: a Linux server will not find it";
+        return "not found at " + run.path;
+    }
+
+    void listSteps(const Run& exact, const Run& all) {
+        std::map<int, const StepRun*> reached;
+        for (const StepRun& s : exact.steps)
+            reached[s.number] = &s;
+        for (const StepRun& s : all.steps) {
+            StepCheck step;
+            step.step = s.number;
+            step.modLine = s.modLine;
+            step.file = s.file;
+            step.firstLine = firstSearchLine(mod_, s.modLine);
+            step.foundPast = s.result == StepRun::Result::Found;
+            const auto r = reached.find(s.number);
+            const bool fileProblem = !report_.files[s.file].reason.empty() &&
+                                     report_.files[s.file].status != FileStatus::Changed &&
+                                     report_.files[s.file].status != FileStatus::Unchanged;
+            if (fileProblem) {
+                step.status = report_.files[s.file].status == FileStatus::NotTested
+                                  ? Status::NotTested
+                                  : Status::FileMissing;
+                step.reason = report_.files[s.file].reason;
+            } else if (r == reached.end()) {
+                step.status = Status::NotReached;
+                describeFound(step, s, seenPast_);
+            } else {
+                describe(step, *r->second, seen_);
+            }
+            report_.steps.push_back(std::move(step));
+        }
+    }
+
+    void describe(StepCheck& step, const StepRun& s, std::map<int, Seen>& seen) {
+        switch (s.result) {
+        case StepRun::Result::Found:
+            step.status = Status::Found;
+            describeFound(step, s, seen);
+            return;
+        case StepRun::Result::NotFound:
+            step.status = Status::NotFound;
+            step.reason = seen[s.number].reason;
+            return;
+        case StepRun::Result::Mismatch:
+            step.status = Status::Mismatch;
+            return;
+        case StepRun::Result::NoAction:
+            step.status = Status::NoAction;
+            return;
+        case StepRun::Result::NoFile:
+            step.status = Status::FileMissing;
+            return;
+        case StepRun::Result::NotTested:
+            step.status = Status::NotTested;
             return;
         }
-        InstallFile lines(read.content.bytes);
-        std::deque<std::string> actionStorage; // lines added to the file live as long as it
-        for (std::size_t k = 0; k < steps.size(); ++k) {
-            // The texts of a later step lie anywhere in a large mod: asked
-            // for now, they are there when that step comes.
-            if (k + 2 < steps.size()) {
-                prefetch(steps[k + 2].search.data());
-                prefetch(steps[k + 2].action.data());
-            }
-            checkStep(report_.steps[steps[k].step], steps[k], lines, actionStorage, scratch);
-        }
-        const bool changed = lines.changed();
-        file.status = changed ? File::Changed : File::Unchanged;
-        if (changed && options_.diffs)
-            file.diff = lines.unifiedDiff("a/" + file.diffName, "b/" + file.diffName);
     }
 
-    static void checkStep(StepCheck& check, const Pending& step, InstallFile& lines,
-                          std::deque<std::string>& actionStorage, Scratch& scratch) {
-        scratch.searchStorage.clear();
-        installerLines(step.search, scratch.searchStorage, scratch.search);
-        check.emptySearch = scratch.search.empty();
-        const auto found = lines.find(scratch.search);
-        if (!found) {
-            check.status = Step::NotFound;
+    static void describeFound(StepCheck& step, const StepRun& s, std::map<int, Seen>& seen) {
+        if (!s.found) {
+            if (s.result == StepRun::Result::NotFound)
+                step.reason = seen[s.number].reason;
             return;
         }
-        check.status = Step::Found;
-        check.line = found->line + 1;
-        check.again = found->again == std::string_view::npos ? 0 : found->again + 1;
-        // The added lines point into the document or into storage kept to the end.
-        installerLines(step.action, actionStorage, scratch.action);
-        lines.apply(step.change, found->line, scratch.search.size(), scratch.action);
+        step.line = *s.found + 1;
+        step.diskLine = seen[s.number].diskLine;
+        step.again = s.again == std::string::npos ? 0 : s.again + 1;
     }
 
-    const ModDocument& doc_;
+    void warnAboutTheMod() {
+        const std::size_t lf = mod_.find('\n');
+        if (lf != std::string_view::npos && lf > 0 && mod_[lf - 1] == '\r')
+            report_.warnings.push_back(
+                {0, "the mod has CR LF line ends: YaBB's installer then keeps a CR in every file "
+                    "name, so it makes no backups and restores nothing after a failed step, and "
+                    "it puts CR LF lines into the forum's LF files"});
+        for (const ReadingDifference& d : report_.differences)
+            if (d.what.starts_with("the installer skips"))
+                report_.warnings.push_back({d.modLine, d.what});
+    }
+
+    void warnAboutTheRun(const Run& exact) {
+        for (const StepCheck& s : report_.steps)
+            if (s.status == Status::Found && s.again)
+                report_.warnings.push_back(
+                    {s.modLine, "step " + std::to_string(s.step) + ": its search text stands again at line " +
+                                    std::to_string(s.again) + "; the installer takes the first"});
+        const std::string board = folders_.board + "/";
+        const std::string html = folders_.html.empty() ? std::string() : folders_.html + "/";
+        for (const auto& [path, bytes] : exact.changes)
+            if (!path.starts_with(board) && (html.empty() || !path.starts_with(html)))
+                report_.warnings.push_back(
+                    {0, "the installer writes " + path + ", outside the forum's folders"});
+        if (exact.end != Run::End::Done)
+            for (const FileCheck& f : report_.files)
+                if (f.status == FileStatus::Changed)
+                    report_.warnings.push_back(
+                        {f.modLine, f.name + " stays changed after the failure: the installer "
+                                             "cannot restore it from a backup"});
+    }
+
+    void addDiffs(const Run& run) {
+        std::map<std::string, bool> done;
+        for (FileCheck& file : report_.files) {
+            if (done[file.path])
+                continue;
+            done[file.path] = true;
+            const auto change = run.changes.find(file.path);
+            if (change == run.changes.end() || !change->second)
+                continue;
+            const std::optional<std::string> before = original(file.path);
+            file.diff = unifiedDiff(before.value_or(""), *change->second, file.diffName);
+        }
+    }
+
+    // Installed, then uninstalled from the mod itself, on the disk the
+    // install left.
+    void checkUninstall(const Run& installed) {
+        UninstallCheck check;
+        if (installed.end != Run::End::Done) {
+            check.restores = false;
+            check.problems.push_back("the mod does not install, so it cannot be uninstalled");
+            report_.uninstall = std::move(check);
+            return;
+        }
+        const yabmod::ReadFile afterInstall = [&](const std::string& path) {
+            const auto change = installed.changes.find(path);
+            if (change == installed.changes.end())
+                return read_(path);
+            if (!change->second)
+                return yabmod::DiskEntry{};
+            return yabmod::DiskEntry{yabmod::DiskEntry::Kind::File, *change->second};
+        };
+        const Run removed =
+            yabmod::runInstaller(mod_, folders_, yabmod::Mode::Uninstall, afterInstall);
+        if (removed.end != Run::End::Done) {
+            check.restores = false;
+            check.problems.push_back("the uninstall stops at step " +
+                                     std::to_string(removed.failedStep) + " (line " +
+                                     std::to_string(removed.failedModLine) + " of the mod): " +
+                                     removed.message);
+        }
+        for (const auto& [path, bytes] : installed.changes) {
+            if (path.ends_with(".bak"))
+                continue;
+            const auto after = removed.changes.find(path);
+            const std::optional<std::string> now =
+                after != removed.changes.end() ? after->second : bytes;
+            const std::optional<std::string> before = original(path);
+            if (now == before)
+                continue;
+            check.restores = false;
+            check.problems.push_back(describeRoundTrip(path, before, now));
+        }
+        report_.uninstall = std::move(check);
+    }
+
+    std::string describeRoundTrip(const std::string& path, const std::optional<std::string>& before,
+                                  const std::optional<std::string>& now) {
+        const std::string name = path.starts_with(folders_.board + "/")
+                                     ? path.substr(folders_.board.size() + 1)
+                                     : path;
+        if (!before || !now)
+            return name + ": " + (before ? "is gone" : "was made") + " after the round trip";
+        const std::vector<std::string_view> a = splitAfterLf(*before), b = splitAfterLf(*now);
+        std::size_t first = 0;
+        while (first < a.size() && first < b.size() && a[first] == b[first])
+            ++first;
+        bool endsOnly = a.size() == b.size();
+        std::size_t lines = 0;
+        for (std::size_t i = 0; endsOnly && i < a.size(); ++i)
+            if (a[i] != b[i]) {
+                endsOnly = lineKey(a[i]) == lineKey(b[i]);
+                ++lines;
+            }
+        if (endsOnly)
+            return name + ": the line ends of " + std::to_string(lines) +
+                   (lines == 1 ? " line change" : " lines change") + " (from line " +
+                   std::to_string(first + 1) + "): the installer took out their carriage returns";
+        return name + ": differs from line " + std::to_string(first + 1) + " on";
+    }
+
+    static std::vector<std::string_view> splitAfterLf(std::string_view text) {
+        std::vector<std::string_view> lines;
+        for (std::size_t start = 0; start < text.size();) {
+            const std::size_t lf = text.find('\n', start);
+            const std::size_t end = lf == std::string_view::npos ? text.size() : lf + 1;
+            lines.push_back(text.substr(start, end - start));
+            start = end;
+        }
+        return lines;
+    }
+
+    std::string_view mod_;
     const CheckOptions& options_;
+    yabmod::ReadFile read_;
+    yabmod::Folders folders_;
     CheckReport report_;
-    std::unordered_map<std::string, std::size_t> byKey_;
-    // The names as the document holds them, which outlives the check; hashed,
-    // since a large mod looks a name up for each of thousands of nodes.
-    std::unordered_map<std::string_view, std::size_t> byName_;
+    std::map<int, Seen> seen_, seenPast_;
+    std::map<std::string, std::optional<std::string>> originals_;
 };
 
 } // namespace
 
-bool CheckReport::allFound() const {
-    return std::ranges::all_of(steps, [](const StepCheck& s) { return s.status == Step::Found; });
+CheckReport checkMod(std::string_view mod, const CheckOptions& options) {
+    return Check(mod, options).run();
 }
 
-bool CheckReport::anyUnreadable() const {
-    return std::ranges::any_of(files,
-                               [](const FileCheck& f) { return f.status == File::Unreadable; });
-}
-
-CheckReport checkMod(const ModDocument& doc, const CheckOptions& options) {
-    return Checker(doc, options).run();
-}
-
-std::string describeStep(const StepCheck& step) {
-    switch (step.status) {
-    case Step::Found:
-        if (step.again)
-            return "found at line " + std::to_string(step.line) + ", and again at line " +
-                   std::to_string(step.again) + ": the installer takes the first";
-        return "found at line " + std::to_string(step.line);
-    case Step::NotFound:
-        return step.emptySearch ? "not found: the search text is empty" : "not found";
-    case Step::FileMissing:
-        return "file missing";
-    case Step::FileUnreadable:
-        return "file cannot be read";
-    case Step::NoForumScript:
-        return "no forum script configured";
-    case Step::NoEditFile:
-        return "not tested: it comes before any edit-file block";
+std::string htmlDirectoryOf(const std::string& forumDirectory, const yabmod::ReadFile& read) {
+    const yabmod::DiskEntry paths = read(withoutSlash(forumDirectory) + "/Paths.pm");
+    if (paths.kind != yabmod::DiskEntry::Kind::File)
+        return {};
+    const std::string& text = paths.bytes;
+    for (std::size_t at = text.find("$htmldir"); at != std::string::npos;
+         at = text.find("$htmldir", at + 1)) {
+        std::size_t i = at + 8;
+        while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
+            ++i;
+        if (i >= text.size() || text[i] != '=')
+            continue;
+        ++i;
+        while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
+            ++i;
+        if (i >= text.size() || (text[i] != '"' && text[i] != '\''))
+            continue;
+        const std::size_t end = text.find(text[i], i + 1);
+        if (end == std::string::npos)
+            continue;
+        std::string dir = text.substr(i + 1, end - i - 1);
+        if (!dir.starts_with('/'))
+            dir = withoutSlash(forumDirectory) + "/" + dir;
+        return withoutSlash(dir);
     }
     return {};
-}
-
-std::string describeFile(const FileCheck& file) {
-    switch (file.status) {
-    case File::Changed:
-        return "changed";
-    case File::Unchanged:
-        return "not changed";
-    case File::Missing:
-        if (!file.error.empty())
-            return "file missing: " + file.error;
-        return file.path.empty() ? "file missing" : "file missing (" + file.path + ")";
-    case File::Unreadable:
-        return "cannot be read (" + file.path + "): " + file.error;
-    case File::NoForumScript:
-        return "no forum script configured";
-    }
-    return {};
-}
-
-std::string formatReport(const CheckReport& report) {
-    std::string out;
-    const auto stepLine = [&out](const StepCheck& s) {
-        out.append("  step ").append(std::to_string(s.step)).append(": ");
-        out.append(describeStep(s)).push_back('\n');
-    };
-    bool before = false;
-    for (const StepCheck& s : report.steps)
-        if (s.status == Step::NoEditFile) {
-            if (!before)
-                out.append("Before any edit file:\n");
-            before = true;
-            out.append("  search action: ").append(describeStep(s)).push_back('\n');
-        }
-    std::vector<std::vector<const StepCheck*>> byFile(report.files.size());
-    for (const StepCheck& s : report.steps)
-        if (s.status != Step::NoEditFile)
-            byFile[s.file].push_back(&s);
-    for (std::size_t f = 0; f < report.files.size(); ++f) {
-        const FileCheck& file = report.files[f];
-        out.append(file.name.empty() ? "(no file name)" : file.name).append(": ");
-        out.append(describeFile(file)).push_back('\n');
-        for (const StepCheck* s : byFile[f])
-            stepLine(*s);
-    }
-    // Steps that no forum could be tried on are neither found nor failed.
-    const auto count = [&report](Step status) {
-        return std::size_t(std::ranges::count_if(
-            report.steps, [status](const StepCheck& s) { return s.status == status; }));
-    };
-    const std::size_t found = count(Step::Found), untested = count(Step::NoForumScript);
-    out.append(std::to_string(report.steps.size()))
-        .append(report.steps.size() == 1 ? " step: " : " steps: ")
-        .append(std::to_string(found))
-        .append(" found, ")
-        .append(std::to_string(report.steps.size() - found - untested))
-        .append(" failed");
-    if (untested)
-        out.append(", ")
-            .append(std::to_string(untested))
-            .append(" not tested: no forum script configured");
-    out.append(".\n");
-    return out;
 }
 
 } // namespace torvale

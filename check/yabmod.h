@@ -12,6 +12,10 @@
 #include <string_view>
 #include <vector>
 
+namespace torvale {
+class InstallFile;
+}
+
 namespace torvale::yabmod {
 
 enum class Mode {
@@ -28,14 +32,27 @@ struct Folders {
     std::string html;
 };
 
-// Reads a file of the real disk: its bytes, or nothing when there is no
-// regular file at path.
-using ReadFile = std::function<std::optional<std::string>(const std::string& path)>;
-// The disk as it is: the file system of this machine.
-std::optional<std::string> readFromDisk(const std::string& path);
+// What stands at a path of the disk.
+struct DiskEntry {
+    enum class Kind { Missing, File, Folder, Unreadable };
+    Kind kind = Kind::Missing;
+    std::string bytes; // File
+};
+// Reads an entry of the disk the run starts from.
+using ReadFile = std::function<DiskEntry(const std::string& path)>;
+// The file system of this machine.
+DiskEntry readFromDisk(const std::string& path);
 
 struct StepRun {
     enum class Action { Replace, AddBefore, AddAfter, None };
+    enum class Result {
+        Found,
+        NotFound,   // dosearch found no run of lines
+        NoFile,     // keepGoing only: its file could not be opened
+        Mismatch,   // uninstall: the added lines do not stand where they were put
+        NoAction,   // keepGoing only: an "<edit file>" came before its action
+        NotTested,  // its file is in the html folder, which is not known
+    };
     int number = 0;             // $j, from 1
     std::size_t modLine = 0;    // the line of its "<search for>", from 1
     std::size_t actionLine = 0; // the line of its action tag; 0 when none was read
@@ -44,6 +61,10 @@ struct StepRun {
     // $searchfound: the first line of the run of lines found, from 0, in the
     // file as the steps before left it; nothing when not found.
     std::optional<std::size_t> found;
+    Result result = Result::NotFound;
+    // Where the search text stands again further down, from 0; npos for nowhere.
+    std::size_t again = std::string::npos;
+    std::size_t searchLines = 0; // the lines searched for, after Perl's autovivification
 };
 
 // A file an "<edit file>" block opened.
@@ -51,6 +72,8 @@ struct FileRun {
     std::string name;   // as the installer took it from the mod: "\" made "/", "<html>" taken off
     std::string path;   // the path it opened, as fopen cleaned it
     std::size_t modLine = 0; // the line of the "<edit file>" tag, from 1
+    // Why it could not be opened, in words; empty when it was.
+    std::string problem;
 };
 
 struct Run {
@@ -58,6 +81,8 @@ struct Run {
         Done,         // every step found, every file written
         InstallError, // install_error: the files in its list copied back from their backups
         FatalError,   // fopen refused a name ("/../"): the run ends, nothing restored
+        Died,         // Perl dies (an index before the start of the file): nothing restored
+        NotTested,    // a file in the html folder, which is not known: nothing to say after it
     };
     End end = End::Done;
     int failedStep = 0;          // $j at the error; 0 when it is not a step's
@@ -70,10 +95,22 @@ struct Run {
     std::map<std::string, std::optional<std::string>> changes;
 };
 
+// A step as it is run, for reports that look at the file around it.
+struct StepView {
+    const StepRun& step;
+    const torvale::InstallFile& file; // as the steps before left it, or after it (after)
+    // The keys of the lines searched for, and the lines put in, as read from the mod.
+    const std::vector<std::string_view>& search;
+    const std::vector<std::string_view>& added;
+    bool after; // false: before the step changes the file
+};
+
 struct Options {
-    // A step whose search text is not found is skipped instead of ending the
-    // run, so that an author sees every failing step at once.
+    // A step whose search text is not found, or whose file cannot be
+    // opened, is skipped instead of ending the run, so that an author sees
+    // every failing step at once.
     bool keepGoing = false;
+    std::function<void(const StepView&)> onStep;
 };
 
 Run runInstaller(std::string_view mod, const Folders& folders, Mode mode,

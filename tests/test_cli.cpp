@@ -1,4 +1,5 @@
 // torvale-cli as other tools see it: its output, its exit status, its errors.
+#include "check/yabmod.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -148,6 +149,7 @@ TEST(Cli, UsageErrorsExitSixtyFour) {
     EXPECT_EQ(cli({"check", "--forum"}).exitCode, 64);
     EXPECT_EQ(cli({"check", "--diff", "a.mod", "b.mod"}).exitCode, 64);
     EXPECT_EQ(cli({"check", "--verbose", "a.mod"}).exitCode, 64);
+    EXPECT_EQ(cli({"check", "--html"}).exitCode, 64);
     const ProcessResult help = cli({"--help"});
     EXPECT_EQ(help.exitCode, 0);
     for (const char* word : {"dump FILE", "assemble FILE", "\\u00XX", "64"})
@@ -160,7 +162,9 @@ TEST(Cli, ChecksRealModsAgainstTheForum) {
     const std::string apache = (test::sharedDir() / "realmods" / "apache24_fix_2.mod").string();
     ProcessResult r = cli({"check", "--forum", script, apache});
     EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_NE(r.out.find("Admin/ModList.pm: changed\n  step 1: found at line 53\n"),
+    EXPECT_TRUE(r.out.starts_with("The installer would install this mod.\n")) << r.out;
+    EXPECT_NE(r.out.find("Admin/ModList.pm (line 50): changed\n"
+                         "  step 1 (line 54, \"### END BOARDMOD ANCHOR ###\"): found at line 53\n"),
               std::string::npos)
         << r.out;
     EXPECT_TRUE(r.out.ends_with("26 steps: 26 found, 0 failed.\n")) << r.out;
@@ -168,9 +172,11 @@ TEST(Cli, ChecksRealModsAgainstTheForum) {
     r = cli({"check", "--forum", script,
              (test::sharedDir() / "realmods" / "add_Dutch_language.mod").string()});
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_NE(r.out.find("Languages/Lang.lng: file missing"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Languages/Lang.lng (line"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("CR LF line ends"), std::string::npos) << r.out;
 
-    // One character off in a search text, and that step alone is not found.
+    // One character off in a search text: the installer stops there, and the
+    // steps after it are not reached, though found past it.
     test::TempDir dir;
     std::string mod = test::readBytes(apache);
     const std::size_t at = mod.find("if (@guardianadminpmmods) {");
@@ -179,27 +185,42 @@ TEST(Cli, ChecksRealModsAgainstTheForum) {
     test::writeBytes(dir / "off.mod", mod);
     r = cli({"check", "--forum", script, (dir / "off.mod").string()});
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_NE(r.out.find("  step 2: not found\n  step 3: found"), std::string::npos) << r.out;
-    EXPECT_TRUE(r.out.ends_with("26 steps: 25 found, 1 failed.\n")) << r.out;
+    EXPECT_TRUE(r.out.starts_with("The installer would stop at step 2")) << r.out;
+    EXPECT_NE(r.out.find("): not found: the lines stand at line 23 but differ in letter case\n"
+                         "  step 3 (line 75, \"    my $htheader = q~<Files YaBB*>~;\"): not "
+                         "reached: the installer stops before it (past the failures it would be "
+                         "found at line 432)"),
+              std::string::npos)
+        << r.out;
+    EXPECT_TRUE(r.out.ends_with("26 steps: 1 found, 1 failed, 24 not reached.\n")) << r.out;
+    // Its diff: none, and why; with --keep-going, the diff of the other steps.
+    r = cli({"check", "--diff", "--forum", script, (dir / "off.mod").string()});
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("no diff"), std::string::npos) << r.err;
+    r = cli({"check", "--diff", "--keep-going", "--forum", script, (dir / "off.mod").string()});
+    EXPECT_NE(r.out.find("+++ b/Sources/Subs.pm"), std::string::npos);
+    EXPECT_EQ(r.out.find("+++ b/Admin/GuardianAdmin.pm\n@@ -20,"), std::string::npos);
 
-    // Without a forum nothing is found; a forum script that is not there, or
+    // Without a forum nothing is tested; a forum script that is not there, or
     // a mod that cannot be read, is an error.
     r = cli({"check", apache});
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_NE(r.out.find("step 26: no forum script configured"), std::string::npos);
-    EXPECT_TRUE(r.out.ends_with(
-        "26 steps: 0 found, 0 failed, 26 not tested: no forum script configured.\n"))
-        << r.out;
+    EXPECT_NE(r.out.find("not tested"), std::string::npos);
+    EXPECT_TRUE(r.out.ends_with("26 steps: 0 found, 0 failed, 26 not tested.\n")) << r.out;
     EXPECT_EQ(cli({"check", "--forum", forum + "/Nothing.pl", apache}).exitCode, 2);
-    // A file that is no mod has no steps to fail, and still does not pass.
+    // The list YaBB keeps to delete a mod's package is no mod, and is named so.
     const std::string uninstall =
         (test::sharedDir() / "realmods" / "uninstall_apache24_fix_2.mod").string();
     r = cli({"check", "--forum", script, uninstall});
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_NE(r.err.find("holds no mod tags: it is not a mod file"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("the list YaBB keeps of a mod's files"), std::string::npos) << r.err;
+    EXPECT_EQ(r.out.find("step"), std::string::npos) << r.out;
     EXPECT_EQ(cli({"check", "--forum", script, (dir / "none.mod").string()}).exitCode, 2);
 }
 
+// The diff, applied by patch to a copy of the forum, gives the files the
+// installer writes, carriage returns and all; the uninstall names the files
+// whose line ends the round trip changes.
 TEST(Cli, CheckDiffIsAPatchForACopyOfTheForum) {
     const auto forum = test::sharedDir() / "forum" / "yabb2";
     test::TempDir dir;
@@ -208,21 +229,43 @@ TEST(Cli, CheckDiffIsAPatchForACopyOfTheForum) {
     const ProcessResult r =
         cli({"check", "--diff", "--forum", (forum / "YaBB.pl").string(), apache});
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_TRUE(r.out.starts_with("--- a/Admin/ModList.pm\n+++ b/Admin/ModList.pm\n@@ "));
+    EXPECT_NE(r.out.find("--- a/Admin/ModList.pm\n+++ b/Admin/ModList.pm\n@@ "), std::string::npos);
     EXPECT_NE(r.err.find("26 steps: 26 found"), std::string::npos);
-    if (!std::filesystem::exists("/usr/bin/patch"))
-        TORVALE_SKIP_UNLESS_CI("no patch program");
+    ASSERT_TRUE(std::filesystem::exists("/usr/bin/patch")) << "no patch program";
     test::writeBytes(dir / "apache.diff", r.out);
     const ProcessResult patched =
         test::runProcess("/bin/sh", {"-c", "cd \"$0\" && patch -p1 --batch < \"$1\"",
                                      (dir / "forum").string(), (dir / "apache.diff").string()});
     EXPECT_EQ(patched.exitCode, 0) << patched.out << patched.err;
-    EXPECT_EQ(patched.err, "");
-    EXPECT_NE(test::readBytes(dir / "forum" / "Sources" / "Subs.pm"),
-              test::readBytes(forum / "Sources" / "Subs.pm"));
     EXPECT_NE(test::readBytes(dir / "forum" / "Admin" / "ModList.pm")
                   .find("    push @installed_mods, $apache24_a;\n### END BOARDMOD ANCHOR ###"),
               std::string::npos);
+    // Byte for byte what the model of the installer writes.
+    const std::string board = std::filesystem::canonical(forum).string();
+    const yabmod::Run run =
+        yabmod::runInstaller(test::readBytes(apache), {board, ""}, yabmod::Mode::Install);
+    ASSERT_EQ(run.end, yabmod::Run::End::Done);
+    std::size_t compared = 0;
+    for (const auto& [path, bytes] : run.changes) {
+        if (path.ends_with(".bak"))
+            continue;
+        const std::string relative = path.substr(board.size() + 1);
+        EXPECT_EQ(test::readBytes(dir / "forum" / relative), bytes.value_or("")) << relative;
+        ++compared;
+    }
+    EXPECT_EQ(compared, 13u); // three sources and ten .htaccess files
+    // The installer takes the carriage returns out of the lines it looks at.
+    const std::string htaccess = test::readBytes(dir / "forum" / "Admin" / ".htaccess");
+    EXPECT_NE(test::readBytes(forum / "Admin" / ".htaccess").find('\r'), std::string::npos);
+    EXPECT_EQ(htaccess.substr(0, htaccess.find("order")).find('\r'), std::string::npos) << htaccess;
+
+    const ProcessResult round =
+        cli({"check", "--uninstall", "--forum", (forum / "YaBB.pl").string(), apache});
+    EXPECT_EQ(round.exitCode, 1);
+    EXPECT_NE(round.out.find("Uninstall: not every file comes back as it was.\n"
+                             "  Admin/.htaccess: the line ends of"),
+              std::string::npos)
+        << round.out;
 }
 
 // An edit-file name 60,000 folders deep: no stack overflow, and no file can

@@ -19,14 +19,15 @@ packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
     libgtest-dev libbenchmark-dev
+    # The unified diffs of the check, and patch to apply them in its tests.
+    libgit2-dev patch
     fonts-dejavu-core fonts-liberation
     # The install and package tests: the desktop's own validators and databases,
     # the manual page reader, and the Debian package tools.
     desktop-file-utils appstream shared-mime-info xdg-utils libfile-mimeinfo-perl
     man-db dpkg-dev file
-    # The installed program started under Xvfb as the desktop would, and the
-    # check's patch applied to a forum copy.
-    xvfb xdotool libglib2.0-bin patch
+    # The installed program started under Xvfb as the desktop would.
+    xvfb xdotool libglib2.0-bin
 )
 
 install_missing() {

@@ -210,6 +210,7 @@ private:
     void createCheckPanels();
     void showReadFindings(const std::vector<Finding>& findings);
     std::shared_ptr<const std::string> textToSave();
+    bool installerReadsAsShown(const std::string& text);
     void actTestModExecute();
     void showTestReport(const CheckReport& report);
     void goToReportedNode(const QVariant& key);

@@ -9,6 +9,8 @@
 
 #include "check/install_file.h"
 #include "check/mod_check.h"
+#include "check/reading_differences.h"
+#include "document/assembled_lines.h"
 #include "document/read_back.h"
 #include "document/read_findings.h"
 #include "forum/paths.h"
@@ -49,13 +51,17 @@ const char* propertyName(Property property) {
 using Mark = ReportModel::Mark;
 
 // A step that could not be tried for want of a forum did not fail: the mod may
-// be right, and marking it would paint the whole tree red for a setting.
+// be right, and marking it would paint the whole tree red for a setting. A
+// step the installer would not reach is marked by what it would do past the
+// failures before it.
 Mark markOf(const StepCheck& step) {
     switch (step.status) {
     case StepCheck::Status::Found:
         return step.again ? Mark::Warning : Mark::Good;
-    case StepCheck::Status::NoForumScript:
+    case StepCheck::Status::NotTested:
         return Mark::Untested;
+    case StepCheck::Status::NotReached:
+        return step.foundPast ? Mark::Untested : Mark::Failure;
     default:
         return Mark::Failure;
     }
@@ -67,6 +73,8 @@ Mark markOf(const FileCheck& file) {
     case FileCheck::Status::Unchanged:
         return Mark::Good;
     case FileCheck::Status::NoForumScript:
+    case FileCheck::Status::NotTested:
+    case FileCheck::Status::NotReached:
         return Mark::Untested;
     default:
         return Mark::Failure;
@@ -143,7 +151,7 @@ std::shared_ptr<const std::string> TFormMain::textToSave() {
     const ModDocument& doc = mod_->document();
     const std::optional<ReadBackProblem> problem = findReadBackProblem(doc, *text);
     if (!problem)
-        return text;
+        return installerReadsAsShown(*text) ? text : nullptr;
 
     QString where;
     using Field = ReadBackProblem::Field;
@@ -196,6 +204,25 @@ std::shared_ptr<const std::string> TFormMain::textToSave() {
     return nullptr;
 }
 
+// Where the installer would read the text to save otherwise than the editor
+// shows it: asked about, with the lines of the saved mod.
+bool TFormMain::installerReadsAsShown(const std::string& text) {
+    const std::vector<ReadingDifference> differences = readingDifferences(text);
+    if (differences.empty())
+        return true;
+    QString list;
+    for (std::size_t i = 0; i < differences.size() && i < 8; ++i)
+        list += QStringLiteral("\n    Line %1: %2")
+                    .arg(differences[i].modLine)
+                    .arg(decodeText(differences[i].what, mod_->encoding()));
+    if (differences.size() > 8)
+        list += QStringLiteral("\n    ... and %1 more").arg(differences.size() - 8);
+    return prompts().confirmSaveAnyway(
+        this, QStringLiteral("YaBB's installer would read the saved mod otherwise than the "
+                             "editor shows it:%1\n\nSave anyway?")
+                  .arg(list));
+}
+
 // ---- Test Mod ----------------------------------------------------------------
 
 void TFormMain::actTestModExecute() {
@@ -203,7 +230,9 @@ void TFormMain::actTestModExecute() {
     if (!settings_.YaBB.empty())
         options.forumDirectory = forumScriptDirectory(settings_.YaBB);
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const CheckReport report = checkMod(mod_->document(), options);
+    // The installer reads the bytes Save writes, not the tree.
+    const std::string text = mod_->assemble();
+    const CheckReport report = checkMod(text, options);
     QApplication::restoreOverrideCursor();
     showTestReport(report);
 }
@@ -211,37 +240,56 @@ void TFormMain::actTestModExecute() {
 void TFormMain::showTestReport(const CheckReport& report) {
     const TextEncoding encoding = mod_->encoding();
     pnlTestReport->setWindowTitle(QStringLiteral("Test Mod"));
-    // A row for the search actions before any edit file, if there are any,
-    // then one for each file.
-    std::vector<ReportModel::Row> rows(report.files.size() + 1);
-    rows[0].entry = {QStringLiteral("Before any edit file"), Mark::Failure, {}};
+    // The node that wrote each step, by the line of its "<search for>".
+    std::unordered_map<std::size_t, const Node*> nodeAt;
+    for (const NodeLine& at : assembledNodeLines(mod_->document()))
+        nodeAt.emplace(at.line, at.node);
+    const auto nodeOf = [&nodeAt](std::size_t line) {
+        const auto found = nodeAt.find(line);
+        return found == nodeAt.end() ? nullptr : found->second;
+    };
+    std::vector<ReportModel::Row> rows(report.files.size());
     for (std::size_t f = 0; f < report.files.size(); ++f) {
         const FileCheck& file = report.files[f];
         const QString name =
             file.name.empty() ? QStringLiteral("(no file name)") : decodeText(file.name, encoding);
-        rows[f + 1].entry = {name + QStringLiteral(": ") +
-                                 QString::fromStdString(describeFile(file)),
-                             markOf(file),
-                             {}};
+        rows[f].entry = {name + QStringLiteral(": ") + decodeText(describeFile(file), encoding),
+                         markOf(file), QVariant::fromValue(quintptr(nodeOf(file.modLine)))};
     }
     std::unordered_map<const Node*, QString> failed;
     std::size_t found = 0;
     for (const StepCheck& step : report.steps) {
-        const QString what = QString::fromStdString(describeStep(step));
-        const bool before = step.status == StepCheck::Status::NoEditFile;
-        ReportModel::Row& row = rows[before ? 0 : step.file + 1];
-        row.entries.push_back({before ? QStringLiteral("Search action: ") + what
-                                      : QStringLiteral("Step %1: %2").arg(step.step).arg(what),
-                               markOf(step), QVariant::fromValue(quintptr(step.node))});
+        const QString what = decodeText(describeStep(step), encoding);
+        const Node* node = nodeOf(step.modLine);
+        ReportModel::Row& row = rows[step.file];
+        row.entries.push_back(
+            {QStringLiteral("Step %1: %2").arg(step.step).arg(what), markOf(step),
+             QVariant::fromValue(quintptr(node))});
         if (markOf(step) == Mark::Failure) {
             row.entry.mark = Mark::Failure;
-            failed.emplace(step.node, what);
+            if (node)
+                failed.emplace(node, what);
         }
         found += step.status == StepCheck::Status::Found;
     }
-    if (rows[0].entries.empty())
-        rows.erase(rows.begin());
+    // What the installer says of the whole mod, and where it reads the mod
+    // otherwise than the editor.
+    if (!report.warnings.empty() || !report.differences.empty()) {
+        ReportModel::Row& notes = rows.emplace_back();
+        notes.entry = {QStringLiteral("Warnings"), Mark::Warning, {}};
+        for (const CheckWarning& w : report.warnings)
+            notes.entries.push_back({(w.modLine ? QStringLiteral("Line %1: ").arg(w.modLine)
+                                                : QString()) +
+                                         decodeText(w.what, encoding),
+                                     Mark::Warning, {}});
+        for (const ReadingDifference& d : report.differences)
+            notes.entries.push_back({QStringLiteral("Line %1: ").arg(d.modLine) +
+                                         decodeText(d.what, encoding),
+                                     Mark::Warning, QVariant::fromValue(quintptr(nodeOf(d.modLine)))});
+    }
     pnlTestReport->report().setRows(std::move(rows));
+    const std::string verdict = formatReport(report);
+    const QString first = decodeText(std::string_view(verdict).substr(0, verdict.find('\n')), encoding);
     if (settings_.YaBB.empty())
         pnlTestReport->setSummary(
             QStringLiteral("No forum script is configured (Tool > Preference...): the steps "
@@ -249,9 +297,9 @@ void TFormMain::showTestReport(const CheckReport& report) {
                            "again."));
     else
         pnlTestReport->setSummary(
-            QStringLiteral("Tested against %1, in memory; no forum file was changed. %2 of %3 "
+            QStringLiteral("%1 Tested against %2, in memory; no forum file was changed. %3 of %4 "
                            "steps found.")
-                .arg(QDir::toNativeSeparators(forumScriptLocation()))
+                .arg(first, QDir::toNativeSeparators(forumScriptLocation()))
                 .arg(found)
                 .arg(report.steps.size()));
     model_->markFailed(std::move(failed));

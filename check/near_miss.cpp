@@ -1,0 +1,112 @@
+// Looks for a search text's lines in a file with the differences that most
+// often break a step made equal, one kind after the other.
+#include "near_miss.h"
+
+#include "install_file.h"
+
+#include <vector>
+
+namespace torvale {
+
+namespace {
+
+enum Ignore : unsigned { Blanks = 1, Case = 2 };
+
+bool blank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+// The line with what ignore names left out: every blank and tab, or the
+// difference of letter case.
+std::string normal(std::string_view line, unsigned ignore) {
+    std::string out;
+    for (char c : line) {
+        if ((ignore & Blanks) && blank(c))
+            continue;
+        if ((ignore & Case) && c >= 'A' && c <= 'Z')
+            c = char(c - 'A' + 'a');
+        out.push_back(c);
+    }
+    return out;
+}
+
+bool emptyLine(std::string_view line) {
+    for (const char c : line)
+        if (!blank(c))
+            return false;
+    return true;
+}
+
+// The first line where search stands, compared with what ignore leaves out.
+std::size_t findNormal(const std::vector<std::string>& file, std::span<const std::string_view> search,
+                       unsigned ignore) {
+    std::vector<std::string> wanted;
+    for (const std::string_view s : search)
+        wanted.push_back(normal(s, ignore));
+    if (wanted.empty() || wanted.size() > file.size())
+        return std::string::npos;
+    for (std::size_t at = 0; at + wanted.size() <= file.size(); ++at) {
+        std::size_t k = 0;
+        while (k < wanted.size() && file[at + k] == wanted[k])
+            ++k;
+        if (k == wanted.size())
+            return at;
+    }
+    return std::string::npos;
+}
+
+} // namespace
+
+std::string nearMiss(const InstallFile& file, std::span<const std::string_view> search) {
+    if (file.lineCount() == 0)
+        return "the file is empty";
+    // Empty lines at the ends of a search text are the most common slip: a
+    // line break copied with the text.
+    std::size_t head = 0, tail = search.size();
+    while (head < tail && emptyLine(search[head]))
+        ++head;
+    while (tail > head && emptyLine(search[tail - 1]))
+        --tail;
+    const std::span<const std::string_view> trimmed = search.subspan(head, tail - head);
+    std::string ends;
+    if (head > 0)
+        ends = head == 1 ? "an empty first line" : std::to_string(head) + " empty first lines";
+    if (tail < search.size()) {
+        if (!ends.empty())
+            ends += " and ";
+        const std::size_t n = search.size() - tail;
+        ends += n == 1 ? "an empty last line" : std::to_string(n) + " empty last lines";
+    }
+    static constexpr struct {
+        unsigned ignore;
+        const char* words;
+    } kinds[] = {{0, ""},
+                 {Blanks, "in blanks and tabs"},
+                 {Case, "in letter case"},
+                 {Blanks | Case, "in blanks, tabs and letter case"}};
+    for (const auto& kind : kinds) {
+        std::vector<std::string> lines;
+        lines.reserve(file.lineCount());
+        for (std::size_t i = 0; i < file.lineCount(); ++i)
+            lines.push_back(normal(file.key(i), kind.ignore));
+        for (const bool whole : {true, false}) {
+            if (whole && kind.ignore == 0)
+                continue; // the installer's own search
+            if (!whole && ends.empty())
+                continue;
+            const std::size_t at = findNormal(lines, whole ? search : trimmed, kind.ignore);
+            if (at == std::string::npos)
+                continue;
+            std::string why = "the lines stand at line " + std::to_string(at + 1);
+            if (kind.ignore)
+                why += std::string(" but differ ") + kind.words;
+            if (!whole)
+                why += std::string(kind.ignore ? ", and " : " but ") + "the search text has " + ends +
+                       " that the file lacks there";
+            return why;
+        }
+    }
+    return "not present at all";
+}
+
+} // namespace torvale

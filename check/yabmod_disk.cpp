@@ -1,0 +1,187 @@
+// The disk in memory that the installer's run works on, with the file
+// operations of Perl and of YaBB's fopen as they behave on Linux.
+#include "yabmod_disk.h"
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <vector>
+
+namespace torvale::yabmod {
+
+using Kind = DiskEntry::Kind;
+
+DiskEntry readFromDisk(const std::string& path) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::file_status status = fs::status(path, ec);
+    if (fs::is_directory(status))
+        return {Kind::Folder, {}};
+    if (!fs::exists(status))
+        return {Kind::Missing, {}};
+    std::ifstream in(path, std::ios::binary);
+    DiskEntry entry{Kind::File, {}};
+    if (in)
+        entry.bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    if (!in && !in.eof())
+        return {Kind::Unreadable, {}};
+    return entry;
+}
+
+// Paths as the system resolves them, without links: "//" and "/./" are one
+// "/", ".." goes up a folder.
+Disk::Resolved Disk::resolve(std::string_view path) {
+    Resolved out;
+    std::vector<std::string_view> parts;
+    std::size_t start = 0;
+    std::string_view last;
+    while (start <= path.size()) {
+        const std::size_t slash = std::min(path.find('/', start), path.size());
+        last = path.substr(start, slash - start);
+        if (last == "..") {
+            if (!parts.empty())
+                parts.pop_back();
+        } else if (!last.empty() && last != ".") {
+            parts.push_back(last);
+        }
+        start = slash + 1;
+    }
+    out.folderOnly = last.empty() || last == "." || last == "..";
+    if (parts.empty() || path.starts_with('/'))
+        out.key = "/";
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        if (i > 0)
+            out.key += '/';
+        out.key += parts[i];
+    }
+    if (out.key.empty())
+        out.key = ".";
+    return out;
+}
+
+Disk::Entry Disk::lookup(const std::string& key) {
+    if (const auto w = written_.find(key); w != written_.end())
+        return w->second;
+    auto r = fromDisk_.find(key);
+    if (r == fromDisk_.end()) {
+        DiskEntry entry = read_(key);
+        Entry kept{entry.kind, nullptr};
+        if (entry.kind == Kind::File)
+            kept.bytes = std::make_shared<const std::string>(std::move(entry.bytes));
+        r = fromDisk_.emplace(key, std::move(kept)).first;
+    }
+    return r->second;
+}
+
+Disk::Entry Disk::entry(std::string_view path) {
+    const Resolved at = resolve(path);
+    Entry found = lookup(at.key);
+    // "file/" is no path of anything.
+    if (at.folderOnly && found.kind != Kind::Folder)
+        return {};
+    return found;
+}
+
+void Disk::write(std::string_view path, std::string bytes) {
+    written_[resolve(path).key] = {Kind::File, std::make_shared<const std::string>(std::move(bytes))};
+}
+
+// Whether a file can be made or overwritten at this place.
+bool Disk::canMake(const Resolved& at) {
+    if (at.folderOnly || at.key == "/")
+        return false;
+    const Kind kind = lookup(at.key).kind;
+    if (kind == Kind::Folder)
+        return false;
+    if (kind != Kind::Missing)
+        return true;
+    const std::size_t slash = at.key.rfind('/');
+    const std::string parent =
+        slash == std::string::npos ? "." : slash == 0 ? "/" : at.key.substr(0, slash);
+    return lookup(parent).kind == Kind::Folder;
+}
+
+bool Disk::copy(std::string_view from, std::string_view to) {
+    const Entry source = entry(from);
+    std::string target(to);
+    // Into a folder, under the source's own name.
+    if (entry(target).kind == Kind::Folder && source.kind != Kind::Folder) {
+        const std::size_t slash = from.rfind('/');
+        target += '/';
+        target += from.substr(slash == std::string_view::npos ? 0 : slash + 1);
+    }
+    const Resolved at = resolve(target);
+    if (resolve(from).key == at.key)
+        return false; // "are identical"
+    if (source.kind == Kind::Missing || source.kind == Kind::Unreadable)
+        return false;
+    if (!canMake(at))
+        return false;
+    // The copy is made before the source is read, which fails for a folder.
+    written_[at.key] = {Kind::File, source.kind == Kind::File
+                                       ? source.bytes
+                                       : std::make_shared<const std::string>()};
+    return source.kind == Kind::File;
+}
+
+bool Disk::rename(std::string_view from, std::string_view to) {
+    const Resolved a = resolve(from);
+    const Resolved b = resolve(to);
+    const Entry source = entry(from);
+    if (source.kind != Kind::File || a.key == b.key || !canMake(b))
+        return source.kind == Kind::File && a.key == b.key;
+    written_[b.key] = source;
+    written_[a.key] = {};
+    return true;
+}
+
+std::optional<std::string> Disk::fopenName(std::string_view name) {
+    std::string out;
+    for (char c : name) {
+        if (c == '\\')
+            c = '/';
+        const bool word = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                          (c >= '0' && c <= '9') || c == '_';
+        if (word || (c != '\0' && std::strchr("/#%+,- .:@^", c)))
+            out.push_back(c);
+    }
+    if (out.find("/../") != std::string::npos)
+        return std::nullopt;
+    return out;
+}
+
+void Disk::takeBackBackup(const std::string& path) {
+    const std::string backup = path + ".bak";
+    if (!exists(path) && exists(backup))
+        rename(backup, path);
+    const Entry now = entry(path);
+    if (now.kind == Kind::File && now.bytes->empty() && exists(backup))
+        rename(backup, path);
+}
+
+std::shared_ptr<const std::string> Disk::openToRead(const std::string& path) {
+    std::string_view trimmed = path;
+    while (!trimmed.empty() && trimmed.front() == ' ')
+        trimmed.remove_prefix(1);
+    while (!trimmed.empty() && trimmed.back() == ' ')
+        trimmed.remove_suffix(1);
+    const Entry found = entry(trimmed);
+    if (found.kind == Kind::Folder)
+        return std::make_shared<const std::string>(); // it opens, and no line comes
+    return found.kind == Kind::File ? found.bytes : nullptr;
+}
+
+bool Disk::canWrite(const std::string& path) {
+    return canMake(resolve(path));
+}
+
+std::map<std::string, std::optional<std::string>> Disk::changes() const {
+    std::map<std::string, std::optional<std::string>> out;
+    for (const auto& [path, entry] : written_)
+        out[path] = entry.kind == Kind::File ? std::optional<std::string>(*entry.bytes)
+                                             : std::nullopt;
+    return out;
+}
+
+} // namespace torvale::yabmod

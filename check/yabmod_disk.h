@@ -1,0 +1,59 @@
+// The disk as YaBB's installer changes it, kept in memory: fopen's cleaning
+// of names and its taking back of backups, File::Copy's copy, and rename.
+#pragma once
+
+#include "yabmod.h"
+
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace torvale::yabmod {
+
+class Disk {
+public:
+    struct Entry {
+        DiskEntry::Kind kind = DiskEntry::Kind::Missing;
+        std::shared_ptr<const std::string> bytes; // File
+    };
+
+    explicit Disk(const ReadFile& read) : read_(read) {}
+
+    Entry entry(std::string_view path);
+    bool exists(std::string_view path) { return entry(path).kind != DiskEntry::Kind::Missing; }
+    void write(std::string_view path, std::string bytes);
+    // File::Copy's copy(from, to): false when it fails; a folder as the
+    // source still makes an empty copy, as it does.
+    bool copy(std::string_view from, std::string_view to);
+    bool rename(std::string_view from, std::string_view to);
+
+    // fopen's treatment of a name on this system: "\" made "/", characters
+    // outside its list dropped. Empty when it holds "/../" (fopen refuses it).
+    static std::optional<std::string> fopenName(std::string_view name);
+    // What fopen does before it opens: a missing or empty file whose backup
+    // exists gets the backup back.
+    void takeBackBackup(const std::string& path);
+    // fopen for reading (Perl's two-argument open trims blanks at the ends):
+    // the bytes, empty for a folder, or nothing when it cannot be opened.
+    std::shared_ptr<const std::string> openToRead(const std::string& path);
+    // Whether fopen for writing would open the path.
+    bool canWrite(const std::string& path);
+
+    std::map<std::string, std::optional<std::string>> changes() const;
+
+private:
+    struct Resolved {
+        std::string key;
+        bool folderOnly = false; // written with a final "/", "." or ".."
+    };
+    static Resolved resolve(std::string_view path);
+    Entry lookup(const std::string& key);
+    bool canMake(const Resolved& at);
+
+    const ReadFile& read_;
+    std::map<std::string, Entry> fromDisk_; // what read_ gave, read once
+    std::map<std::string, Entry> written_;  // the run's changes
+};
+
+} // namespace torvale::yabmod
