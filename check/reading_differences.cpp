@@ -59,7 +59,7 @@ private:
 
 class EditorSteps : public ReadTarget, public BlockListener {
 public:
-    explicit EditorSteps(const Lines& lines) : lines_(lines) {}
+    explicit EditorSteps(const Lines& lines) : lines_{lines} {}
     std::vector<Step> steps;
 
     void editFile(Text fileName) override { file_ = fileName.str(); }
