@@ -166,6 +166,8 @@ void TestPlainTextViewAccessible::textCaretAndBoundariesAsQtCountsThem() {
                     const QString want = plainRule
                                              ? (pieces.*rule)(a, boundary, &wantStart, &wantEnd)
                                              : (model.*query)(a, boundary, &wantStart, &wantEnd);
+                    if (wantStart < 0)
+                        wantEnd = -1; // nothing found: Qt's rule may say an end of 0
                     const QString got = (text->*query)(a, boundary, &gotStart, &gotEnd);
                     QVERIFY2(got == want && gotStart == wantStart && gotEnd == wantEnd,
                              context + QString::asprintf(" at %d, boundary %d: %d-%d, not %d-%d", a,

@@ -193,6 +193,9 @@ QString TextExcerpt::textAtOffset(int offset, QAccessible::TextBoundaryType boun
     while (!(finder.boundaryReasons() & item) && finder.toPreviousBoundary() > 0) {
     }
     *start = int(std::max<qsizetype>(0, finder.position()));
+    // Stepping back past the start leaves the finder nowhere, and the search
+    // onwards would then take the whole text for the first piece.
+    finder.setPosition(*start);
     for (;;) {
         const qsizetype next = finder.toNextBoundary();
         if (next < 0 || next >= text_.size()) {
