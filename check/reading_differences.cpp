@@ -52,7 +52,7 @@ private:
 
 class EditorSteps : public ReadTarget, public BlockListener {
 public:
-    explicit EditorSteps(const Lines& lines) : lines_(lines) {}
+    explicit EditorSteps(const Lines& lines) : lines_{lines} {}
     std::vector<EditorStep> steps;
 
     void editFile(Text fileName) override { file_ = std::move(fileName); }

@@ -96,19 +96,20 @@ inline BreakBits breakBits(const char* p, std::size_t count, std::size_t before 
 #if defined(__SSE2__)
     const __m128i lf = _mm_set1_epi8('\n');
     const __m128i cr = _mm_set1_epi8('\r');
-    const auto at = [&](std::size_t from) {
+    // Signed: the last sixteen bytes may start before p.
+    const auto at = [&](std::ptrdiff_t from) {
         const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + from));
         return std::pair{unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, lf))),
                          unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, cr)))};
     };
     for (; i + 16 <= count; i += 16) {
-        const auto [l, c] = at(i);
+        const auto [l, c] = at(std::ptrdiff_t(i));
         bits.lf |= std::uint64_t(l) << i;
         bits.cr |= std::uint64_t(c) << i;
     }
     if (i < count && before + count >= 16) {
         // The last sixteen bytes, shifted to leave out those already seen.
-        const auto [l, c] = at(count - 16);
+        const auto [l, c] = at(std::ptrdiff_t(count) - 16);
         const std::size_t seen = 16 - (count - i);
         bits.lf |= std::uint64_t(l >> seen) << i;
         bits.cr |= std::uint64_t(c >> seen) << i;

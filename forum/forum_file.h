@@ -16,7 +16,9 @@ inline constexpr std::size_t kMaxForumFileSize = std::size_t(64) << 20;
 struct ForumFile {
     enum class Status {
         Loaded,     // content holds the file
-        NotFound,   // no file at the path (or the path is empty, or a folder)
+        // No file at the path (or the path is empty, or a folder); error
+        // says why when no file can have that name (too long, a loop of links).
+        NotFound,
         Refused,    // not shown, for the reason in error
         Unreadable, // the system could not read it, for the reason in error
     };

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <system_error>
+#include <vector>
 
 namespace torvale {
 
@@ -41,23 +42,36 @@ std::optional<std::string> findEntry(const std::string& directory, const std::st
 }
 
 std::string ExpandShortName(std::string_view name, PathStyle style, const EntryLookup& lookup) {
-    std::size_t split = name.size();
-    while (split > 0 && name[split - 1] != style.separator &&
-           !(style.drives && name[split - 1] == ':'))
-        --split;
-    const std::string file(name.substr(split));
-    if (file.empty())
-        return std::string(name); // a drive or a root: nothing to look up
-    std::string dir(name.substr(0, split));
-    // The separator goes before the recursion, except the root's own: "/"
-    // stays "/" and is not taken for the current directory.
-    if (!dir.empty() && dir.back() == style.separator && dir.size() > rootLength(dir, style))
-        dir.pop_back();
-    dir = ExpandShortName(dir, style, lookup);
-    if (!dir.empty() && dir.back() != style.separator)
-        dir.push_back(style.separator);
-    const std::optional<std::string> entry = lookup(dir, file);
-    return dir + (entry ? *entry : file);
+    // No name this long can be opened, so looking its components up would
+    // only cost time: a hand-made mod may name 60,000 folders.
+    if (name.size() > kMaxPathLength)
+        return std::string(name);
+    // From the end towards the root: each last component, and what stays to
+    // be expanded before it. The separator goes with the component, except
+    // the root's own: "/" stays "/" and is not taken for the current
+    // directory; a folder, a drive or a root ends the walk.
+    std::vector<std::string_view> components;
+    std::string_view rest = name;
+    while (true) {
+        std::size_t split = rest.size();
+        while (split > 0 && rest[split - 1] != style.separator &&
+               !(style.drives && rest[split - 1] == ':'))
+            --split;
+        if (split == rest.size())
+            break;
+        components.push_back(rest.substr(split));
+        rest = rest.substr(0, split);
+        if (!rest.empty() && rest.back() == style.separator && rest.size() > rootLength(rest, style))
+            rest.remove_suffix(1);
+    }
+    std::string expanded(rest);
+    for (auto it = components.rbegin(); it != components.rend(); ++it) {
+        if (!expanded.empty() && expanded.back() != style.separator)
+            expanded.push_back(style.separator);
+        const std::optional<std::string> entry = lookup(expanded, std::string(*it));
+        expanded += entry ? *entry : std::string(*it);
+    }
+    return expanded;
 }
 
 std::string resolveEditFile(std::string_view forumDirectory, std::string_view fileName,

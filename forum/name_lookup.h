@@ -4,12 +4,17 @@
 
 #include "path_style.h"
 
+#include <cstddef>
 #include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 
 namespace torvale {
+
+// The longest path this system opens (PATH_MAX less its NUL); a longer name
+// names no file, whatever its components.
+inline constexpr std::size_t kMaxPathLength = 4095;
 
 // Looks for the entry name in a directory (given with its trailing separator,
 // or "" for the current directory) and returns the entry's name as stored,
@@ -23,7 +28,8 @@ using EntryLookup = std::function<std::optional<std::string>(const std::string& 
 std::optional<std::string> findEntry(const std::string& directory, const std::string& name);
 
 // name with each component, from the root down, replaced by the entry that
-// lookup finds for it; components it does not find stay as they are.
+// lookup finds for it; components it does not find stay as they are. A name
+// longer than kMaxPathLength stays as it is, unlooked-at.
 std::string ExpandShortName(std::string_view name, PathStyle style = kNativePaths,
                             const EntryLookup& lookup = findEntry);
 

@@ -48,6 +48,9 @@ WriteResult TIniPlus::UpdateFile() const {
 void TIniPlus::Parse(std::string_view text) {
     sections_.clear();
     IniSection* current = nullptr;
+    // Notepad on Windows starts UTF-8 files with one.
+    if (text.starts_with("\xEF\xBB\xBF"))
+        text.remove_prefix(3);
     while (!text.empty()) {
         // CR LF, LF or a lone CR: a value never holds a line break, so what
         // was read can always be written back on one line.
@@ -126,7 +129,7 @@ void TIniPlus::ReadFont(std::string_view section, std::string_view key,
 }
 
 void TIniPlus::WriteString(std::string_view section, std::string_view key, std::string_view value) {
-    value = value.substr(0, value.find_first_of("\r\n"));
+    value = value.substr(0, value.find_first_of(std::string_view("\r\n\0", 3)));
     IniSection* target = findSection(sections_, section);
     if (!target) {
         sections_.push_back({std::string(section), {}});

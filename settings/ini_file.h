@@ -42,7 +42,8 @@ public:
     // as it was when that fails.
     WriteResult UpdateFile() const;
 
-    // The keys of a text in this format, its lines ended by CR LF, LF or CR.
+    // The keys of a text in this format, its lines ended by CR LF, LF or CR;
+    // a UTF-8 byte-order mark before the first line is no part of it.
     // Blanks around names and values are dropped; lines that are no section and no "key=value", and lines
     // starting with ";" or "#", are skipped.
     void Parse(std::string_view text);
@@ -65,12 +66,16 @@ public:
 
     // Overwrites the key, or adds it at the end of its section, or adds the
     // section at the end. A value ends before its first line break, which
-    // would otherwise start a line of its own.
+    // would otherwise start a line of its own, and before a NUL byte, which
+    // would make the whole file unreadable.
     void WriteString(std::string_view section, std::string_view key, std::string_view value);
     void WriteInteger(std::string_view section, std::string_view key, std::int32_t value);
     void WriteBool(std::string_view section, std::string_view key, bool value);
     void WriteFont(std::string_view section, std::string_view key, const FontDescription& font);
     void EraseSection(std::string_view section);
+    // Replaces every section at once; a caller building many keys does so in
+    // one pass instead of looking each one up.
+    void SetSections(std::vector<IniSection> sections) { sections_ = std::move(sections); }
 
 private:
     const std::string* find(std::string_view section, std::string_view key) const;

@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <array>
 #include <string_view>
+#include <unordered_map>
+#include <unordered_set>
 
 #include <unistd.h>
 
@@ -95,39 +97,117 @@ void LoadSettings(const TIniPlus& ini, Settings& settings, const FontDescription
         settings.State = state;
 }
 
-void SaveSettings(TIniPlus& ini, const Settings& settings) {
-    const std::vector<IniSection> previous = ini.Sections();
-    ini.Clear();
-    ini.WriteString(kGeneral, "YaBB", settings.YaBB);
-    ini.WriteString(kGeneral, "BoardMod", settings.BoardMod);
-    ini.WriteInteger(kGeneral, "Tree_Width", settings.Tree_Width);
-    ini.WriteString(kGeneral, "Your_Name", settings.Your_Name);
-    ini.WriteString(kGeneral, "Your_Homepage", settings.Your_Homepage);
-    ini.WriteFont(kGeneral, "Editor_Font", settings.Editor_Font);
-    ini.WriteInteger(kGeneral, "MRU_Max_Number", settings.MRU_Max_Number);
-    ini.WriteBool(kGeneral, "Association", settings.Association);
-    ini.WriteInteger(kGeneral, "Left", settings.Left);
-    ini.WriteInteger(kGeneral, "Top", settings.Top);
-    ini.WriteInteger(kGeneral, "Width", settings.Width);
-    ini.WriteInteger(kGeneral, "Height", settings.Height);
-    ini.WriteInteger(kGeneral, "State", settings.State);
+std::size_t SaveSettings(TIniPlus& ini, const Settings& settings) {
+    // What the reader would not give back as it was written is not written:
+    // values end before a line break or a NUL and after kMaxValueLength bytes.
+    const auto ownValue = [](std::string_view value) {
+        value = value.substr(0, value.find_first_of(std::string_view("\r\n\0", 3)));
+        return std::string(value.substr(0, TIniPlus::kMaxValueLength));
+    };
+    IniSection general{std::string(kGeneral), {}};
+    const auto own = [&](std::string_view key, std::string_view value) {
+        general.keys.emplace_back(key, ownValue(value));
+    };
+    own("YaBB", settings.YaBB);
+    own("BoardMod", settings.BoardMod);
+    own("Tree_Width", std::to_string(settings.Tree_Width));
+    own("Your_Name", settings.Your_Name);
+    own("Your_Homepage", settings.Your_Homepage);
+    own("Editor_Font", FontToString(settings.Editor_Font));
+    own("MRU_Max_Number", std::to_string(settings.MRU_Max_Number));
+    own("Association", settings.Association ? "1" : "0");
+    own("Left", std::to_string(settings.Left));
+    own("Top", std::to_string(settings.Top));
+    own("Width", std::to_string(settings.Width));
+    own("Height", std::to_string(settings.Height));
+    own("State", std::to_string(settings.State));
 
+    // A recent file whose path would read back as another is left out, not
+    // cut short.
+    std::vector<std::string_view> recent;
+    for (const std::string& path : settings.MRU)
+        if (!path.empty() && path == ownValue(path) && path.front() != ' ' &&
+            path.front() != '\t' && path.back() != ' ' && path.back() != '\t')
+            recent.push_back(path);
+
+    // One pass over the keys found, each looked up in a hash table, so that
+    // a file holding many keys of others is saved in linear time.
+    const auto folded = [](std::string_view name) {
+        std::string lower(name);
+        for (char& c : lower)
+            c = asciiLower(c);
+        return lower;
+    };
+    std::vector<IniSection> sections;
+    std::unordered_map<std::string, std::size_t> sectionIndex;
+    // Folded section name, "]" (which no section name holds), folded key.
+    std::unordered_set<std::string> written;
+    for (const auto& [key, value] : general.keys)
+        written.insert(folded(kGeneral) + "]" + folded(key));
+    sectionIndex.emplace(folded(kGeneral), 0);
+    sections.push_back(std::move(general));
+    const auto sectionFor = [&](const std::string& name) -> IniSection& {
+        const auto [it, added] = sectionIndex.try_emplace(folded(name), sections.size());
+        if (added)
+            sections.push_back({name, {}});
+        return sections[it->second];
+    };
     // Keys the program does not know may be another version's: keep them, the
-    // first of each name, after the program's own.
+    // first of each name, after the program's own; lines that were no key are
+    // not kept. The sections each key went to, in order, to leave out the
+    // last ones if the file would grow too large.
+    std::vector<std::size_t> others;
     const auto keepOthers = [&](bool generalOnly) {
-        for (const IniSection& section : previous) {
-            const bool general = equalsIgnoringCase(section.name, kGeneral);
-            if (general != generalOnly || section.keys.empty())
+        for (const IniSection& section : ini.Sections()) {
+            const bool isGeneral = equalsIgnoringCase(section.name, kGeneral);
+            if (isGeneral != generalOnly || section.keys.empty())
                 continue;
-            for (const auto& [key, value] : section.keys)
-                if (!isOwnKey(section.name, key) && !ini.ValueExists(section.name, key))
-                    ini.WriteString(section.name, key, value);
+            for (const auto& [key, value] : section.keys) {
+                if (isOwnKey(section.name, key) ||
+                    !written.insert(folded(section.name) + "]" + folded(key)).second)
+                    continue;
+                IniSection& target = sectionFor(section.name);
+                target.keys.emplace_back(key, value);
+                others.push_back(std::size_t(&target - sections.data()));
+            }
         }
     };
     keepOthers(true);
-    for (std::size_t i = 0; i < settings.MRU.size(); ++i)
-        ini.WriteString(kMRU, mruKey(i), settings.MRU[i]);
+    if (!recent.empty())
+        sectionFor(std::string(kMRU));
     keepOthers(false);
+
+    // The whole file stays readable: keys of others go from the end, then the
+    // oldest recent files, until it is below the reader's limit.
+    std::size_t bytes = 0;
+    for (const IniSection& section : sections) {
+        bytes += section.name.size() + 4;
+        for (const auto& [key, value] : section.keys)
+            bytes += key.size() + value.size() + 3;
+    }
+    const auto mruLine = [](std::size_t n, std::string_view path) {
+        return mruKey(n).size() + path.size() + 3;
+    };
+    for (std::size_t i = 0; i < recent.size(); ++i)
+        bytes += mruLine(i, recent[i]);
+    const std::size_t othersKept = others.size();
+    while (bytes > TIniPlus::kMaxFileSize && !others.empty()) {
+        IniSection& section = sections[others.back()];
+        bytes -= section.keys.back().first.size() + section.keys.back().second.size() + 3;
+        section.keys.pop_back();
+        others.pop_back();
+    }
+    std::size_t oldest = 0;
+    while (bytes > TIniPlus::kMaxFileSize && oldest < recent.size())
+        bytes -= mruLine(0, recent[oldest++]); // the numbers only get shorter
+    if (oldest < recent.size()) {
+        IniSection& mru = sectionFor(std::string(kMRU));
+        for (std::size_t i = oldest; i < recent.size(); ++i)
+            mru.keys.emplace_back(mruKey(i - oldest), recent[i]);
+    }
+    std::erase_if(sections, [](const IniSection& section) { return section.keys.empty(); });
+    ini.SetSections(std::move(sections));
+    return othersKept - others.size();
 }
 
 std::filesystem::path settingsFileFor(const std::filesystem::path& programPath,

@@ -6,6 +6,7 @@
 #include "font_codec.h"
 #include "ini_file.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -46,8 +47,14 @@ void LoadSettings(const TIniPlus& ini, Settings& settings, const FontDescription
 
 // Writes every value into ini: [General] first, its keys in the file's order,
 // then [MRU] when the list is not empty. Keys and sections of others found in
-// ini are kept after them; lines that were no key are not.
-void SaveSettings(TIniPlus& ini, const Settings& settings);
+// ini are kept after them; lines that were no key are not. Nothing is written
+// that would read back otherwise: values end before a line break or a NUL
+// and after TIniPlus::kMaxValueLength bytes, and a recent file that would not
+// read back as itself is left out. The text stays within
+// TIniPlus::kMaxFileSize: keys of others go from the end, then the oldest
+// recent files, until it does. Returns how many keys of others were left
+// out; linear in the number of keys.
+std::size_t SaveSettings(TIniPlus& ini, const Settings& settings);
 
 // The settings file of the program at programPath: beside it with the
 // extension ".ini" when that file exists, or when its folder is writable and

@@ -140,7 +140,7 @@ TEST(InstalledTorvale, IsFoundBesideTheProgramAndUsedOnlyWhereTheDesktopLooks) {
 
 TEST(InstalledTorvale, AssociationOnlySetsTheDefaultAndRemovalGivesBackTheOldOne) {
     if (!installed("xdg-mime") || !installed("update-desktop-database"))
-        GTEST_SKIP() << "xdg-utils or desktop-file-utils is not installed";
+        TORVALE_SKIP_UNLESS_CI("xdg-utils or desktop-file-utils is not installed");
     Installation installation;
     test::runProcess("/usr/bin/update-mime-database", {(installation.share / "mime").string()});
     test::runProcess("/usr/bin/update-desktop-database",
@@ -181,7 +181,7 @@ TEST(FileAssociation, ExecLineQuotesTheProgramPath) {
         EXPECT_EQ(execArguments(exec), (std::vector<std::string>{program, "%f"})) << exec;
     }
     if (!installed("desktop-file-validate"))
-        GTEST_SKIP() << "desktop-file-validate is not installed";
+        TORVALE_SKIP_UNLESS_CI("desktop-file-validate is not installed");
     test::TempDir dir;
     const AssociationPlan plan = planAssociation(modAssociationRequest("/opt/My \"Apps\"/torvale"),
                                                  XdgDirs{dir / "d", dir / "c"});
@@ -262,7 +262,7 @@ TEST(FileAssociation, MimeappsKeepsEveryOtherLineAndRemovalRestoresIt) {
 
 TEST(FileAssociation, XdgMimeAnswersForTorvaleAndRemovalLeavesTheFoldersAsTheyWere) {
     if (!installed("xdg-mime") || !installed("update-mime-database"))
-        GTEST_SKIP() << "xdg-utils or shared-mime-info is not installed";
+        TORVALE_SKIP_UNLESS_CI("xdg-utils or shared-mime-info is not installed");
     const std::filesystem::path realMod = test::sharedDir() / "realmods" / "apache24_fix_2.mod";
 
     // Empty folders, and folders that hold another program's registrations.

@@ -288,3 +288,23 @@ TEST(Cli, CheckDiffIsAPatchForACopyOfTheForum) {
               std::string::npos)
         << round.out;
 }
+
+// An edit-file name 60,000 folders deep: no stack overflow, and the report
+// says the file is missing.
+TEST(Cli, CheckOfANameNoFileCanHaveSaysWhy) {
+    const std::string script = (test::sharedDir() / "forum" / "yabb2" / "YaBB.pl").string();
+    std::string deep;
+    for (int i = 0; i < 60000; ++i)
+        deep += "Sources/";
+    test::TempDir dir;
+    test::writeBytes(dir / "deep.mod", test::crlfLines({"<id>", "Deep", "</id>", "<edit file>",
+                                                        deep + "Post.pl", "</edit file>",
+                                                        "<search for>", "sub Post {",
+                                                        "</search for>", "<add after>", "# x",
+                                                        "</add after>"}));
+    const ProcessResult r = cli({"check", "--forum", script, (dir / "deep.mod").string()});
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    EXPECT_NE(r.out.find("): file missing: "), std::string::npos);
+    EXPECT_TRUE(r.out.ends_with("1 step: 0 found, 1 failed.\n"))
+        << r.out.substr(r.out.size() - std::min<std::size_t>(r.out.size(), 300));
+}

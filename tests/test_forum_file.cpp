@@ -20,6 +20,8 @@ TEST(PathCfg, TheFirstLineAsWrittenIsTheLocation) {
         {"  /srv/yabb/YaBB.pl \r\nsecond\r\n", true, "  /srv/yabb/YaBB.pl "},
         {"C:\\yabb\\YaBB.cgi\nsecond", true, "C:\\yabb\\YaBB.cgi"},
         {"/a b/YaBB.pl\rsecond", true, "/a b/YaBB.pl"},
+        {"\xEF\xBB\xBF/srv/yabb/YaBB.pl\r\n", true, "/srv/yabb/YaBB.pl"}, // Notepad's UTF-8
+        {"\xEF\xBB\xBF", true, ""},
         {"", true, ""},
         {"\r\n/srv/yabb/YaBB.pl\r\n", true, ""},
         {std::string("/srv/yabb/YaBB.pl\0\x01\x02", 20), false, ""},

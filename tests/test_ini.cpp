@@ -45,6 +45,9 @@ TEST(TIniPlus, FindsKeysOfHandEditedFilesAsWindowsDoes) {
     EXPECT_EQ(ini.ReadString("Old Mac", "A", "-") + ini.ReadString("Old Mac", "B", "-"), "12");
     EXPECT_EQ(ini.ReadString("General", "missing", "fallback"), "fallback");
     EXPECT_EQ(ini.ReadString("Missing", "YaBB", "fallback"), "fallback");
+    // Notepad's UTF-8 starts with a byte-order mark, which is no part of "[General]".
+    EXPECT_EQ(parsed("\xEF\xBB\xBF[General]\r\nYaBB=x\r\n").ReadString("General", "YaBB", "-"),
+              "x");
 }
 
 TEST(TIniPlus, ReadsIntegersAndBooleansInEveryForm) {

@@ -1,5 +1,6 @@
 // ExpandShortName and the resolution of edit-file names: a Windows drive with
 // short names simulated, and a real folder tree with names in other cases.
+#include "forum/forum_file.h"
 #include "forum/name_lookup.h"
 #include "forum/paths.h"
 #include "test_support.h"
@@ -109,4 +110,31 @@ TEST(ResolveEditFile, JoinsRelativeNamesAndKeepsAbsoluteOnes) {
     EXPECT_EQ(
         resolveEditFile("C:\\Program Files\\YaBB\\", "/progra~1/x.pl", kWindowsPaths, windowsDrive),
         "\\progra~1\\x.pl");
+}
+
+// Names no file can have (60,000 folders deep, a folder name past the
+// system's limit, folders that are links round in a loop) resolve without
+// harm, and reading them finds nothing and says why, instead of failing.
+TEST(ResolveEditFile, NamesThatCannotExistAreNotFoundWithTheirReason) {
+    test::TempDir dir;
+    const std::string forum = dir.path().string() + "/";
+    std::filesystem::create_directory_symlink("loop", dir / "loop");
+    std::string deep;
+    for (int i = 0; i < 60000; ++i)
+        deep += "a/";
+    deep += "x.pl";
+    const std::pair<std::string, std::string> cases[] = {
+        {deep, "longer than"},
+        {"Sources/" + std::string(300, 'n') + "/x.pl", "longer than"},
+        {"loop/Sources/x.pl", "loop"},
+        {"LOOP/x.pl", "loop"}, // found in another letter case first
+    };
+    for (const auto& [name, reason] : cases) {
+        const std::string path = resolveEditFile(forum, name);
+        EXPECT_TRUE(path.ends_with("x.pl")) << name.substr(0, 80);
+        const ForumFile file = loadForumFile(path);
+        EXPECT_EQ(file.status, ForumFile::Status::NotFound) << name.substr(0, 80);
+        EXPECT_NE(file.error.find(reason), std::string::npos) << file.error;
+    }
+    EXPECT_EQ(ExpandShortName(forum + deep), forum + deep);
 }

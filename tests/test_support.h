@@ -1,10 +1,20 @@
 // Shared helpers of the core and command-line tests.
 #pragma once
 
+#include <cstdlib>
 #include <filesystem>
 #include <random>
 #include <string>
 #include <vector>
+
+// Skips the test for want of a tool, or fails it under CI (CI set), where
+// every tool is installed and a skip would hide that the test never ran.
+#define TORVALE_SKIP_UNLESS_CI(why)                                                            \
+    do {                                                                                       \
+        if (std::getenv("CI"))                                                                 \
+            GTEST_FAIL() << (why) << ", and CI is set, where no test may be skipped";          \
+        GTEST_SKIP() << (why);                                                                 \
+    } while (false)
 
 namespace torvale::test {
 

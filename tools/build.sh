@@ -29,6 +29,8 @@ packages=(
     # The differential test of the installer: YaBB's own code under Perl, with
     # the modules it loads that Debian's perl lacks, and the JSON reader.
     perl libcgi-pm-perl libarchive-zip-perl liburi-perl nlohmann-json3-dev
+    # The installed program started under Xvfb as the desktop would.
+    xvfb xdotool libglib2.0-bin
 )
 
 install_missing() {
@@ -51,8 +53,11 @@ install_missing() {
     DEBIAN_FRONTEND=noninteractive "${as_root[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
 }
 
+# TORVALE_SANITIZE=1: everything built with AddressSanitizer and
+# UndefinedBehaviorSanitizer (use a build folder of its own).
 compile() {
-    cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DTORVALE_SANITIZE="$([ -n "${TORVALE_SANITIZE:-}" ] && echo ON || echo OFF)"
     cmake --build "$build"
 }
 

@@ -29,6 +29,15 @@ QString shownPath(const std::string& path) {
     return QDir::toNativeSeparators(QFile::decodeName(QByteArray::fromStdString(path)));
 }
 
+// A name as a caption shows it: a hand-made one may be thousands of folders
+// deep, and its middle says nothing.
+QString captionName(const QString& name) {
+    constexpr qsizetype kShown = 48;
+    if (name.size() <= kShown)
+        return name;
+    return name.left(kShown / 2) + QChar(0x2026) + name.right(kShown / 2);
+}
+
 const Node* owningEditFile(const Node* node) {
     return node && node->parent() ? node->parent() : node;
 }
@@ -67,7 +76,7 @@ void TFormMain::LoadEditingFile(const Node* node) {
         return;
     }
     if (settings_.YaBB.empty()) {
-        emptyEditingFile(name +
+        emptyEditingFile(captionName(name) +
                          QStringLiteral(" is not shown: the forum script location is not set."));
         return;
     }
@@ -93,10 +102,14 @@ void TFormMain::showForumFile(const std::string& path, const QString& name) {
         pnlEditingFile->setText(shownPath(path));
         break;
     case ForumFile::Status::NotFound:
-        emptyEditingFile(QStringLiteral("File not found: ") + name);
+        // With the reason when no file can have the name.
+        emptyEditingFile(QStringLiteral("File not found: ") + captionName(name) +
+                         (file.error.empty() ? QString()
+                                             : QStringLiteral(". ") +
+                                                   QString::fromStdString(file.error)));
         break;
     case ForumFile::Status::Refused:
-        emptyEditingFile(name + QStringLiteral(" is not shown. ") +
+        emptyEditingFile(captionName(name) + QStringLiteral(" is not shown. ") +
                          QString::fromStdString(file.error));
         break;
     case ForumFile::Status::Unreadable:
@@ -106,7 +119,7 @@ void TFormMain::showForumFile(const std::string& path, const QString& name) {
         return;
     }
     // Where the file is, or was looked for.
-    pnlEditingFile->setToolTip(shownPath(path));
+    pnlEditingFile->setToolTip(captionName(shownPath(path)));
 }
 
 void TFormMain::emptyEditingFile(const QString& why) {

@@ -136,7 +136,12 @@ void TFormMain::actNewExecute() {
 void TFormMain::actOpenExecute() {
     UserPrompts::FileDialogOptions options;
     options.caption = QStringLiteral("Open");
+    // The folder set by browsing for the file to edit, else the folder of
+    // the file the dialog last held: opened, reopened or named on the
+    // command line. Its name is emptied first.
     options.directory = openDialogDir_;
+    if (options.directory.isEmpty() && !openDialogName_.isEmpty())
+        options.directory = QFileInfo(openDialogName_).absolutePath();
     options.filter = kModFilter;
     options.defaultSuffix = QStringLiteral("mod");
     const QString path = prompts().openFileName(this, options);
@@ -145,6 +150,9 @@ void TFormMain::actOpenExecute() {
 }
 
 void TFormMain::CheckModifiedAndOpen(const QString& path) {
+    // The Open dialog's file name, whoever put it there, also when the user
+    // then keeps the mod that is open.
+    openDialogName_ = path;
     if (!saveBeforeDiscard())
         return;
     ClearAllValue();

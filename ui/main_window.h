@@ -321,6 +321,7 @@ private:
     bool editingFileLoaded_ = false;
     bool shownOnce_ = false;
     QString openDialogDir_;
+    QString openDialogName_; // the path the Open dialog last held
     QString lastSaveAsName_;
     QString programPath_;
     std::shared_ptr<const std::string> preview_;

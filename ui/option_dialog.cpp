@@ -10,6 +10,7 @@
 #include <QDialogButtonBox>
 #include <QFileInfo>
 #include <QGridLayout>
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -18,6 +19,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <limits>
 
 namespace torvale {
@@ -62,6 +64,11 @@ TFormOption::TFormOption(const Settings& settings, UserPrompts& prompts, QWidget
     SpeedButton3 = imageButton("SpeedButton3", 15, QStringLiteral("Font"), GroupBox1);
     lblFont = new QLabel(QStringLiteral("Font Name and Size"), GroupBox1);
     lblFont->setObjectName(QStringLiteral("lblFont"));
+    // The dialog keeps its designed size whatever the font: the label is as
+    // tall as its button, takes the width left beside it, and clips the rest.
+    lblFont->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    lblFont->setFixedHeight(std::max(SpeedButton3->sizeHint().height(),
+                                     fontMetrics().height() + 4));
     udMRU = new QSpinBox(GroupBox1);
     udMRU->setObjectName(QStringLiteral("udMRU"));
     udMRU->setRange(0, 32);
@@ -177,7 +184,21 @@ void TFormOption::actSelectFontExecute() {
 }
 
 void TFormOption::FontUpdate() {
-    lblFont->setFont(toQFont(font_));
+    // A font taller than the label is shown smaller, in its own face.
+    QFont font = toQFont(font_);
+    const int room = lblFont->maximumHeight();
+    // Heights do not grow quite in step with sizes: a few rounds settle it.
+    for (int round = 0; round < 8; ++round) {
+        const int tall = QFontMetrics(font).height();
+        if (tall <= room)
+            break;
+        const double scale = double(room) / tall * 0.95;
+        if (font.pixelSize() > 0)
+            font.setPixelSize(std::max(1, int(font.pixelSize() * scale)));
+        else
+            font.setPointSizeF(std::max(1.0, font.pointSizeF() * scale));
+    }
+    lblFont->setFont(font);
     QPalette colors = lblFont->palette();
     colors.setColor(QPalette::WindowText, toQColor(font_.color, palette()));
     lblFont->setPalette(colors);

@@ -9,6 +9,7 @@
 
 #include "settings/installation.h"
 #include "settings/recent_files.h"
+#include "settings/settings_file.h"
 
 #include <QAction>
 #include <QApplication>
@@ -36,11 +37,16 @@ QString inWords(const std::string& reason) {
 
 void TFormMain::LoadSettings() {
     TIniPlus ini(localPath(settingsFile_));
-    if (const std::string error = ini.Load(); !error.empty())
-        prompts().showError(this,
-                            QStringLiteral("Cannot read the settings file \"%1\".\n%2\n"
-                                           "Torvale starts with its default settings.")
-                                .arg(QDir::toNativeSeparators(settingsFile_), inWords(error)));
+    if (const SettingsFileOutcome read = loadSettingsFile(ini); !read.error.empty()) {
+        QString message = QStringLiteral("Cannot read the settings file \"%1\".\n%2\n")
+                              .arg(QDir::toNativeSeparators(settingsFile_), inWords(read.error));
+        if (!read.keptAs.empty())
+            message += QStringLiteral("It is kept as \"%1\"; a new settings file is written "
+                                      "when Torvale closes.\n")
+                           .arg(QDir::toNativeSeparators(
+                               QFile::decodeName(QByteArray::fromStdString(read.keptAs.string()))));
+        prompts().showError(this, message + QStringLiteral("Torvale starts with its default settings."));
+    }
     torvale::LoadSettings(ini, settings_, desktopEditorFont());
     Splitter1->setSideWidth(settings_.Tree_Width);
     applyEditorFont();
@@ -59,14 +65,17 @@ void TFormMain::SaveSettings() {
                       : windowState() & Qt::WindowMaximized ? wsMaximized
                                                             : wsNormal;
     // Read again, so that keys of others written meanwhile stay; a file that
-    // cannot be read is written anew.
-    TIniPlus ini(localPath(settingsFile_));
-    ini.Load();
-    torvale::SaveSettings(ini, settings_);
-    if (const WriteResult result = ini.UpdateFile(); !result.ok)
-        prompts().showError(
-            this, QStringLiteral("Cannot save the settings file \"%1\".\n%2")
-                      .arg(QDir::toNativeSeparators(settingsFile_), inWords(result.error)));
+    // cannot be read is set aside, never written over.
+    const SettingsFileOutcome saved = saveSettingsFile(localPath(settingsFile_), settings_);
+    if (saved.error.empty())
+        return;
+    QString message = QStringLiteral("Cannot save the settings file \"%1\" as it was.\n%2")
+                          .arg(QDir::toNativeSeparators(settingsFile_), inWords(saved.error));
+    if (!saved.keptAs.empty())
+        message += QStringLiteral("\nThe file as it was is kept as \"%1\".")
+                       .arg(QDir::toNativeSeparators(
+                           QFile::decodeName(QByteArray::fromStdString(saved.keptAs.string()))));
+    prompts().showError(this, message);
 }
 
 void TFormMain::applyWindowBounds() {

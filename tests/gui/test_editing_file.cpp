@@ -58,6 +58,7 @@ private slots:
     void movingInsideAGroupLoadsOnlyAnEmptyView();
     void showingThePageLoadsTheSelectionsFile();
     void filesThatAreNotShownSayWhy();
+    void namesThatCannotExistSayWhy();
     void browsingWritesTheRelativeName();
     void browsingNeedsAnEditFileNodeAndAForum();
     void searchForSelectionWritesStepsBesideTheFile();
@@ -188,6 +189,28 @@ void EditingFileTest::filesThatAreNotShownSayWhy() {
     QCOMPARE(caption(*t.window),
              QStringLiteral("Sources/Post.pl is not shown: the forum script location is not set."));
     QVERIFY(viewBytes(*t.window).isEmpty());
+}
+
+// Names no file can have (60,000 folders deep, folders that are links round
+// in a loop) open, empty the view and say why in its caption, with no box.
+void EditingFileTest::namesThatCannotExistSayWhy() {
+    QTemporaryDir forum;
+    QVERIFY(QFile::link(QStringLiteral("loop"), forum.filePath(QStringLiteral("loop"))));
+    const QString deep = QStringLiteral("a/").repeated(60000) + QStringLiteral("x.pl");
+    Opened t(editFiles({QStringLiteral("Sources/Post.pl"), deep, QStringLiteral("loop/x.pl")}));
+    t.window->setForumScriptLocation(forum.filePath(QStringLiteral("YaBB.pl")));
+    const QString reasons[] = {QStringLiteral("longer than this system allows"),
+                               QStringLiteral("links that lead round in a loop")};
+    for (int row = 1; row <= 2; ++row) {
+        t.click(t.index(row));
+        const QString shown = caption(*t.window);
+        QVERIFY2(shown.startsWith(QStringLiteral("File not found: ")) &&
+                     shown.contains(QStringLiteral("No file can have this name")) &&
+                     shown.contains(reasons[row - 1]) && shown.size() < 400,
+                 qPrintable(shown.left(400)));
+        QVERIFY(viewBytes(*t.window).isEmpty());
+    }
+    QCOMPARE(t.prompts.errors, QStringList());
 }
 
 void EditingFileTest::browsingWritesTheRelativeName() {

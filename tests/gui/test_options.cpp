@@ -152,6 +152,33 @@ private slots:
                  QStringList({"write .mod /opt/T app/torvale", "remove .mod"}));
     }
 
+    // Tiny, huge and long-named fonts, read at start and chosen: the preview
+    // fits the label, and the dialog keeps the size it has with the default.
+    void theDialogKeepsItsSizeWhateverTheFont() {
+        QSize designed;
+        {
+            Options plain;
+            plain.run([&](TFormOption& dialog) {
+                designed = dialog.size();
+                cancel(dialog);
+            });
+        }
+        Options t("[General]\r\nEditor_Font=DejaVu Serif,96,0000,clWindowText\r\n");
+        t.prompts.fontAnswers << std::pair(QFont(QStringLiteral("DejaVu Sans"), 3), QColor())
+                              << std::pair(QFont(QString(300, u'W'), 200), QColor());
+        t.run([&](TFormOption& dialog) {
+            auto* label = child<QLabel>(dialog, "lblFont");
+            for (int choice = 0; choice < 3; ++choice) {
+                if (choice > 0)
+                    QTest::mouseClick(child<QToolButton>(dialog, "SpeedButton3"), Qt::LeftButton);
+                QApplication::processEvents();
+                QCOMPARE(dialog.size(), designed);
+                QVERIFY(QFontMetrics(label->font()).height() <= label->height());
+            }
+            cancel(dialog);
+        });
+    }
+
     void cancelStoresNothingAndDropsAChosenFont() {
         Options t("[General]\r\nEditor_Font=Arial,9,1x1y,$00FF0000\r\nYour_Name=Ann\r\n");
         const Settings before = t.window->settings();

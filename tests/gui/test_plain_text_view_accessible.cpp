@@ -1,12 +1,16 @@
 // What a screen reader gets from PlainTextView, held on random texts (line
 // ends of every form, characters beyond one UTF-16 unit, tabs, words and
-// sentences) to the text as QPlainTextEdit would count it, and to the rules
-// for characters, words, sentences and lines run over the whole text.
+// sentences) to the text as QPlainTextEdit would count it, to plain rules for
+// words and lines, and to Qt's rules for characters and sentences run over
+// the whole text.
 #include "ui/widgets/plain_text_view_p.h"
 
 #include <QAccessible>
 #include <QRandomGenerator>
 #include <QTest>
+
+#include <algorithm>
+#include <vector>
 
 using torvale::PlainTextView;
 using torvale::TextEncoding;
@@ -25,6 +29,66 @@ std::string randomText(QRandomGenerator& random) {
         text += pieces[random.bounded(int(std::size(pieces)))];
     return text;
 }
+
+// The plain rules for words and lines: the text is cut at its start, at its
+// end, and where a word (a run of letters and digits) starts or ends, or
+// after each line break. The piece at an offset runs from the last cut at or
+// before it to the next; at the very end, after a word or a line break, that
+// is an empty piece, which only the question for the piece at the end gets
+// for words. The pieces before and after are its neighbours.
+struct Pieces {
+    QString text;
+    bool words;
+    std::vector<int> cuts; // ascending, from 0 to the text's size
+    bool endStartsAPiece;
+
+    Pieces(const QString& plain, QAccessible::TextBoundaryType boundary)
+        : text(plain), words(boundary == QAccessible::WordBoundary) {
+        const int size = int(plain.size());
+        const auto word = [&](int i) { return i >= 0 && i < size && plain[i].isLetterOrNumber(); };
+        cuts.push_back(0);
+        for (int i = 1; i <= size; ++i)
+            if (words ? word(i - 1) != word(i) : plain[i - 1] == u'\n')
+                cuts.push_back(i);
+        if (cuts.back() != size)
+            cuts.push_back(size);
+        endStartsAPiece = size > 0 && (words ? word(size - 1) : plain.back() == u'\n');
+    }
+
+    // The piece from cuts[i] to the next cut, or the empty one at the end.
+    QString piece(int i, int* start, int* end) const {
+        const int last = int(cuts.size()) - 1;
+        if (i < 0 || i > last || (i == last && !endStartsAPiece)) {
+            *start = *end = -1;
+            return {};
+        }
+        *start = cuts[i];
+        *end = i == last ? cuts[i] : cuts[i + 1];
+        return text.mid(*start, *end - *start);
+    }
+    int at(int offset) const {
+        const int last = int(cuts.size()) - 1;
+        if (offset >= int(text.size()))
+            return endStartsAPiece ? last : last - 1;
+        return int(std::upper_bound(cuts.begin(), cuts.end(), offset) - cuts.begin()) - 1;
+    }
+    QString textAtOffset(int offset, QAccessible::TextBoundaryType, int* start, int* end) const {
+        return piece(at(offset), start, end);
+    }
+    QString textBeforeOffset(int offset, QAccessible::TextBoundaryType, int* start,
+                             int* end) const {
+        return piece(at(offset) - 1, start, end);
+    }
+    QString textAfterOffset(int offset, QAccessible::TextBoundaryType, int* start,
+                            int* end) const {
+        const int next = at(offset) + 1;
+        if (words && next == int(cuts.size()) - 1) {
+            *start = *end = -1;
+            return {};
+        }
+        return piece(next, start, end);
+    }
+};
 
 } // namespace
 
@@ -88,11 +152,22 @@ void TestPlainTextViewAccessible::textCaretAndBoundariesAsQtCountsThem() {
             for (QAccessible::TextBoundaryType boundary : boundaries) {
                 using Query = QString (QAccessibleTextInterface::*)(
                     int, QAccessible::TextBoundaryType, int*, int*) const;
-                for (Query query : {&QAccessibleTextInterface::textBeforeOffset,
-                                    &QAccessibleTextInterface::textAtOffset,
-                                    &QAccessibleTextInterface::textAfterOffset}) {
+                using Rule = QString (Pieces::*)(int, QAccessible::TextBoundaryType, int*,
+                                                 int*) const;
+                const std::pair<Query, Rule> queries[] = {
+                    {&QAccessibleTextInterface::textBeforeOffset, &Pieces::textBeforeOffset},
+                    {&QAccessibleTextInterface::textAtOffset, &Pieces::textAtOffset},
+                    {&QAccessibleTextInterface::textAfterOffset, &Pieces::textAfterOffset}};
+                const bool plainRule = boundary == QAccessible::WordBoundary ||
+                                       boundary == QAccessible::LineBoundary;
+                const Pieces pieces(plain, boundary);
+                for (const auto& [query, rule] : queries) {
                     int wantStart, wantEnd, gotStart, gotEnd;
-                    const QString want = (model.*query)(a, boundary, &wantStart, &wantEnd);
+                    const QString want = plainRule
+                                             ? (pieces.*rule)(a, boundary, &wantStart, &wantEnd)
+                                             : (model.*query)(a, boundary, &wantStart, &wantEnd);
+                    if (wantStart < 0)
+                        wantEnd = -1; // nothing found: Qt's rule may say an end of 0
                     const QString got = (text->*query)(a, boundary, &gotStart, &gotEnd);
                     QVERIFY2(got == want && gotStart == wantStart && gotEnd == wantEnd,
                              context + QString::asprintf(" at %d, boundary %d: %d-%d, not %d-%d", a,

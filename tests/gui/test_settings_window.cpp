@@ -132,6 +132,9 @@ private slots:
                                        << false << 0;
         QTest::newRow("binary") << QByteArray("[General]\r\nTree_Width=1\0\1\2\3", 25) << false
                                 << 1;
+        QTest::newRow("a NUL after the keys")
+            << QByteArray("[General]\r\nYaBB=/f/YaBB.pl\r\n[Other]\r\nKey=1\r\n\0", 45) << false
+            << 1;
         QTest::newRow("out of range")
             << QByteArray("[General]\r\nTree_Width=-50\r\nMRU_Max_Number=99999\r\nLeft=-99999\r\n"
                           "Width=0\r\nHeight=-3\r\nState=7\r\nEditor_Font=X,-4,0000,$7FFFFFFF\r\n")
@@ -164,6 +167,11 @@ private slots:
             QVERIFY2(error.contains(folder.ini), qPrintable(error));
         if (folderInTheWay)
             return;
+        // A file that cannot be read is kept whole where the message said.
+        if (content.contains('\0')) {
+            QCOMPARE(fileBytes(folder.ini + QStringLiteral(".bad")), content);
+            QVERIFY(folder.prompts.errors[0].contains(folder.ini + QStringLiteral(".bad\"")));
+        }
         const QByteArray file = fileBytes(folder.ini);
         QCOMPARE(generalKeys(file),
                  QList<QByteArray>({"YaBB", "BoardMod", "Tree_Width", "Your_Name", "Your_Homepage",
@@ -238,6 +246,31 @@ private slots:
         QCOMPARE(window->currentFileName(), d);
         window->openCommandLine({e});
         QCOMPARE(reopenEntries(*window).first(), folder.dir.filePath("b && c.mod"));
+    }
+
+    // Reopen and the command line put the path into the Open dialog, as
+    // opening through it does: the next Open starts in that file's folder.
+    void theOpenDialogStartsWhereTheLastFileCameFrom() {
+        SettingsFolder folder;
+        writeFile(folder.ini, "[General]\r\nMRU_Max_Number=3\r\n");
+        QVERIFY(QDir(folder.dir.path()).mkpath(QStringLiteral("one")));
+        QVERIFY(QDir(folder.dir.path()).mkpath(QStringLiteral("two")));
+        const QString one = folder.mod(QStringLiteral("one/a.mod"));
+        const QString two = folder.mod(QStringLiteral("two/b.mod"));
+        auto window = folder.start();
+        window->openCommandLine({one});
+        command(*window, "actOpen")->trigger();
+        QCOMPARE(folder.prompts.openDialogs.last().directory, folder.dir.filePath("one"));
+        QCOMPARE(folder.prompts.openDialogs.last().selectedName, QString());
+
+        folder.prompts.openAnswers << two;
+        command(*window, "actOpen")->trigger();
+        QCOMPARE(window->currentFileName(), two);
+        QCOMPARE(reopenEntries(*window), QStringList({one, two}));
+        command(*window, "actReopen")->menu()->actions().first()->trigger();
+        QCOMPARE(window->currentFileName(), one);
+        command(*window, "actOpen")->trigger();
+        QCOMPARE(folder.prompts.openDialogs.last().directory, folder.dir.filePath("one"));
     }
 };
 

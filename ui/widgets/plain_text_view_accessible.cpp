@@ -158,10 +158,14 @@ private:
             const bool cut = *start < 0 || (first > 0 && *start == 0) ||
                              (last + 1 < lines && *end >= stop - base);
             if (!cut || (first == 0 && last + 1 == lines)) {
-                if (*start >= 0) {
-                    *start += base;
-                    *end += base;
+                if (*start < 0) {
+                    // Nothing there: Qt's rule may leave an end of 0 beside
+                    // a start of -1 (a word before the first one).
+                    *start = *end = -1;
+                    return {};
                 }
+                *start += base;
+                *end += base;
                 return found;
             }
         }
@@ -189,6 +193,9 @@ QString TextExcerpt::textAtOffset(int offset, QAccessible::TextBoundaryType boun
     while (!(finder.boundaryReasons() & item) && finder.toPreviousBoundary() > 0) {
     }
     *start = int(std::max<qsizetype>(0, finder.position()));
+    // Stepping back past the start leaves the finder nowhere, and the search
+    // onwards would then take the whole text for the first piece.
+    finder.setPosition(*start);
     for (;;) {
         const qsizetype next = finder.toNextBoundary();
         if (next < 0 || next >= text_.size()) {
