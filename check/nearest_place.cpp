@@ -6,6 +6,8 @@
 #include "install_file.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cmath>
 #include <cstdio>
 #include <cstdint>
@@ -64,9 +66,9 @@ std::string unblanked(std::string_view s) {
     return out;
 }
 
-// A line's words of three letters or more, as hashes, each once.
-std::vector<std::uint64_t> wordsOf(std::string_view normalLine) {
-    std::vector<std::uint64_t> out;
+// Calls f with the hash of each word of three letters or more of a line.
+template <typename F>
+void forEachWord(std::string_view normalLine, F&& f) {
     for (std::size_t i = 0; i < normalLine.size();) {
         if (!word(normalLine[i])) {
             ++i;
@@ -76,9 +78,15 @@ std::vector<std::uint64_t> wordsOf(std::string_view normalLine) {
         while (end < normalLine.size() && word(normalLine[end]))
             ++end;
         if (end - i >= 3)
-            out.push_back(hashOf(normalLine.substr(i, end - i)));
+            f(hashOf(normalLine.substr(i, end - i)));
         i = end;
     }
+}
+
+// A line's words, each once, sorted.
+std::vector<std::uint64_t> wordsOf(std::string_view normalLine) {
+    std::vector<std::uint64_t> out;
+    forEachWord(normalLine, [&](std::uint64_t w) { out.push_back(w); });
     std::ranges::sort(out);
     out.erase(std::unique(out.begin(), out.end()), out.end());
     return out;
@@ -119,12 +127,26 @@ class Finder {
 public:
     Finder(std::span<const std::string_view> file, std::span<const std::string_view> search)
         : file_(file), search_(search) {
-        fileNormal_.reserve(file.size());
+        // The normal forms of the file's lines side by side in one string.
+        std::size_t size = 0;
+        for (const std::string_view line : file)
+            size += line.size();
+        normalText_.reserve(size);
+        std::vector<std::size_t> ends;
+        ends.reserve(file.size());
         for (const std::string_view line : file) {
-            fileNormal_.push_back(normal(line));
-            const std::uint64_t h = hashOf(fileNormal_.back());
-            fileHash_.push_back(h);
-            ++count_[h];
+            for (const char c : line)
+                if (!blank(c))
+                    normalText_.push_back(lower(c));
+            ends.push_back(normalText_.size());
+        }
+        fileNormal_.reserve(file.size());
+        fileHash_.reserve(file.size());
+        count_.reserve(file.size());
+        for (std::size_t j = 0, start = 0; j < file.size(); start = ends[j++]) {
+            fileNormal_.push_back(std::string_view(normalText_).substr(start, ends[j] - start));
+            fileHash_.push_back(hashOf(fileNormal_.back()));
+            ++count_[fileHash_.back()];
         }
         for (const std::string_view line : search) {
             searchNormal_.push_back(normal(line));
@@ -210,11 +232,12 @@ private:
                     votes[long(j) - long(i)] += 2 * weight_[i];
             if (wordLines.empty())
                 continue;
-            for (const std::uint64_t w : wordsOf(fileNormal_[j]))
+            forEachWord(fileNormal_[j], [&](std::uint64_t w) {
                 if (wordLines.contains(w)) {
                     ++documents[w];
                     hits.emplace_back(w, j);
                 }
+            });
         }
         const double n = double(file_.size());
         const auto idf = [&](std::uint64_t w) {
@@ -235,9 +258,17 @@ private:
             for (const auto& [j, s] : shared)
                 if (s / all >= 0.4)
                     best.emplace_back(s / all, j);
-            const std::size_t keep = std::min<std::size_t>(best.size(), 16);
-            std::partial_sort(best.begin(), best.begin() + std::ptrdiff_t(keep), best.end(),
-                              [](const auto& a, const auto& b) { return a.first > b.first; });
+            // The lines sharing the most rare words, then the most alike of them.
+            const auto byScore = [](const auto& a, const auto& b) {
+                return a.first != b.first ? a.first > b.first : a.second < b.second;
+            };
+            std::size_t keep = std::min<std::size_t>(best.size(), 64);
+            std::partial_sort(best.begin(), best.begin() + std::ptrdiff_t(keep), best.end(), byScore);
+            best.resize(keep);
+            for (auto& [score, j] : best)
+                score = similarity(i, j) + 0.1 * score;
+            keep = std::min<std::size_t>(best.size(), 16);
+            std::partial_sort(best.begin(), best.begin() + std::ptrdiff_t(keep), best.end(), byScore);
             for (std::size_t k = 0; k < keep; ++k)
                 votes[long(best[k].second) - long(i)] += weight_[i] * best[k].first;
         }
@@ -259,19 +290,60 @@ private:
         return out;
     }
 
-    // Short lines without words, such as "$x = 2;": each file line compared
-    // with the first search lines, since nothing narrows the search.
+    // Short lines without words, such as "$x = 2;", or words the file has
+    // nowhere: each file line's pairs of bytes, hashed into a set of 512
+    // bits, held against the first search lines', and the most alike of
+    // those compared in full.
+    using Bits = std::array<std::uint64_t, 8>;
+    static Bits bitsOf(std::string_view s) {
+        Bits bits{};
+        for (std::size_t i = 0; i + 1 < s.size() && i < 400; ++i) {
+            const unsigned h = (unsigned(std::uint8_t(s[i])) * 31u + std::uint8_t(s[i + 1])) & 511u;
+            bits[h >> 6] |= std::uint64_t(1) << (h & 63);
+        }
+        return bits;
+    }
+    static int ones(const Bits& b) {
+        int n = 0;
+        for (const std::uint64_t w : b)
+            n += std::popcount(w);
+        return n;
+    }
+
     void voteBySimilarity(std::map<long, double>& votes) {
-        for (std::size_t i = 0; i < std::min<std::size_t>(search_.size(), 4); ++i) {
-            std::vector<std::pair<double, std::size_t>> best;
-            for (std::size_t j = 0; j < file_.size(); ++j)
-                if (const double s = similarity(i, j); s > 0)
-                    best.emplace_back(s, j);
-            const std::size_t keep = std::min<std::size_t>(best.size(), 16);
-            std::partial_sort(best.begin(), best.begin() + std::ptrdiff_t(keep), best.end(),
-                              [](const auto& a, const auto& b) { return a.first > b.first; });
+        const std::size_t lines = std::min<std::size_t>(search_.size(), 4);
+        std::vector<Bits> wanted;
+        std::vector<int> wantedOnes;
+        for (std::size_t i = 0; i < lines; ++i) {
+            wanted.push_back(bitsOf(searchNormal_[i]));
+            wantedOnes.push_back(ones(wanted.back()));
+        }
+        std::vector<std::vector<std::pair<double, std::size_t>>> best(lines);
+        for (std::size_t j = 0; j < file_.size(); ++j) {
+            const Bits bits = bitsOf(fileNormal_[j]);
+            const int mine = ones(bits);
+            for (std::size_t i = 0; i < lines; ++i) {
+                int common = 0;
+                for (std::size_t k = 0; k < bits.size(); ++k)
+                    common += std::popcount(bits[k] & wanted[i][k]);
+                if (mine + wantedOnes[i] > 0 && 2.0 * common >= 0.35 * (mine + wantedOnes[i]))
+                    best[i].emplace_back(2.0 * common / (mine + wantedOnes[i]), j);
+            }
+        }
+        const auto byScore = [](const auto& a, const auto& b) {
+            return a.first != b.first ? a.first > b.first : a.second < b.second;
+        };
+        for (std::size_t i = 0; i < lines; ++i) {
+            std::size_t keep = std::min<std::size_t>(best[i].size(), 64);
+            std::partial_sort(best[i].begin(), best[i].begin() + std::ptrdiff_t(keep), best[i].end(), byScore);
+            best[i].resize(keep);
+            for (auto& [score, j] : best[i])
+                score = similarity(i, j);
+            keep = std::min<std::size_t>(keep, 16);
+            std::partial_sort(best[i].begin(), best[i].begin() + std::ptrdiff_t(keep), best[i].end(), byScore);
             for (std::size_t k = 0; k < keep; ++k)
-                votes[long(best[k].second) - long(i)] += weight_[i] * best[k].first;
+                if (best[i][k].first > 0)
+                    votes[long(best[i][k].second) - long(i)] += weight_[i] * best[i][k].first;
         }
     }
 
@@ -306,7 +378,7 @@ private:
         if (a >= b)
             return std::nullopt;
         const std::size_t len = b - a;
-        enum : std::uint8_t { Stop, Pair, Removed, Added };
+        enum : std::uint8_t { Stop, Pair, Removed, Added, Joined, Split };
         std::vector<double> score((m + 1) * (len + 1), 0);
         std::vector<std::uint8_t> from((m + 1) * (len + 1), Stop);
         const auto at = [len](std::size_t i, std::size_t j) { return i * (len + 1) + j; };
@@ -320,6 +392,22 @@ private:
                 if (sim > 0 && score[at(i - 1, j - 1)] + weight_[i - 1] * sim > best) {
                     best = score[at(i - 1, j - 1)] + weight_[i - 1] * sim;
                     way = Pair;
+                }
+                // Two search lines made one line of the file, or one made two.
+                if (i >= 2) {
+                    const double joined = joinedSimilarity(i - 2, a + j - 1);
+                    const double w = weight_[i - 2] + weight_[i - 1];
+                    if (joined > 0 && score[at(i - 2, j - 1)] + w * joined > best) {
+                        best = score[at(i - 2, j - 1)] + w * joined;
+                        way = Joined;
+                    }
+                }
+                if (j >= 2) {
+                    const double split = splitSimilarity(i - 1, a + j - 2);
+                    if (split > 0 && score[at(i - 1, j - 2)] + weight_[i - 1] * split > best) {
+                        best = score[at(i - 1, j - 2)] + weight_[i - 1] * split;
+                        way = Split;
+                    }
                 }
                 const double added = score[at(i, j - 1)] - 0.5 * fileWeight(a + j - 1);
                 if (added > best) {
@@ -351,6 +439,18 @@ private:
                 lines.push_back({Kind::Added, 0, a + j, {}, std::string(file_[a + j - 1])});
                 --j;
                 break;
+            case Joined:
+                for (const std::size_t k : {i, i - 1})
+                    lines.push_back({Kind::Changed, k, a + j, std::string(search_[k - 1]),
+                                     std::string(file_[a + j - 1])});
+                i -= 2, --j;
+                break;
+            case Split:
+                for (const std::size_t k : {j, j - 1})
+                    lines.push_back({Kind::Changed, i, a + k, std::string(search_[i - 1]),
+                                     std::string(file_[a + k - 1])});
+                --i, j -= 2;
+                break;
             default:
                 lines.push_back({Kind::Removed, i, 0, std::string(search_[i - 1]), {}});
                 --i;
@@ -368,6 +468,26 @@ private:
         return c;
     }
 
+    // Search lines i and i + 1 against file line j, as one line.
+    double joinedSimilarity(std::size_t i, std::size_t j) {
+        const std::uint64_t key = std::uint64_t(i) << 40 | j;
+        const auto known = joined_.find(key);
+        if (known != joined_.end())
+            return known->second;
+        const double d = dice(bigramsOf(searchNormal_[i] + searchNormal_[i + 1]), bigramsOf(fileNormal_[j]));
+        return joined_[key] = d < 0.6 ? 0 : 0.8 * d * d;
+    }
+    // Search line i against file lines j and j + 1, as one line.
+    double splitSimilarity(std::size_t i, std::size_t j) {
+        const std::uint64_t key = std::uint64_t(i) << 40 | j;
+        const auto known = split_.find(key);
+        if (known != split_.end())
+            return known->second;
+        const double d = dice(bigramsOf(searchNormal_[i]),
+                              bigramsOf(std::string(fileNormal_[j]) + std::string(fileNormal_[j + 1])));
+        return split_[key] = d < 0.6 ? 0 : 0.8 * d * d;
+    }
+
     double fileWeight(std::size_t j) {
         const auto known = fileWeights_.find(j);
         if (known != fileWeights_.end())
@@ -376,13 +496,15 @@ private:
     }
 
     std::span<const std::string_view> file_, search_;
-    std::vector<std::string> fileNormal_, searchNormal_;
+    std::string normalText_;
+    std::vector<std::string_view> fileNormal_;
+    std::vector<std::string> searchNormal_;
     std::vector<std::uint64_t> fileHash_, searchHash_;
     std::unordered_map<std::uint64_t, std::uint32_t> count_;
     std::vector<double> weight_;
     double totalWeight_ = 0;
     std::vector<std::vector<std::uint16_t>> searchBigrams_;
-    std::unordered_map<std::uint64_t, double> sims_;
+    std::unordered_map<std::uint64_t, double> sims_, joined_, split_;
     std::unordered_map<std::size_t, double> fileWeights_;
 };
 
@@ -447,10 +569,7 @@ std::optional<NearestPlace> nearestPlace(std::span<const std::string_view> file,
 
 std::optional<NearestPlace> nearestPlace(const InstallFile& file,
                                          std::span<const std::string_view> search) {
-    std::vector<std::string_view> lines;
-    lines.reserve(file.lineCount());
-    for (std::size_t i = 0; i < file.lineCount(); ++i)
-        lines.push_back(file.key(i));
+    const std::vector<std::string_view> lines = file.keys();
     return nearestPlace(lines, search);
 }
 

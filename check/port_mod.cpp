@@ -108,9 +108,13 @@ PortResult portMod(std::string_view original, const CheckOptions& options) {
                 to = end == std::string::npos ? result.mod.size() : end + 1;
             }
             std::string lines;
+            // A line of the file that two search lines became is put in once.
+            std::size_t last = 0;
             for (const PlaceLine& l : place.lines)
-                if (l.fileLine)
+                if (l.fileLine && l.fileLine != last) {
                     lines += l.fileText + lineEnd;
+                    last = l.fileLine;
+                }
             result.mod.replace(from, to - from, lines);
             ported.changed = true;
             ported.what = "took lines " + std::to_string(place.first) + "-" + std::to_string(place.last) +
