@@ -200,7 +200,7 @@ private:
         const double content = std::clamp(double(letters) / 6.0, 0.08, 1.0);
         const auto it = count_.find(hash);
         const double often = it == count_.end() ? 1.0 : double(it->second);
-        return content / (1.0 + std::log2(often));
+        return content / (1.0 + 0.5 * std::log2(often));
     }
 
     // Where the search text might start: from lines that stand in the file
