@@ -104,7 +104,7 @@ double Finder::similarity(std::size_t i, std::size_t j) {
             for (const std::string& line : searchNormal_)
                 searchBigrams_.push_back(bigramsOf(line));
         const double d = dice(searchBigrams_[i], bigramsOf(fileNormal_[j]));
-        s = d < 0.35 ? 0 : 0.9 * d;
+        s = d < 0.35 ? 0 : 0.9 * d * d;
     }
     sims_.emplace(key, s);
     return s;
