@@ -1,6 +1,8 @@
 // torvale-cli: reads a mod file as the editor does and prints it as JSON or as
 // the text the editor would save, or tests it against a forum installation.
+#include "check/check_json.h"
 #include "check/mod_check.h"
+#include "check/port_mod.h"
 #include "document/file_io.h"
 #include "document/file_to_file.h"
 #include "document/json_dump.h"
@@ -54,7 +56,8 @@ Commands:
                  byte for byte, to standard output. It keeps the line ends of
                  FILE, told by its first line break: LF alone gives LF, CR LF
                  or a lone CR gives CR LF; a file without any gives LF.
-  check [--forum SCRIPT] [--html DIR] [--diff] [--keep-going] [--uninstall] FILE
+  check [--forum SCRIPT] [--html DIR] [--diff] [--keep-going] [--uninstall]
+        [--json] FILE
                  Test the mod against the forum whose YaBB.pl or YaBB.cgi is
                  SCRIPT as YaBB 2.7's installer would install it, in memory:
                  the file's bytes read by the installer's own rules (tags only
@@ -68,7 +71,8 @@ Commands:
                  or where it stops, each file and each step under it with its
                  line in the mod: found at a line (and the line on disk), found
                  again further on (the installer takes the first), not found
-                 (and why: blanks, letter case, empty lines), file missing,
+                 (and why: blanks, letter case, empty lines, with the nearest
+                 place of its lines and how they differ), file missing,
                  not reached (the installer stops at the first failure and
                  copies the files back from their backups); then warnings and
                  the places where the editor reads the mod otherwise than the
@@ -80,6 +84,47 @@ Commands:
                  --uninstall the mod is also uninstalled from the installed
                  files, and the report says whether every file comes back
                  byte for byte. Nothing is written to the forum's files.
+                 With --json the whole report is one JSON object instead:
+                   {"installs": true|false, "tested", "not_a_mod",
+                    "stop": null|"<why the installer stops>",
+                    "failed_step": N|null, "files": [FILE, ...],
+                    "steps": [STEP, ...], "warnings": [NOTE, ...],
+                    "reading": [NOTE, ...], "uninstall": null|
+                    {"restores": true|false, "problems": ["...", ...]}}
+                 FILE is {"file", "mod_line", "status", "reason"}, status
+                 "changed", "not changed", "file missing", "not tested" or
+                 "not reached". STEP is {"step" (its number, from 1),
+                 "mod_line", "file", "status", "line", "again", "first_line",
+                 "reason", "nearest"}; status is "found", "found again",
+                 "not found", "file missing", "not reached", "not tested"
+                 (rarely "no action"); "line" is where it is found (from 1,
+                 in the file as the steps before left it; also for a step
+                 not reached that would be found past the failures), "again"
+                 the next place of the same lines, else null. "nearest", for
+                 a step not found (or not reached and not found) when any
+                 line resembles its search text, else null, is {"first",
+                 "last" (lines from 1 of the file as the steps before left
+                 it), "similarity" (0 to 1), "only" (null, or what alone
+                 differs: "blanks at line ends", "blanks and tabs", "letter
+                 case", "blanks, tabs and letter case"), "other": null|
+                 {"first", "last", "similarity"} (the best place apart from
+                 it), "ambiguous" (the other is about as good), "lines":
+                 [{"kind": "same"|"changed"|"added"|"removed", "search_line",
+                 "line", "search_text", "text"}, ...]}. NOTE is {"mod_line"
+                 (null for the whole mod), "text"}. Strings are escaped as
+                 for dump.
+  port --forum SCRIPT [--html DIR] [-o OUT] FILE
+                 Write the mod with each search text that is not found
+                 replaced by the file's lines at its nearest place, where
+                 that place is clearly the best: a similarity of at least
+                 0.60 and every other place at least 0.10 lower. Other steps
+                 are left as they are; every byte but the replaced lines is
+                 kept, and the lines put in end as the mod's lines end. The
+                 mod goes to OUT (replaced only when all of it is written),
+                 or to standard output; the list of the steps changed and
+                 left, with the reasons, to standard error (to standard
+                 output with -o). Exit status 0 when the ported mod passes
+                 the check, 1 otherwise.
   --help         Show this text.
   --version      Show the version number.
 
@@ -100,18 +145,20 @@ Exit status:
 
 constexpr const char* kUsage =
     "Usage: torvale-cli dump|assemble FILE, or torvale-cli check [--forum SCRIPT] [--html DIR]"
-    " [--diff] [--keep-going] [--uninstall] FILE"
-    " (see torvale-cli --help)\n";
+    " [--diff] [--keep-going] [--uninstall] [--json] FILE, or torvale-cli port --forum SCRIPT"
+    " [--html DIR] [-o OUT] FILE (see torvale-cli --help)\n";
 
 // check [--forum SCRIPT] [--html DIR] [--diff] [--keep-going] [--uninstall] FILE
 int check(int argc, char** argv) {
     const char* script = nullptr;
     const char* html = nullptr;
     const char* path = nullptr;
-    bool diff = false, keepGoing = false, uninstall = false;
+    bool diff = false, keepGoing = false, uninstall = false, json = false;
     bool wrong = false;
     for (int i = 0; i < argc && !wrong; ++i) {
-        if (std::strcmp(argv[i], "--forum") == 0 && i + 1 < argc && !script)
+        if (std::strcmp(argv[i], "--json") == 0 && !json)
+            json = true;
+        else if (std::strcmp(argv[i], "--forum") == 0 && i + 1 < argc && !script)
             script = argv[++i];
         else if (std::strcmp(argv[i], "--html") == 0 && i + 1 < argc && !html)
             html = argv[++i];
@@ -156,7 +203,7 @@ int check(int argc, char** argv) {
         std::fprintf(stderr, "torvale-cli: %s: %s\n", path, report.stopMessage.c_str());
     // With --diff the patch goes to standard output, whole, and the words aside.
     std::FILE* words = diff ? stderr : stdout;
-    const std::string text = torvale::formatReport(report);
+    const std::string text = json ? torvale::reportJson(report) : torvale::formatReport(report);
     bool written = std::fwrite(text.data(), 1, text.size(), words) == text.size();
     const bool stopped = report.end != torvale::yabmod::Run::End::Done;
     if (diff && stopped && report.tested && !keepGoing)
@@ -173,6 +220,68 @@ int check(int argc, char** argv) {
     return report.passes() && restores ? kExitComplete : kExitStopped;
 }
 
+// port --forum SCRIPT [--html DIR] [-o OUT] FILE
+int port(int argc, char** argv) {
+    const char* script = nullptr;
+    const char* html = nullptr;
+    const char* out = nullptr;
+    const char* path = nullptr;
+    bool wrong = false;
+    for (int i = 0; i < argc && !wrong; ++i) {
+        if (std::strcmp(argv[i], "--forum") == 0 && i + 1 < argc && !script)
+            script = argv[++i];
+        else if (std::strcmp(argv[i], "--html") == 0 && i + 1 < argc && !html)
+            html = argv[++i];
+        else if (std::strcmp(argv[i], "-o") == 0 && i + 1 < argc && !out)
+            out = argv[++i];
+        else if (!path && argv[i][0] != '-')
+            path = argv[i];
+        else
+            wrong = true;
+    }
+    if (wrong || !path || !script) {
+        std::fputs(kUsage, stderr);
+        return kExitUsage;
+    }
+    torvale::CheckOptions options;
+    if (html)
+        options.htmlDirectory = std::filesystem::absolute(html).lexically_normal().string();
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(script, ec)) {
+        std::fprintf(stderr, "torvale-cli: the forum script %s is not a file\n", script);
+        return kExitUnreadable;
+    }
+    options.forumDirectory = std::filesystem::absolute(script).lexically_normal().parent_path().string();
+    const torvale::FileBytes file = torvale::readFileBytes(path, torvale::kMaxModFileSize);
+    if (!file.ok) {
+        std::fprintf(stderr, "torvale-cli: cannot read %s: %s\n", path, file.error.c_str());
+        return kExitUnreadable;
+    }
+    const torvale::PortResult result = torvale::portMod(file.content.bytes, options);
+    if (result.report.notAMod) {
+        std::fprintf(stderr, "torvale-cli: %s: %s\n", path, result.report.stopMessage.c_str());
+        return kExitStopped;
+    }
+    const std::string words = torvale::formatPort(result);
+    bool written = true;
+    if (out) {
+        const torvale::WriteResult w = torvale::writeFileAtomically(out, result.mod);
+        if (!w.ok) {
+            std::fprintf(stderr, "torvale-cli: cannot write %s: %s\n", out, w.error.c_str());
+            return kExitCannotWrite;
+        }
+        written = std::fwrite(words.data(), 1, words.size(), stdout) == words.size();
+    } else {
+        std::fputs(words.c_str(), stderr);
+        written = std::fwrite(result.mod.data(), 1, result.mod.size(), stdout) == result.mod.size();
+    }
+    if (!written || std::fflush(stdout) != 0) {
+        std::fprintf(stderr, "torvale-cli: cannot write the output: %s\n", std::strerror(errno));
+        return kExitCannotWrite;
+    }
+    return result.report.passes() ? kExitComplete : kExitStopped;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -186,6 +295,8 @@ int main(int argc, char** argv) {
     }
     if (argc >= 2 && std::strcmp(argv[1], "check") == 0)
         return check(argc - 2, argv + 2);
+    if (argc >= 2 && std::strcmp(argv[1], "port") == 0)
+        return port(argc - 2, argv + 2);
     const bool dump = argc == 3 && std::strcmp(argv[1], "dump") == 0;
     const bool assemble = argc == 3 && std::strcmp(argv[1], "assemble") == 0;
     if (!dump && !assemble) {

@@ -45,6 +45,39 @@ std::string verdict(const CheckReport& report) {
     return {};
 }
 
+// Under a failed step: where its lines most likely went, and how they differ.
+std::string nearestLines(const NearestPlace& place) {
+    const auto quoted = [](const std::string& text) {
+        return "\"" + (text.size() > 80 ? text.substr(0, 77) + "..." : text) + "\"";
+    };
+    std::string out = "    " + describePlace(place) + "\n";
+    std::size_t shown = 0;
+    for (const PlaceLine& l : place.lines) {
+        if (l.kind == PlaceLine::Kind::Same)
+            continue;
+        if (++shown > 12) {
+            out += "      ...\n";
+            break;
+        }
+        switch (l.kind) {
+        case PlaceLine::Kind::Changed:
+            out += "      search line " + std::to_string(l.searchLine) + " " + quoted(l.searchText) +
+                   "\n        is line " + std::to_string(l.fileLine) + " " + quoted(l.fileText) + "\n";
+            break;
+        case PlaceLine::Kind::Added:
+            out += "      line " + std::to_string(l.fileLine) + " is added: " + quoted(l.fileText) + "\n";
+            break;
+        case PlaceLine::Kind::Removed:
+            out += "      search line " + std::to_string(l.searchLine) + " is not there: " +
+                   quoted(l.searchText) + "\n";
+            break;
+        case PlaceLine::Kind::Same:
+            break;
+        }
+    }
+    return out;
+}
+
 } // namespace
 
 std::string describeStep(const StepCheck& step) {
@@ -101,9 +134,14 @@ std::string formatReport(const CheckReport& report) {
         out += (file.name.empty() ? std::string("(no file name)") : file.name) + " (line " +
                std::to_string(file.modLine) + "): " + describeFile(file) + "\n";
         for (const StepCheck& s : report.steps)
-            if (s.file == f)
+            if (s.file == f) {
                 out += "  step " + std::to_string(s.step) + " (line " + std::to_string(s.modLine) +
                        ", \"" + s.firstLine.substr(0, 60) + "\"): " + describeStep(s) + "\n";
+                // A place the same but for blanks or case the reason already names.
+                if (s.nearest && s.nearest->only.empty() &&
+                    (s.status == Status::NotFound || s.status == Status::NotReached))
+                    out += nearestLines(*s.nearest);
+            }
     }
     for (const CheckWarning& w : report.warnings)
         out += "warning" + (w.modLine ? " (line " + std::to_string(w.modLine) + ")" : std::string()) +

@@ -113,6 +113,15 @@ InstallFile::Place InstallFile::locate(std::size_t line) const {
     return {b, line};
 }
 
+std::vector<std::string_view> InstallFile::keys() const {
+    std::vector<std::string_view> out;
+    out.reserve(count_);
+    for (const Block& block : blocks_)
+        for (const Line& line : block.lines)
+            out.push_back(line.key());
+    return out;
+}
+
 const InstallFile::Line& InstallFile::lineAt(std::size_t line) const {
     const Place at = locate(line);
     return blocks_[at.block].lines[at.index];

@@ -46,6 +46,8 @@ public:
 
     std::size_t lineCount() const { return count_; }
     std::string_view key(std::size_t line) const { return lineAt(line).key(); }
+    // Every line's key in order, in one sweep (key() of each would look each up).
+    std::vector<std::string_view> keys() const;
     // The line's bytes as they would be written now, its line feed included.
     std::string output(std::size_t line) const { return output(lineAt(line)); }
 

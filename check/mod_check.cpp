@@ -80,6 +80,7 @@ bool holdsModTag(std::string_view mod) {
 struct Seen {
     std::size_t diskLine = 0;
     std::string reason;
+    std::optional<NearestPlace> nearest;
 };
 
 class Check {
@@ -141,6 +142,7 @@ private:
                 s.diskLine = origin >= 0 ? std::size_t(origin) + 1 : 0;
             } else {
                 s.reason = nearMiss(view.file, view.search);
+                s.nearest = nearestPlace(view.file, view.search);
             }
         };
         return yabmod::runInstaller(mod_, folders_, yabmod::Mode::Install, read_, options);
@@ -266,6 +268,7 @@ private:
         case StepRun::Result::NotFound:
             step.status = Status::NotFound;
             step.reason = seen[s.number].reason;
+            step.nearest = seen[s.number].nearest;
             return;
         case StepRun::Result::Mismatch:
             step.status = Status::Mismatch;
@@ -284,8 +287,10 @@ private:
 
     static void describeFound(StepCheck& step, const StepRun& s, std::map<int, Seen>& seen) {
         if (!s.found) {
-            if (s.result == StepRun::Result::NotFound)
+            if (s.result == StepRun::Result::NotFound) {
                 step.reason = seen[s.number].reason;
+                step.nearest = seen[s.number].nearest;
+            }
             return;
         }
         step.line = *s.found + 1;

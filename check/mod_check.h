@@ -3,6 +3,7 @@
 // what it would do, step by step, with the reasons of each failure.
 #pragma once
 
+#include "nearest_place.h"
 #include "yabmod.h"
 
 #include <cstddef>
@@ -34,6 +35,9 @@ struct StepCheck {
     std::size_t again = 0;    // found: the next line where the same lines start, 0 for none
     std::string firstLine;    // the first line of its search text, as the installer reads it
     std::string reason;       // why it failed, when more can be said than its status
+    // Not found (also when not reached): where its lines most likely went, in
+    // the file as the earlier steps left it.
+    std::optional<NearestPlace> nearest;
 };
 
 struct FileCheck {

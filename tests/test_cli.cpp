@@ -3,6 +3,7 @@
 #include "test_support.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <filesystem>
 #include <random>
@@ -307,4 +308,62 @@ TEST(Cli, CheckOfANameNoFileCanHaveSaysWhy) {
     EXPECT_NE(r.out.find("): file missing: "), std::string::npos);
     EXPECT_TRUE(r.out.ends_with("1 step: 0 found, 1 failed.\n"))
         << r.out.substr(r.out.size() - std::min<std::size_t>(r.out.size(), 300));
+}
+
+// A mod written for an older forum: check --json names where its lines went,
+// and port takes them, leaving the step whose place is not clear.
+TEST(Cli, PortsAModToTheForumsLinesAndReportsItAsJson) {
+    test::TempDir dir;
+    std::filesystem::create_directories(dir / "Sources");
+    const std::string script = (dir / "YaBB.pl").string();
+    test::writeBytes(script, "print 1;\n");
+    test::writeBytes(dir / "Sources" / "Post.pm",
+                     "sub Post {\n    my $name = $FORM{'name'};\n    if ($name eq '') { fatal_error('no_name'); }\n"
+                     "}\nsub A {\n    $x = 1;\n}\nsub B {\n    $x = 1;\n}\n");
+    const auto block = [](const char* tag, const std::string& text) {
+        return std::string("<") + tag + ">\r\n" + text + "\r\n</" + tag + ">\r\n\r\n";
+    };
+    const std::string mod = "<id>\r\nm\r\n</id>\r\n\r\n" + block("edit file", "Sources/Post.pm") +
+                            block("search for", "    my $nick = $FORM{'name'};\r\n    if ($nick eq '') {"
+                                                " fatal_error('no_name'); }") +
+                            block("add after", "    # checked") + block("search for", "    $x = 2;") +
+                            block("add after", "    # two");
+    test::writeBytes(dir / "old.mod", mod);
+
+    ProcessResult r = cli({"check", "--json", "--forum", script, (dir / "old.mod").string()});
+    EXPECT_EQ(r.exitCode, 1);
+    const nlohmann::json report = nlohmann::json::parse(r.out);
+    EXPECT_FALSE(report["installs"]);
+    ASSERT_EQ(report["steps"].size(), 2u);
+    const nlohmann::json& first = report["steps"][0];
+    EXPECT_EQ(first["step"], 1);
+    EXPECT_EQ(first["mod_line"], 9);
+    EXPECT_EQ(first["file"], "Sources/Post.pm");
+    EXPECT_EQ(first["status"], "not found");
+    EXPECT_EQ(first["nearest"]["first"], 2);
+    EXPECT_EQ(first["nearest"]["last"], 3);
+    EXPECT_GT(first["nearest"]["similarity"], 0.6);
+    EXPECT_EQ(report["steps"][1]["status"], "not reached");
+    EXPECT_TRUE(report["steps"][1]["nearest"]["ambiguous"]);
+    EXPECT_FALSE(report["warnings"].empty()); // CR LF line ends
+
+    r = cli({"check", "--forum", script, (dir / "old.mod").string()});
+    EXPECT_NE(r.out.find("    nearest place: lines 2-3 (similarity"), std::string::npos) << r.out;
+
+    // Step 1 clearly went to lines 2-3; step 2 could be either "$x = 1;".
+    r = cli({"port", "--forum", script, "-o", (dir / "new.mod").string(), (dir / "old.mod").string()});
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    EXPECT_NE(r.out.find("step 1 (line 9): changed: took lines 2-3"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("step 2 (line 18): left: "), std::string::npos) << r.out;
+    std::string expected = mod;
+    expected.replace(expected.find("    my $nick"), expected.find("\r\n</search for>") - expected.find("    my $nick"),
+                     "    my $name = $FORM{'name'};\r\n    if ($name eq '') { fatal_error('no_name'); }");
+    EXPECT_EQ(test::readBytes(dir / "new.mod"), expected);
+
+    // Without the ambiguous step the ported mod passes; to standard output.
+    test::writeBytes(dir / "one.mod", mod.substr(0, mod.find("<search for>\r\n    $x")));
+    r = cli({"port", "--forum", script, (dir / "one.mod").string()});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, expected.substr(0, expected.find("<search for>\r\n    $x")));
+    EXPECT_EQ(cli({"port", (dir / "one.mod").string()}).exitCode, 64);
 }

@@ -19,6 +19,8 @@ packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
     libgtest-dev libbenchmark-dev
+    # check --json parsed back in the tests.
+    nlohmann-json3-dev
     # The unified diffs of the check, and patch to apply them in its tests.
     libgit2-dev patch
     fonts-dejavu-core fonts-liberation

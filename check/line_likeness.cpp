@@ -1,0 +1,98 @@
+// Normal forms, words and pairs of bytes of lines, and the Dice coefficient
+// of two lines' pairs: the measures the nearest place is built on.
+#include "line_likeness.h"
+
+#include <algorithm>
+#include <bit>
+
+namespace torvale::likeness {
+
+// What the comparison keeps of a line: no blanks or tabs, one letter case.
+std::string normal(std::string_view line) {
+    std::string out;
+    out.reserve(line.size());
+    for (const char c : line)
+        if (!blank(c))
+            out.push_back(lower(c));
+    return out;
+}
+
+std::uint64_t hashOf(std::string_view s) {
+    std::uint64_t h = 1469598103934665603ull;
+    for (const char c : s)
+        h = (h ^ std::uint8_t(c)) * 1099511628211ull;
+    return h;
+}
+
+std::string_view rtrim(std::string_view s) {
+    while (!s.empty() && blank(s.back()))
+        s.remove_suffix(1);
+    return s;
+}
+
+std::string lowered(std::string_view s) {
+    std::string out(s);
+    for (char& c : out)
+        c = lower(c);
+    return out;
+}
+
+std::string unblanked(std::string_view s) {
+    std::string out;
+    for (const char c : s)
+        if (!blank(c))
+            out.push_back(c);
+    return out;
+}
+
+// A line's words, each once, sorted.
+std::vector<std::uint64_t> wordsOf(std::string_view normalLine) {
+    std::vector<std::uint64_t> out;
+    forEachWord(normalLine, [&](std::uint64_t w) { out.push_back(w); });
+    std::ranges::sort(out);
+    out.erase(std::unique(out.begin(), out.end()), out.end());
+    return out;
+}
+
+// The pairs of neighbouring bytes of a line, sorted, for the Dice coefficient.
+std::vector<std::uint16_t> bigramsOf(std::string_view s) {
+    s = s.substr(0, 400); // the start of a very long line says enough
+    std::vector<std::uint16_t> out;
+    for (std::size_t i = 0; i + 1 < s.size(); ++i)
+        out.push_back(std::uint16_t(std::uint8_t(s[i]) << 8 | std::uint8_t(s[i + 1])));
+    std::ranges::sort(out);
+    return out;
+}
+
+double dice(const std::vector<std::uint16_t>& a, const std::vector<std::uint16_t>& b) {
+    if (a.empty() || b.empty())
+        return 0;
+    std::size_t common = 0;
+    for (std::size_t i = 0, j = 0; i < a.size() && j < b.size();) {
+        if (a[i] < b[j])
+            ++i;
+        else if (b[j] < a[i])
+            ++j;
+        else
+            ++common, ++i, ++j;
+    }
+    return 2.0 * double(common) / double(a.size() + b.size());
+}
+
+Bits bitsOf(std::string_view s) {
+    Bits bits{};
+    for (std::size_t i = 0; i + 1 < s.size() && i < 400; ++i) {
+        const unsigned h = (unsigned(std::uint8_t(s[i])) * 31u + std::uint8_t(s[i + 1])) & 511u;
+        bits[h >> 6] |= std::uint64_t(1) << (h & 63);
+    }
+    return bits;
+}
+
+int ones(const Bits& b) {
+    int n = 0;
+    for (const std::uint64_t w : b)
+        n += std::popcount(w);
+    return n;
+}
+
+} // namespace torvale::likeness

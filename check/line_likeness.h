@@ -1,0 +1,58 @@
+// How alike two lines of code are, for finding where a search text went: the
+// lines' normal forms, their words and their pairs of bytes.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace torvale::likeness {
+
+inline bool blank(char c) {
+    return c == ' ' || c == '\t';
+}
+inline char lower(char c) {
+    return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
+}
+inline bool word(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
+}
+
+// What the comparison keeps of a line: no blanks or tabs, one letter case.
+std::string normal(std::string_view line);
+std::uint64_t hashOf(std::string_view s);
+std::string_view rtrim(std::string_view s);
+std::string lowered(std::string_view s);
+std::string unblanked(std::string_view s);
+
+// Calls f with the hash of each word of three letters or more of a line.
+template <typename F>
+void forEachWord(std::string_view normalLine, F&& f) {
+    for (std::size_t i = 0; i < normalLine.size();) {
+        if (!word(normalLine[i])) {
+            ++i;
+            continue;
+        }
+        std::size_t end = i;
+        while (end < normalLine.size() && word(normalLine[end]))
+            ++end;
+        if (end - i >= 3)
+            f(hashOf(normalLine.substr(i, end - i)));
+        i = end;
+    }
+}
+// A line's words, each once, sorted.
+std::vector<std::uint64_t> wordsOf(std::string_view normalLine);
+
+// The pairs of neighbouring bytes of a line, sorted, for the Dice coefficient.
+std::vector<std::uint16_t> bigramsOf(std::string_view s);
+double dice(const std::vector<std::uint16_t>& a, const std::vector<std::uint16_t>& b);
+
+// The pairs of bytes hashed into a set of 512 bits: a quick, rough likeness.
+using Bits = std::array<std::uint64_t, 8>;
+Bits bitsOf(std::string_view s);
+int ones(const Bits& b);
+
+} // namespace torvale::likeness

@@ -1,0 +1,139 @@
+// Where a search text might have gone: the starts worth aligning it at, voted
+// for by lines that stand in the file and by the rarer words they share.
+#include "place_finder.h"
+
+#include "line_likeness.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+
+namespace torvale::place {
+
+using namespace likeness;
+
+// Where the search text might start: from lines that stand in the file
+// the same but for blanks and case, and from lines that share the search
+// lines' rarer words.
+std::vector<long> Finder::candidateStarts() {
+    std::map<long, double> votes;
+    const std::size_t m = search_.size();
+    std::unordered_map<std::uint64_t, std::vector<std::size_t>> wanted; // search line of each line hash
+    for (std::size_t i = 0; i < m; ++i) {
+        const auto it = count_.find(searchHash_[i]);
+        if (it != count_.end() && it->second <= 32 && !searchNormal_[i].empty())
+            wanted[searchHash_[i]].push_back(i);
+    }
+    // Words of the search lines, and in which lines of the file they stand.
+    std::unordered_map<std::uint64_t, std::vector<std::size_t>> wordLines; // word -> search lines
+    std::vector<std::vector<std::uint64_t>> searchWords(m);
+    for (std::size_t i = 0; i < m; ++i) {
+        searchWords[i] = wordsOf(searchNormal_[i]);
+        for (const std::uint64_t w : searchWords[i])
+            wordLines[w].push_back(i);
+    }
+    std::unordered_map<std::uint64_t, std::size_t> documents;
+    std::vector<std::pair<std::uint64_t, std::size_t>> hits; // word, file line
+    for (std::size_t j = 0; j < file_.size(); ++j) {
+        const auto same = wanted.find(fileHash_[j]);
+        if (same != wanted.end())
+            for (const std::size_t i : same->second)
+                votes[long(j) - long(i)] += 2 * weight_[i];
+        if (wordLines.empty())
+            continue;
+        forEachWord(fileNormal_[j], [&](std::uint64_t w) {
+            if (wordLines.contains(w)) {
+                ++documents[w];
+                hits.emplace_back(w, j);
+            }
+        });
+    }
+    const double n = double(file_.size());
+    const auto idf = [&](std::uint64_t w) {
+        const auto d = documents.find(w);
+        return std::log(1.0 + n / double(d == documents.end() ? 1 : d->second));
+    };
+    for (std::size_t i = 0; i < m; ++i) {
+        double all = 0;
+        for (const std::uint64_t w : searchWords[i])
+            all += idf(w);
+        if (all <= 0)
+            continue;
+        std::unordered_map<std::size_t, double> shared;
+        for (const auto& [w, j] : hits)
+            if (std::ranges::binary_search(searchWords[i], w))
+                shared[j] += idf(w);
+        std::vector<std::pair<double, std::size_t>> best;
+        for (const auto& [j, s] : shared)
+            if (s / all >= 0.4)
+                best.emplace_back(s / all, j);
+        // The lines sharing the most rare words, then the most alike of them.
+        const auto byScore = [](const auto& a, const auto& b) {
+            return a.first != b.first ? a.first > b.first : a.second < b.second;
+        };
+        std::size_t keep = std::min<std::size_t>(best.size(), 64);
+        std::partial_sort(best.begin(), best.begin() + std::ptrdiff_t(keep), best.end(), byScore);
+        best.resize(keep);
+        for (auto& [score, j] : best)
+            score = similarity(i, j) + 0.1 * score;
+        keep = std::min<std::size_t>(best.size(), 16);
+        std::partial_sort(best.begin(), best.begin() + std::ptrdiff_t(keep), best.end(), byScore);
+        for (std::size_t k = 0; k < keep; ++k)
+            votes[long(best[k].second) - long(i)] += weight_[i] * best[k].first;
+    }
+    if (votes.empty())
+        voteBySimilarity(votes);
+    std::vector<std::pair<double, long>> ranked;
+    for (const auto& [start, vote] : votes)
+        ranked.emplace_back(vote, start);
+    std::ranges::sort(ranked, [](const auto& a, const auto& b) {
+        return a.first != b.first ? a.first > b.first : a.second < b.second;
+    });
+    std::vector<long> out;
+    for (const auto& [vote, start] : ranked) {
+        if (out.size() == 24)
+            break;
+        if (std::ranges::none_of(out, [s = start](long o) { return std::abs(o - s) <= 1; }))
+            out.push_back(start);
+    }
+    return out;
+}
+
+void Finder::voteBySimilarity(std::map<long, double>& votes) {
+    const std::size_t lines = std::min<std::size_t>(search_.size(), 4);
+    std::vector<Bits> wanted;
+    std::vector<int> wantedOnes;
+    for (std::size_t i = 0; i < lines; ++i) {
+        wanted.push_back(bitsOf(searchNormal_[i]));
+        wantedOnes.push_back(ones(wanted.back()));
+    }
+    std::vector<std::vector<std::pair<double, std::size_t>>> best(lines);
+    for (std::size_t j = 0; j < file_.size(); ++j) {
+        const Bits bits = bitsOf(fileNormal_[j]);
+        const int mine = ones(bits);
+        for (std::size_t i = 0; i < lines; ++i) {
+            int common = 0;
+            for (std::size_t k = 0; k < bits.size(); ++k)
+                common += std::popcount(bits[k] & wanted[i][k]);
+            if (mine + wantedOnes[i] > 0 && 2.0 * common >= 0.35 * (mine + wantedOnes[i]))
+                best[i].emplace_back(2.0 * common / (mine + wantedOnes[i]), j);
+        }
+    }
+    const auto byScore = [](const auto& a, const auto& b) {
+        return a.first != b.first ? a.first > b.first : a.second < b.second;
+    };
+    for (std::size_t i = 0; i < lines; ++i) {
+        std::size_t keep = std::min<std::size_t>(best[i].size(), 64);
+        std::partial_sort(best[i].begin(), best[i].begin() + std::ptrdiff_t(keep), best[i].end(), byScore);
+        best[i].resize(keep);
+        for (auto& [score, j] : best[i])
+            score = similarity(i, j);
+        keep = std::min<std::size_t>(keep, 16);
+        std::partial_sort(best[i].begin(), best[i].begin() + std::ptrdiff_t(keep), best[i].end(), byScore);
+        for (std::size_t k = 0; k < keep; ++k)
+            if (best[i][k].first > 0)
+                votes[long(best[i][k].second) - long(i)] += weight_[i] * best[i][k].first;
+    }
+}
+
+} // namespace torvale::place

@@ -1,0 +1,241 @@
+// The search text set against the file: the same lines but for blanks and
+// case, and the alignment of its lines with a run of the file's lines.
+#include "place_finder.h"
+
+#include "line_likeness.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace torvale::place {
+
+using namespace likeness;
+using Kind = PlaceLine::Kind;
+
+Finder::Finder(std::span<const std::string_view> file, std::span<const std::string_view> search)
+    : file_(file), search_(search) {
+    // The normal forms of the file's lines side by side in one string.
+    std::size_t size = 0;
+    for (const std::string_view line : file)
+        size += line.size();
+    normalText_.reserve(size);
+    std::vector<std::size_t> ends;
+    ends.reserve(file.size());
+    for (const std::string_view line : file) {
+        for (const char c : line)
+            if (!blank(c))
+                normalText_.push_back(lower(c));
+        ends.push_back(normalText_.size());
+    }
+    fileNormal_.reserve(file.size());
+    fileHash_.reserve(file.size());
+    count_.reserve(file.size());
+    for (std::size_t j = 0, start = 0; j < file.size(); start = ends[j++]) {
+        fileNormal_.push_back(std::string_view(normalText_).substr(start, ends[j] - start));
+        fileHash_.push_back(hashOf(fileNormal_.back()));
+        ++count_[fileHash_.back()];
+    }
+    for (const std::string_view line : search) {
+        searchNormal_.push_back(normal(line));
+        searchHash_.push_back(hashOf(searchNormal_.back()));
+        weight_.push_back(weightOf(line, searchHash_.back()));
+        totalWeight_ += weight_.back();
+    }
+}
+
+// Every run whose lines are the same but for blanks, tabs and letter case.
+std::vector<Candidate> Finder::sameButFor() const {
+    std::vector<Candidate> out;
+    const std::size_t m = search_.size();
+    if (m == 0 || m > file_.size() ||
+        std::ranges::all_of(searchNormal_, [](const std::string& s) { return s.empty(); }))
+        return out;
+    for (std::size_t a = 0; a + m <= file_.size() && out.size() < 2; ++a) {
+        std::size_t k = 0;
+        while (k < m && fileHash_[a + k] == searchHash_[k] && fileNormal_[a + k] == searchNormal_[k])
+            ++k;
+        if (k < m)
+            continue;
+        Candidate c{a, a + m - 1, 1.0, {}};
+        for (std::size_t t = 0; t < m; ++t)
+            c.lines.push_back({file_[a + t] == search_[t] ? Kind::Same : Kind::Changed, t + 1,
+                               a + t + 1, std::string(search_[t]), std::string(file_[a + t])});
+        out.push_back(std::move(c));
+        a += m - 1;
+    }
+    return out;
+}
+
+std::vector<Candidate> Finder::aligned() {
+    std::vector<Candidate> out;
+    if (search_.empty() || file_.empty())
+        return out;
+    std::vector<long> starts = candidateStarts();
+    for (const long start : starts)
+        if (auto c = align(start))
+            out.push_back(std::move(*c));
+    return out;
+}
+
+// A line that stands once in the file outweighs one that stands often,
+// and a line with words outweighs a lone brace or an empty line.
+double Finder::weightOf(std::string_view line, std::uint64_t hash) const {
+    std::size_t letters = 0;
+    for (const char c : line)
+        letters += word(lower(c)) ? 1 : 0;
+    const double content = std::clamp(double(letters) / 6.0, 0.08, 1.0);
+    const auto it = count_.find(hash);
+    const double often = it == count_.end() ? 1.0 : double(it->second);
+    return content / (1.0 + 0.5 * std::log2(often));
+}
+
+double Finder::similarity(std::size_t i, std::size_t j) {
+    const std::uint64_t key = std::uint64_t(i) << 40 | j;
+    const auto known = sims_.find(key);
+    if (known != sims_.end())
+        return known->second;
+    double s = 0;
+    if (search_[i] == file_[j])
+        s = 1;
+    else if (searchHash_[i] == fileHash_[j] && searchNormal_[i] == fileNormal_[j])
+        s = 0.95;
+    else {
+        if (searchBigrams_.empty())
+            for (const std::string& line : searchNormal_)
+                searchBigrams_.push_back(bigramsOf(line));
+        const double d = dice(searchBigrams_[i], bigramsOf(fileNormal_[j]));
+        s = d < 0.35 ? 0 : 0.9 * d * d;
+    }
+    sims_.emplace(key, s);
+    return s;
+}
+
+// The search text aligned with the file around start: every search line
+// paired with a file line, left out, or with file lines added between.
+std::optional<Candidate> Finder::align(long start) {
+    const std::size_t m = search_.size();
+    const long pad = long(std::max<std::size_t>(2, m));
+    const std::size_t a = std::size_t(std::max(0L, start - pad));
+    const std::size_t b = std::size_t(std::clamp(start + long(m) + pad, 0L, long(file_.size())));
+    if (a >= b)
+        return std::nullopt;
+    const std::size_t len = b - a;
+    enum : std::uint8_t { Stop, Pair, Removed, Added, Joined, Split };
+    std::vector<double> score((m + 1) * (len + 1), 0);
+    std::vector<std::uint8_t> from((m + 1) * (len + 1), Stop);
+    const auto at = [len](std::size_t i, std::size_t j) { return i * (len + 1) + j; };
+    for (std::size_t i = 1; i <= m; ++i) {
+        score[at(i, 0)] = score[at(i - 1, 0)];
+        from[at(i, 0)] = Removed;
+        for (std::size_t j = 1; j <= len; ++j) {
+            double best = score[at(i - 1, j)];
+            std::uint8_t way = Removed;
+            const double sim = similarity(i - 1, a + j - 1);
+            if (sim > 0 && score[at(i - 1, j - 1)] + weight_[i - 1] * sim > best) {
+                best = score[at(i - 1, j - 1)] + weight_[i - 1] * sim;
+                way = Pair;
+            }
+            // Two search lines made one line of the file, or one made two.
+            if (i >= 2) {
+                const double joined = joinedSimilarity(i - 2, a + j - 1);
+                const double w = weight_[i - 2] + weight_[i - 1];
+                if (joined > 0 && score[at(i - 2, j - 1)] + w * joined > best) {
+                    best = score[at(i - 2, j - 1)] + w * joined;
+                    way = Joined;
+                }
+            }
+            if (j >= 2) {
+                const double split = splitSimilarity(i - 1, a + j - 2);
+                if (split > 0 && score[at(i - 1, j - 2)] + weight_[i - 1] * split > best) {
+                    best = score[at(i - 1, j - 2)] + weight_[i - 1] * split;
+                    way = Split;
+                }
+            }
+            const double added = score[at(i, j - 1)] - 0.5 * fileWeight(a + j - 1);
+            if (added > best) {
+                best = added;
+                way = Added;
+            }
+            score[at(i, j)] = best;
+            from[at(i, j)] = way;
+        }
+    }
+    std::size_t end = 0;
+    for (std::size_t j = 1; j <= len; ++j)
+        if (score[at(m, j)] > score[at(m, end)] + 1e-12)
+            end = j;
+    Candidate c;
+    std::vector<PlaceLine> lines;
+    std::size_t i = m, j = end;
+    while (i > 0) {
+        switch (from[at(i, j)]) {
+        case Pair: {
+            const std::size_t f = a + j - 1;
+            const bool same = search_[i - 1] == file_[f];
+            lines.push_back({same ? Kind::Same : Kind::Changed, i, f + 1,
+                             std::string(search_[i - 1]), std::string(file_[f])});
+            --i, --j;
+            break;
+        }
+        case Added:
+            lines.push_back({Kind::Added, 0, a + j, {}, std::string(file_[a + j - 1])});
+            --j;
+            break;
+        case Joined:
+            for (const std::size_t k : {i, i - 1})
+                lines.push_back({Kind::Changed, k, a + j, std::string(search_[k - 1]),
+                                 std::string(file_[a + j - 1])});
+            i -= 2, --j;
+            break;
+        case Split:
+            for (const std::size_t k : {j, j - 1})
+                lines.push_back({Kind::Changed, i, a + k, std::string(search_[i - 1]),
+                                 std::string(file_[a + k - 1])});
+            --i, j -= 2;
+            break;
+        default:
+            lines.push_back({Kind::Removed, i, 0, std::string(search_[i - 1]), {}});
+            --i;
+        }
+    }
+    std::ranges::reverse(lines);
+    const auto paired = [](const PlaceLine& l) { return l.fileLine != 0 && l.kind != Kind::Added; };
+    const auto firstPair = std::ranges::find_if(lines, paired);
+    if (firstPair == lines.end())
+        return std::nullopt;
+    c.first = firstPair->fileLine - 1;
+    c.last = std::ranges::find_if(lines.rbegin(), lines.rend(), paired)->fileLine - 1;
+    c.similarity = std::clamp(score[at(m, end)] / totalWeight_, 0.0, 1.0);
+    c.lines = std::move(lines);
+    return c;
+}
+
+// Search lines i and i + 1 against file line j, as one line.
+double Finder::joinedSimilarity(std::size_t i, std::size_t j) {
+    const std::uint64_t key = std::uint64_t(i) << 40 | j;
+    const auto known = joined_.find(key);
+    if (known != joined_.end())
+        return known->second;
+    const double d = dice(bigramsOf(searchNormal_[i] + searchNormal_[i + 1]), bigramsOf(fileNormal_[j]));
+    return joined_[key] = d < 0.6 ? 0 : 0.8 * d * d;
+}
+
+// Search line i against file lines j and j + 1, as one line.
+double Finder::splitSimilarity(std::size_t i, std::size_t j) {
+    const std::uint64_t key = std::uint64_t(i) << 40 | j;
+    const auto known = split_.find(key);
+    if (known != split_.end())
+        return known->second;
+    const double d = dice(bigramsOf(searchNormal_[i]),
+                          bigramsOf(std::string(fileNormal_[j]) + std::string(fileNormal_[j + 1])));
+    return split_[key] = d < 0.6 ? 0 : 0.8 * d * d;
+}
+
+double Finder::fileWeight(std::size_t j) {
+    const auto known = fileWeights_.find(j);
+    if (known != fileWeights_.end())
+        return known->second;
+    return fileWeights_[j] = weightOf(file_[j], fileHash_[j]);
+}
+
+} // namespace torvale::place

@@ -1,0 +1,65 @@
+// The search for a search text's nearest place, shared by the files that
+// make it: the file's lines in normal form, their weights, and the candidates.
+#pragma once
+
+#include "nearest_place.h"
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace torvale::place {
+
+struct Candidate {
+    std::size_t first = 0, last = 0; // from 0
+    double similarity = 0;
+    std::vector<PlaceLine> lines;
+};
+
+class Finder {
+public:
+    Finder(std::span<const std::string_view> file, std::span<const std::string_view> search);
+    // Every run whose lines are the same but for blanks, tabs and letter case.
+    std::vector<Candidate> sameButFor() const;
+    std::vector<Candidate> aligned();
+
+private:
+    // A line that stands once in the file outweighs one that stands often,
+    // and a line with words outweighs a lone brace or an empty line.
+    double weightOf(std::string_view line, std::uint64_t hash) const;
+    // Where the search text might start: from lines that stand in the file
+    // the same but for blanks and case, and from lines that share the search
+    // lines' rarer words.
+    std::vector<long> candidateStarts();
+    // Where no word narrows the search (short lines such as "$x = 2;", or
+    // words the file has nowhere): every line held to the first search lines.
+    void voteBySimilarity(std::map<long, double>& votes);
+    double similarity(std::size_t i, std::size_t j);
+    // The search text aligned with the file around start: every search line
+    // paired with a file line, left out, or with file lines added between.
+    std::optional<Candidate> align(long start);
+    // Search lines i and i + 1 against file line j, as one line.
+    double joinedSimilarity(std::size_t i, std::size_t j);
+    // Search line i against file lines j and j + 1, as one line.
+    double splitSimilarity(std::size_t i, std::size_t j);
+    double fileWeight(std::size_t j);
+
+    std::span<const std::string_view> file_, search_;
+    std::string normalText_;
+    std::vector<std::string_view> fileNormal_;
+    std::vector<std::string> searchNormal_;
+    std::vector<std::uint64_t> fileHash_, searchHash_;
+    std::unordered_map<std::uint64_t, std::uint32_t> count_;
+    std::vector<double> weight_;
+    double totalWeight_ = 0;
+    std::vector<std::vector<std::uint16_t>> searchBigrams_;
+    std::unordered_map<std::uint64_t, double> sims_, joined_, split_;
+    std::unordered_map<std::size_t, double> fileWeights_;
+};
+
+} // namespace torvale::place
