@@ -165,6 +165,7 @@ RecoveryCopy decodeRecoveryCopy(std::string_view bytes) {
         return true;
     };
     std::string_view line;
+    bool toldLineEnds = false; // copies from before they told them
     bool whole = nextLine(line) && (line == kMagic || line == kMagicText);
     const bool ofDocument = whole && line == kMagic;
     while (whole) {
@@ -184,6 +185,7 @@ RecoveryCopy decodeRecoveryCopy(std::string_view bytes) {
             copy.encoding = value == "UTF-8" ? TextEncoding::Utf8 : TextEncoding::Windows1252;
         } else if (key == "lines") {
             copy.lineEnds = value == "LF" ? LineEnds::Lf : LineEnds::CrLf;
+            toldLineEnds = true;
         } else if (key == "written") {
             whole = parseInt(value, copy.writtenAt);
         } else if (key == "disk") {
@@ -208,7 +210,8 @@ RecoveryCopy decodeRecoveryCopy(std::string_view bytes) {
     }
     if (!ofDocument) {
         copy.text = std::string(rest);
-        copy.lineEnds = detectLineEnds(copy.text);
+        if (!toldLineEnds)
+            copy.lineEnds = detectLineEnds(copy.text);
     }
     return copy;
 }

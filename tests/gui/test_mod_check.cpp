@@ -163,8 +163,14 @@ void ModCheckTest::aReadThatDropsContentSaysWhatAndWhere() {
             .c_str());
     panel = child<ReportPanel>(*dropped.window, "pnlFindings");
     QStringList kinds;
-    for (const QString& e : entries(*panel))
-        kinds << e.section(u'.', 0, 0);
+    int installer = 0; // the places the installer reads otherwise, listed after
+    for (const QString& e : entries(*panel)) {
+        if (e.contains(QStringLiteral("YaBB's installer")))
+            ++installer;
+        else
+            kinds << e.section(u'.', 0, 0);
+    }
+    QCOMPARE(installer, 1); // the search without an action it still runs
     QCOMPARE(kinds, QStringList({"Line 1: A block on one line: its text is dropped, and the "
                                  "block runs on to the next closing tag",
                                  "Line 5: Text beside a tag is dropped",

@@ -162,11 +162,17 @@ void ModEncodingTest::saveKeepsTheModsLineEnds() {
         QByteArray mod; // empty: a new mod
         QByteArray end;
     } cases[] = {
-        {"LF", "<id>\nlf\n</id>\r\n<search for>\r\nx\r\ny\n</search for>\n<replace>\nz\n</replace>",
+        {"LF",
+         "<id>\nlf\n</id>\r\n<edit file>\nA.pm\n</edit file>\n\n<search for>\r\nx\r\ny\n</search "
+         "for>\n\n<replace>\nz\n</replace>",
          "\n"},
-        {"CR LF", "<id>\r\ncrlf\r\n</id>\n<search for>\nx\ny\n</search for>\n<replace>\nz\n</replace>",
+        {"CR LF",
+         "<id>\r\ncrlf\r\n</id>\n<edit file>\nA.pm\n</edit file>\n\n<search for>\nx\ny\n</search "
+         "for>\n\n<replace>\nz\n</replace>",
          "\r\n"},
-        {"lone CR", "<id>\rcr\r</id>\r<search for>\nx\ny\n</search for>\n<replace>\nz\n</replace>",
+        {"lone CR",
+         "<id>\rcr\r</id>\r<edit file>\nA.pm\n</edit file>\n\n<search for>\nx\ny\n</search "
+         "for>\n\n<replace>\nz\n</replace>",
          "\r\n"},
         {"no line break", "<id>one line</id>", "\n"},
         {"new mod", {}, "\n"},
