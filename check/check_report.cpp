@@ -129,19 +129,23 @@ std::string describeFile(const FileCheck& file) {
 
 std::string formatReport(const CheckReport& report) {
     std::string out = verdict(report) + "\n";
+    std::vector<std::vector<const StepCheck*>> stepsOf(report.files.size());
+    for (const StepCheck& s : report.steps)
+        if (s.file < stepsOf.size())
+            stepsOf[s.file].push_back(&s);
     for (std::size_t f = 0; f < report.files.size(); ++f) {
         const FileCheck& file = report.files[f];
         out += (file.name.empty() ? std::string("(no file name)") : file.name) + " (line " +
                std::to_string(file.modLine) + "): " + describeFile(file) + "\n";
-        for (const StepCheck& s : report.steps)
-            if (s.file == f) {
-                out += "  step " + std::to_string(s.step) + " (line " + std::to_string(s.modLine) +
-                       ", \"" + s.firstLine.substr(0, 60) + "\"): " + describeStep(s) + "\n";
-                // A place the same but for blanks or case the reason already names.
-                if (s.nearest && s.nearest->only.empty() &&
-                    (s.status == Status::NotFound || s.status == Status::NotReached))
-                    out += nearestLines(*s.nearest);
-            }
+        for (const StepCheck* step : stepsOf[f]) {
+            const StepCheck& s = *step;
+            out += "  step " + std::to_string(s.step) + " (line " + std::to_string(s.modLine) +
+                   ", \"" + s.firstLine.substr(0, 60) + "\"): " + describeStep(s) + "\n";
+            // A place the same but for blanks or case the reason already names.
+            if (s.nearest && s.nearest->only.empty() &&
+                (s.status == Status::NotFound || s.status == Status::NotReached))
+                out += nearestLines(*s.nearest);
+        }
     }
     for (const CheckWarning& w : report.warnings)
         out += "warning" + (w.modLine ? " (line " + std::to_string(w.modLine) + ")" : std::string()) +

@@ -30,17 +30,29 @@ std::string withoutSlash(std::string dir) {
 }
 
 // The first line of a step's search text: the mod's line after its tag.
-std::string firstSearchLine(std::string_view mod, std::size_t modLine) {
-    std::size_t start = 0;
-    for (std::size_t line = 0; line < modLine && start != std::string_view::npos; ++line) {
-        const std::size_t lf = mod.find('\n', start);
-        start = lf == std::string_view::npos ? lf : lf + 1;
+// The lines' starts are found once, for the mod may have tens of thousands
+// of steps.
+class ModLines {
+public:
+    explicit ModLines(std::string_view mod) : mod_(mod) {}
+    std::string firstSearchLine(std::size_t modLine) {
+        if (starts_.empty())
+            for (std::size_t at = 0; at < mod_.size();) {
+                starts_.push_back(at);
+                const std::size_t lf = mod_.find('\n', at);
+                at = lf == std::string_view::npos ? mod_.size() : lf + 1;
+            }
+        if (modLine >= starts_.size())
+            return {};
+        const std::size_t start = starts_[modLine];
+        const std::size_t lf = mod_.find('\n', start);
+        return lineKey(mod_.substr(start, lf == std::string_view::npos ? mod_.size() - start : lf - start));
     }
-    if (start == std::string_view::npos)
-        return {};
-    const std::size_t lf = mod.find('\n', start);
-    return lineKey(mod.substr(start, lf == std::string_view::npos ? mod.size() - start : lf - start));
-}
+
+private:
+    std::string_view mod_;
+    std::vector<std::size_t> starts_;
+};
 
 // Every line of the mod starts "word|": the list YaBB keeps of a mod's files
 // to delete its package.
@@ -133,7 +145,7 @@ private:
         yabmod::Options options;
         options.keepGoing = keepGoing;
         std::map<int, Seen>& seen = keepGoing ? seenPast_ : seen_;
-        options.onStep = [&seen](const yabmod::StepView& view) {
+        options.onStep = [this, &seen](const yabmod::StepView& view) {
             if (view.after)
                 return;
             Seen& s = seen[view.step.number];
@@ -141,8 +153,12 @@ private:
                 const std::int64_t origin = view.file.originOf(*view.step.found);
                 s.diskLine = origin >= 0 ? std::size_t(origin) + 1 : 0;
             } else {
-                s.reason = nearMiss(view.file, view.search);
-                s.nearest = nearestPlace(view.file, view.search);
+                // Each costs a look through the whole file: a mod that fails
+                // everywhere is told of its first failures in full.
+                if (analysed_++ < kMostAnalysed) {
+                    s.reason = nearMiss(view.file, view.search);
+                    s.nearest = nearestPlace(view.file, view.search);
+                }
             }
         };
         return yabmod::runInstaller(mod_, folders_, yabmod::Mode::Install, read_, options);
@@ -167,7 +183,7 @@ private:
             step.modLine = s.modLine;
             step.file = s.file;
             step.status = Status::NotTested;
-            step.firstLine = firstSearchLine(mod_, s.modLine);
+            step.firstLine = modLines_.firstSearchLine(s.modLine);
             report_.steps.push_back(std::move(step));
         }
     }
@@ -238,7 +254,7 @@ private:
             step.step = s.number;
             step.modLine = s.modLine;
             step.file = s.file;
-            step.firstLine = firstSearchLine(mod_, s.modLine);
+            step.firstLine = modLines_.firstSearchLine(s.modLine);
             step.foundPast = s.result == StepRun::Result::Found;
             const auto r = reached.find(s.number);
             const bool fileProblem = !report_.files[s.file].reason.empty() &&
@@ -423,11 +439,15 @@ private:
     }
 
     std::string_view mod_;
+    ModLines modLines_{mod_};
     const CheckOptions& options_;
     yabmod::ReadFile read_;
     yabmod::Folders folders_;
     CheckReport report_;
     std::map<int, Seen> seen_, seenPast_;
+    // Failed steps looked into for a reason and a nearest place so far.
+    static constexpr int kMostAnalysed = 200;
+    int analysed_ = 0;
     std::map<std::string, std::optional<std::string>> originals_;
 };
 
