@@ -76,7 +76,8 @@ run)
 test)
     install_missing
     compile
-    QT_QPA_PLATFORM=offscreen ctest --test-dir "$build" --output-on-failure -j "$(nproc)"
+    QT_QPA_PLATFORM=offscreen ctest --test-dir "$build" --output-on-failure -j "$(nproc)" \
+        ${TORVALE_CTEST_EXCLUDE:+-E "$TORVALE_CTEST_EXCLUDE"}
     ;;
 build)
     install_missing
