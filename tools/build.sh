@@ -59,7 +59,8 @@ install_missing() {
 # UndefinedBehaviorSanitizer (use a build folder of its own).
 compile() {
     cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-        -DTORVALE_SANITIZE="$([ -n "${TORVALE_SANITIZE:-}" ] && echo ON || echo OFF)"
+        -DTORVALE_SANITIZE="$([ -n "${TORVALE_SANITIZE:-}" ] && echo ON || echo OFF)" \
+        -DTORVALE_GUI="${TORVALE_GUI:-ON}" -DTORVALE_BENCH="${TORVALE_BENCH:-ON}"
     cmake --build "$build"
 }
 
