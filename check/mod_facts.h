@@ -1,0 +1,14 @@
+// What kind of file a mod file is: a mod at all, or the list YaBB keeps of a
+// mod's files to delete its package.
+#pragma once
+
+#include <string_view>
+
+namespace torvale {
+
+// Every line of the mod starts "word|".
+bool isPackageList(std::string_view mod);
+// Any of the mod format's opening tags, anywhere, in either letter case.
+bool holdsModTag(std::string_view mod);
+
+} // namespace torvale
