@@ -24,12 +24,6 @@ using FileStatus = FileCheck::Status;
 using yabmod::Run;
 using yabmod::StepRun;
 
-std::string withoutSlash(std::string dir) {
-    while (dir.size() > 1 && dir.back() == '/')
-        dir.pop_back();
-    return dir;
-}
-
 // The first line of a step's search text: the mod's line after its tag.
 // The lines' starts are found once, for the mod may have tens of thousands
 // of steps.

@@ -9,15 +9,11 @@
 
 namespace torvale {
 
-namespace {
-
 std::string withoutSlash(std::string dir) {
     while (dir.size() > 1 && dir.back() == '/')
         dir.pop_back();
     return dir;
 }
-
-} // namespace
 
 // Every line of the mod starts "word|": the list YaBB keeps of a mod's files
 // to delete its package.

@@ -2,12 +2,15 @@
 // mod's files to delete its package.
 #pragma once
 
+#include <string>
 #include <string_view>
 
 namespace torvale {
 
 // Every line of the mod starts "word|".
 bool isPackageList(std::string_view mod);
+// A folder's path without the "/" at its end (the root stays "/").
+std::string withoutSlash(std::string dir);
 // Any of the mod format's opening tags, anywhere, in either letter case.
 bool holdsModTag(std::string_view mod);
 
