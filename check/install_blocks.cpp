@@ -16,12 +16,22 @@ void InstallFile::Block::makeRoom() {
     hashes.reserve(kMostLines);
 }
 
+InstallFile::Block& InstallFile::own(std::size_t b) {
+    std::shared_ptr<Block>& shared = blocks_[b];
+    // The copy has no room to spare: most blocks a copy changes get a line
+    // or two.
+    if (shared.use_count() > 1)
+        shared = std::make_shared<Block>(*shared);
+    return *shared;
+}
+
 // Each line of block b, and each with the line after it, which for its last
 // line stands in the next block. Worked on in locals: stores of tags, being
 // bytes, would otherwise make the compiler load everything again each line.
 void InstallFile::refilter(std::size_t b) {
-    const std::uint64_t* h = blocks_[b].hashes.data();
-    const std::size_t n = blocks_[b].hashes.size();
+    Block& changing = own(b);
+    const std::uint64_t* h = changing.hashes.data();
+    const std::size_t n = changing.hashes.size();
     Filter filter{};
     std::array<std::uint8_t, kMostLines> tags;
     for (std::size_t i = 0; i < n; ++i) {
@@ -31,8 +41,8 @@ void InstallFile::refilter(std::size_t b) {
             note(filter, pairOf(h[i], h[i + 1]));
     }
     if (n && b + 1 < blocks_.size())
-        note(filter, pairOf(h[n - 1], blocks_[b + 1].hashes[0]));
-    Summary& summary = summaries_[b];
+        note(filter, pairOf(h[n - 1], block(b + 1).hashes[0]));
+    Summary& summary = changing.summary;
     summary.filter = filter;
     std::memcpy(summary.tags.data(), tags.data(), n);
     summary.count = std::uint32_t(n);
@@ -45,9 +55,10 @@ void InstallFile::refilter(std::size_t b) {
 // behind and cost only a needless look into the block now and then, until
 // there are enough of them to filter the block anew.
 void InstallFile::noteChange(std::size_t b, std::size_t from, std::size_t to, std::size_t removed) {
-    const std::uint64_t* h = blocks_[b].hashes.data();
-    const std::size_t n = blocks_[b].hashes.size();
-    Summary& summary = summaries_[b];
+    Block& changing = own(b);
+    const std::uint64_t* h = changing.hashes.data();
+    const std::size_t n = changing.hashes.size();
+    Summary& summary = changing.summary;
     summary.stale += std::uint32_t(2 * removed + 1);
     if (summary.stale > kBlockLines) {
         refilter(b);
@@ -66,7 +77,7 @@ void InstallFile::noteChange(std::size_t b, std::size_t from, std::size_t to, st
         for (std::size_t i = from ? from - 1 : 0; i < to && i + 1 < n; ++i)
             note(filter, pairOf(h[i], h[i + 1]));
         if (to == n && n && b + 1 < blocks_.size())
-            note(filter, pairOf(h[n - 1], blocks_[b + 1].hashes[0]));
+            note(filter, pairOf(h[n - 1], block(b + 1).hashes[0]));
     }
     if (from == 0)
         noteJoin(b);
@@ -76,18 +87,23 @@ void InstallFile::noteChange(std::size_t b, std::size_t from, std::size_t to, st
 void InstallFile::noteJoin(std::size_t b) {
     if (b == 0 || b >= blocks_.size())
         return;
-    note(summaries_[b - 1].filter, pairOf(blocks_[b - 1].hashes.back(), blocks_[b].hashes[0]));
+    const std::uint64_t pair = pairOf(block(b - 1).hashes.back(), block(b).hashes[0]);
+    const std::size_t word = wordOf(pair);
+    const std::uint64_t bit = std::uint64_t(1) << (pair & 63);
+    // Copied only when the bit is new to it.
+    if (!(block(b - 1).summary.filter[word] & bit))
+        note(own(b - 1).summary.filter, pair);
 }
 
 void InstallFile::insertLines(std::size_t at, const std::vector<Line>& added) {
     if (added.empty())
         return;
     if (blocks_.empty()) {
-        blocks_.emplace_back().makeRoom();
-        summaries_.emplace_back();
+        blocks_.push_back(std::make_shared<Block>());
+        blocks_.back()->makeRoom();
     }
     const Place place = locate(at);
-    Block& block = blocks_[place.block];
+    Block& block = own(place.block);
     const auto index = std::ptrdiff_t(place.index);
     std::vector<std::uint64_t> hashes;
     hashes.reserve(added.size());
@@ -97,6 +113,7 @@ void InstallFile::insertLines(std::size_t at, const std::vector<Line>& added) {
             ++block.withCr;
             ++withCr_;
         }
+        noLf_ += lacksLf(line);
     }
     block.lines.insert(block.lines.begin() + index, added.begin(), added.end());
     block.hashes.insert(block.hashes.begin() + index, hashes.begin(), hashes.end());
@@ -107,9 +124,9 @@ void InstallFile::insertLines(std::size_t at, const std::vector<Line>& added) {
     }
     // Split into blocks of the usual size.
     Block full = std::move(block);
-    std::vector<Block> parts;
+    std::vector<std::shared_ptr<Block>> parts;
     for (std::size_t from = 0; from < full.lines.size(); from += kBlockLines) {
-        Block& part = parts.emplace_back();
+        Block& part = *parts.emplace_back(std::make_shared<Block>());
         part.makeRoom();
         const auto a = std::ptrdiff_t(from);
         const auto b = std::ptrdiff_t(std::min(full.lines.size(), from + kBlockLines));
@@ -122,8 +139,6 @@ void InstallFile::insertLines(std::size_t at, const std::vector<Line>& added) {
     *where = std::move(parts.front());
     blocks_.insert(where + 1, std::make_move_iterator(parts.begin() + 1),
                    std::make_move_iterator(parts.end()));
-    summaries_.insert(summaries_.begin() + std::ptrdiff_t(place.block) + 1, parts.size() - 1,
-                      Summary{});
     for (std::size_t b = 0; b < parts.size(); ++b)
         refilter(place.block + b);
     noteJoin(place.block);
@@ -135,21 +150,22 @@ void InstallFile::erase(std::size_t at, std::size_t count) {
     Place place = locate(at);
     count_ -= count;
     while (count > 0) {
-        Block& block = blocks_[place.block];
+        Block& block = own(place.block);
         const std::size_t take = std::min(count, block.lines.size() - place.index);
         const auto from = std::ptrdiff_t(place.index);
         const auto to = std::ptrdiff_t(place.index + take);
-        for (auto l = block.lines.begin() + from; block.withCr && l != block.lines.begin() + to; ++l)
-            if (holdsCr(*l)) {
+        for (auto l = block.lines.begin() + from; l != block.lines.begin() + to; ++l) {
+            if (block.withCr && holdsCr(*l)) {
                 --block.withCr;
                 --withCr_;
             }
+            noLf_ -= lacksLf(*l);
+        }
         block.lines.erase(block.lines.begin() + from, block.lines.begin() + to);
         block.hashes.erase(block.hashes.begin() + from, block.hashes.begin() + to);
         count -= take;
         if (block.lines.empty()) {
             blocks_.erase(blocks_.begin() + std::ptrdiff_t(place.block));
-            summaries_.erase(summaries_.begin() + std::ptrdiff_t(place.block));
         } else {
             noteChange(place.block, place.index, place.index, take);
             ++place.block;

@@ -70,21 +70,25 @@ std::vector<std::string_view> installerLines(std::string_view text,
     }
 }
 
-InstallFile::InstallFile(std::string_view bytes) : bytes_(bytes) {
-    std::vector<Line> lines;
+InstallFile::InstallFile(std::string_view bytes, std::shared_ptr<const void> owner)
+    : store_(std::make_shared<Store>()) {
+    Store& store = *store_;
+    store.bytes = bytes;
+    store.owner = std::move(owner);
     for (std::size_t start = 0; start < bytes.size();) {
         const void* lf = std::memchr(bytes.data() + start, '\n', bytes.size() - start);
         const std::size_t end =
             lf ? std::size_t(static_cast<const char*>(lf) - bytes.data()) + 1 : bytes.size();
-        raws_.push_back(bytes.substr(start, end - start));
+        store.raws.push_back(bytes.substr(start, end - start));
         start = end;
     }
-    lines.reserve(raws_.size());
-    for (std::size_t i = 0; i < raws_.size(); ++i) {
-        const std::string_view bare = withoutLf(raws_[i]);
+    std::vector<Line> lines;
+    lines.reserve(store.raws.size());
+    for (std::size_t i = 0; i < store.raws.size(); ++i) {
+        const std::string_view bare = withoutLf(store.raws[i]);
         std::string_view key = bare;
         if (bare.find('\r') != std::string_view::npos)
-            key = keys_.emplace_back(lineKey(bare));
+            key = store.keys.emplace_back(lineKey(bare));
         lines.push_back({key.data(), std::uint32_t(key.size()), 0, std::int32_t(i)});
     }
     insertLines(0, lines);
@@ -108,23 +112,23 @@ std::string InstallFile::output(const Line& line) const {
 // the last.
 InstallFile::Place InstallFile::locate(std::size_t line) const {
     std::size_t b = 0;
-    while (b + 1 < blocks_.size() && line >= blocks_[b].lines.size())
-        line -= blocks_[b++].lines.size();
+    while (b + 1 < blocks_.size() && line >= block(b).lines.size())
+        line -= block(b++).lines.size();
     return {b, line};
 }
 
 std::vector<std::string_view> InstallFile::keys() const {
     std::vector<std::string_view> out;
     out.reserve(count_);
-    for (const Block& block : blocks_)
-        for (const Line& line : block.lines)
+    for (const auto& block : blocks_)
+        for (const Line& line : block->lines)
             out.push_back(line.key());
     return out;
 }
 
 const InstallFile::Line& InstallFile::lineAt(std::size_t line) const {
     const Place at = locate(line);
-    return blocks_[at.block].lines[at.index];
+    return block(at.block).lines[at.index];
 }
 
 // The hashes of the run first, then its bytes: a line as common as "}" starts
@@ -133,19 +137,19 @@ bool InstallFile::matchesAt(Place at, std::span<const std::string_view> search,
                             std::span<const std::uint64_t> hashes) const {
     const Place start = at;
     for (std::size_t j = 0; j < search.size(); ++j, ++at.index) {
-        while (at.index == blocks_[at.block].lines.size()) {
+        while (at.index == block(at.block).lines.size()) {
             if (++at.block == blocks_.size())
                 return false;
             at.index = 0;
         }
-        if (blocks_[at.block].hashes[at.index] != hashes[j])
+        if (block(at.block).hashes[at.index] != hashes[j])
             return false;
     }
     at = start;
     for (std::size_t j = 0; j < search.size(); ++j, ++at.index) {
-        while (at.index == blocks_[at.block].lines.size())
+        while (at.index == block(at.block).lines.size())
             ++at.block, at.index = 0;
-        if (blocks_[at.block].lines[at.index].key() != search[j])
+        if (block(at.block).lines[at.index].key() != search[j])
             return false;
     }
     return true;
@@ -171,19 +175,20 @@ InstallFile::find(std::span<const std::string_view> search) const {
     std::size_t before = 0;
     std::size_t counted = 0;
     for (std::size_t b = 0; b < blocks_.size(); ++b) {
-        const Summary& summary = summaries_[b];
+        const Block& here = block(b);
+        const Summary& summary = here.summary;
         if (!(summary.filter[word] & bit))
             continue;
         for (; counted < b; ++counted)
-            before += summaries_[counted].count;
-        // The tags first, sixteen at a time: the block's hashes are far off
-        // in memory.
-        const std::size_t n = blocks_[b].hashes.size();
+            before += block(counted).summary.count;
+        // The tags first, sixteen at a time: the block's hashes are further
+        // off in memory.
+        const std::size_t n = here.hashes.size();
         for (std::size_t i = 0; i < n; i += 16) {
             for (unsigned same = sameTags(summary.tags.data() + i, tag, n - i); same;
                  same &= same - 1) {
                 const std::size_t at = i + unsigned(std::countr_zero(same));
-                if (blocks_[b].hashes[at] != first || !matchesAt({b, at}, search, hashes))
+                if (here.hashes[at] != first || !matchesAt({b, at}, search, hashes))
                     continue;
                 if (found) {
                     found->again = before + at;
@@ -209,33 +214,45 @@ bool InstallFile::stripIn(Block& block, std::size_t from, std::size_t to) {
 }
 
 void InstallFile::strip(std::size_t line) {
+    // A line without carriage returns is written the same either way.
     const Place at = locate(line);
-    Block& block = blocks_[at.block];
-    if (block.withCr)
-        stripIn(block, at.index, at.index + 1);
-    else
-        block.lines[at.index].bare = 1;
+    if (holdsCr(block(at.block).lines[at.index]))
+        stripIn(own(at.block), at.index, at.index + 1);
 }
 
 void InstallFile::stripBefore(std::size_t end) {
     // Files without carriage returns, nearly all of them, have nothing to strip.
     for (std::size_t b = 0; withCr_ && b < blocks_.size() && end > 0; ++b) {
-        Block& block = blocks_[b];
-        const std::size_t n = std::min(end, block.lines.size());
-        if (block.withCr)
-            stripIn(block, 0, n);
+        const std::size_t n = std::min(end, block(b).lines.size());
+        if (block(b).withCr)
+            stripIn(own(b), 0, n);
         end -= n;
     }
 }
 
+// Lines put in are copied into chunks of their own, not one allocation each.
+std::string_view InstallFile::Store::keep(std::string_view line) {
+    constexpr std::size_t kChunk = std::size_t(64) << 10;
+    if (chunks.empty() || line.size() > size - used) {
+        size = std::max(kChunk, line.size());
+        used = 0;
+        chunks.push_back(std::make_unique_for_overwrite<char[]>(size));
+    }
+    char* at = chunks.back().get() + used;
+    std::copy(line.begin(), line.end(), at);
+    used += line.size();
+    return {at, line.size()};
+}
+
 InstallFile::Line InstallFile::adopt(std::string_view line) {
-    const std::string_view whole = copies_.emplace_back(line);
-    added_.push_back(whole);
+    Store& store = *store_;
+    const std::string_view whole = store.keep(line);
+    store.added.push_back(whole);
     const std::string_view bare = withoutLf(whole);
     std::string_view key = bare;
     if (bare.find('\r') != std::string_view::npos)
-        key = keys_.emplace_back(lineKey(bare));
-    return {key.data(), std::uint32_t(key.size()), 0, ~std::int32_t(added_.size() - 1)};
+        key = store.keys.emplace_back(lineKey(bare));
+    return {key.data(), std::uint32_t(key.size()), 0, ~std::int32_t(store.added.size() - 1)};
 }
 
 void InstallFile::insert(std::size_t at, std::span<const std::string_view> lines) {
@@ -260,31 +277,48 @@ void InstallFile::replace(std::size_t at, std::size_t count,
 }
 
 bool InstallFile::changed() const {
+    const std::string_view bytes = store_->bytes;
     std::size_t n = 0;
     std::size_t at = 0;
-    for (const Block& block : blocks_)
-        for (const Line& line : block.lines) {
+    for (const auto& block : blocks_)
+        for (const Line& line : block->lines) {
             if (line.origin != std::int32_t(n++))
                 return true;
             const std::string out = output(line);
-            if (bytes_.substr(at, out.size()) != out)
+            if (bytes.substr(at, out.size()) != out)
                 return true;
             at += out.size();
         }
-    return at != bytes_.size();
+    return at != bytes.size();
 }
 
 std::string InstallFile::text() const {
     std::string out;
-    out.reserve(bytes_.size() + bytes_.size() / 8);
-    for (const Block& block : blocks_)
-        for (const Line& line : block.lines) {
+    out.reserve(store_->bytes.size() + store_->bytes.size() / 8);
+    for (const auto& block : blocks_)
+        for (const Line& line : block->lines) {
             if (line.bare)
                 out.append(output(line));
             else
                 out.append(raw(line));
         }
     return out;
+}
+
+bool InstallFile::textEmpty() const {
+    for (const auto& block : blocks_)
+        for (const Line& line : block->lines)
+            if (!output(line).empty())
+                return false;
+    return true;
+}
+
+bool InstallFile::readsBackAsIs() const {
+    if (noLf_ == 0)
+        return true;
+    // Only the last line may lack its line feed, and it is not empty.
+    return noLf_ == 1 && count_ > 0 && lacksLf(lineAt(count_ - 1)) &&
+           !output(lineAt(count_ - 1)).empty();
 }
 
 std::int64_t InstallFile::originOf(std::size_t line) const {

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -29,10 +30,13 @@ std::vector<std::string_view> installerLines(std::string_view text,
 class InstallFile {
 public:
     // The lines of bytes, split after each line feed as Perl reads a file; the
-    // bytes must outlive this object. Lines put in later are copied.
-    explicit InstallFile(std::string_view bytes);
-    InstallFile(const InstallFile&) = delete;
-    InstallFile& operator=(const InstallFile&) = delete;
+    // bytes must outlive this object, or owner must hold them. Lines put in
+    // later are copied.
+    explicit InstallFile(std::string_view bytes, std::shared_ptr<const void> owner = {});
+    // A copy costs a pointer a block: the copies share their blocks until one
+    // of them changes a block, and the bytes and lines put in for good.
+    InstallFile(const InstallFile&) = default;
+    InstallFile& operator=(const InstallFile&) = default;
     InstallFile(InstallFile&&) = default;
     InstallFile& operator=(InstallFile&&) = default;
 
@@ -70,12 +74,18 @@ public:
     bool changed() const;
     // The lines as the installer prints them into the file.
     std::string text() const;
+    bool textEmpty() const;
+    // Whether Perl reading text() back gets these very lines: every line but
+    // the last ends with a line feed, and none is empty. Then a copy stands
+    // for the file read again.
+    bool readsBackAsIs() const;
 
     // Where a line starts in the bytes; for files that no change has touched.
     std::size_t byteOffset(std::size_t line) const {
-        return std::size_t(raw(lineAt(line)).data() - bytes_.data());
+        return std::size_t(raw(lineAt(line)).data() - store_->bytes.data());
     }
-    // The line's line in the bytes read, from 0, or -1 for a line put in.
+    // The line's line in the bytes read (by the first of the copies), from 0,
+    // or -1 for a line put in.
     std::int64_t originOf(std::size_t line) const;
 
 private:
@@ -87,19 +97,9 @@ private:
         std::int32_t origin;    // >= 0: the line of the bytes; else ~index into added_
         std::string_view key() const { return {data, size}; }
     };
-    // The lines go in blocks of a few dozen: a change moves only the lines
-    // of one block.
-    struct Block {
-        std::vector<Line> lines;
-        std::vector<std::uint64_t> hashes;
-        std::uint32_t withCr = 0; // lines not yet stripped that hold a carriage return
-        // Room for the lines a block holds before it is split, so that lines
-        // put in move the others but are seldom copied elsewhere.
-        void makeRoom();
-    };
-    // What a search looks at first for each block, kept beside the blocks so
-    // that it sweeps through them: bits of the hashes of the block's lines
-    // and of each two lines in a row, and a byte of each line's hash.
+    // What a search looks at first for each block: bits of the hashes of the
+    // block's lines and of each two lines in a row, and a byte of each line's
+    // hash.
     static constexpr std::size_t kMostLines = 256;
     struct alignas(64) Summary {
         std::array<std::uint64_t, kMostLines / 8> filter{};
@@ -107,11 +107,37 @@ private:
         std::uint32_t count = 0; // lines in the block
         std::uint32_t stale = 0; // bits of lines gone, or of pairs no longer in a row
     };
+    // The lines go in blocks of a few dozen: a change moves only the lines
+    // of one block, and copies of the file share the blocks neither changed.
+    struct Block {
+        Summary summary;
+        std::vector<Line> lines;
+        std::vector<std::uint64_t> hashes;
+        std::uint32_t withCr = 0; // lines not yet stripped that hold a carriage return
+        // Room for the lines a block holds before it is split, so that lines
+        // put in move the others but are seldom copied elsewhere.
+        void makeRoom();
+    };
+    // What the copies of a file share and only ever add to: the bytes read,
+    // and the lines put in. A line refers to them by index.
+    struct Store {
+        std::string_view bytes;
+        std::shared_ptr<const void> owner;
+        std::vector<std::string_view> raws;  // the lines of bytes, line feeds included
+        std::deque<std::string> keys;        // keys of lines with carriage returns
+        std::vector<std::string_view> added; // the lines put in, copied into chunks
+        std::vector<std::unique_ptr<char[]>> chunks;
+        std::size_t used = 0, size = 0; // of the last chunk
+        std::string_view keep(std::string_view line);
+    };
     struct Place {
         std::size_t block;
         std::size_t index;
     };
 
+    const Block& block(std::size_t b) const { return *blocks_[b]; }
+    // The block to change, copied first when another file shares it.
+    Block& own(std::size_t b);
     void refilter(std::size_t block);
     void noteChange(std::size_t block, std::size_t from, std::size_t to, std::size_t removed);
     void noteJoin(std::size_t block);
@@ -121,22 +147,20 @@ private:
                    std::span<const std::uint64_t> hashes) const;
     void insertLines(std::size_t at, const std::vector<Line>& lines);
     std::string_view raw(const Line& line) const {
-        return line.origin >= 0 ? raws_[std::size_t(line.origin)] : added_[std::size_t(~line.origin)];
+        return line.origin >= 0 ? store_->raws[std::size_t(line.origin)]
+                                : store_->added[std::size_t(~line.origin)];
     }
+    bool lacksLf(const Line& line) const { return !raw(line).ends_with('\n'); }
     bool holdsCr(const Line& line) const;
     std::string output(const Line& line) const;
     Line adopt(std::string_view line);
     bool stripIn(Block& block, std::size_t from, std::size_t to);
 
-    std::string_view bytes_;
-    std::vector<std::string_view> raws_;  // the lines of bytes_, line feeds included
-    std::vector<Block> blocks_;           // never an empty one
-    std::vector<Summary> summaries_;      // beside blocks_
+    std::shared_ptr<Store> store_;
+    std::vector<std::shared_ptr<Block>> blocks_; // never an empty one
     std::size_t count_ = 0;
-    std::size_t withCr_ = 0;              // all blocks' withCr
-    std::deque<std::string> keys_;        // keys of lines with carriage returns
-    std::deque<std::string> copies_;      // the lines put in
-    std::vector<std::string_view> added_; // into copies_
+    std::size_t withCr_ = 0; // all blocks' withCr
+    std::size_t noLf_ = 0;   // lines without a final line feed, empty ones too
     mutable std::vector<std::uint64_t> searchHashes_; // memory for find()
 };
 

@@ -160,9 +160,13 @@ private:
         return originals_.emplace(path, std::move(bytes)).first->second;
     }
 
+    // Asked once for each block of a file: the answer is kept.
     bool changedBy(const Run& run, const std::string& path) {
+        if (const auto known = changed_.find(path); known != changed_.end())
+            return known->second;
         const auto change = run.changes.find(path);
-        return change != run.changes.end() && change->second != original(path);
+        const bool changed = change != run.changes.end() && change->second != original(path);
+        return changed_.emplace(path, changed).first->second;
     }
 
     void listFiles(const Run& exact, const Run& all) {
@@ -410,6 +414,7 @@ private:
     static constexpr int kMostAnalysed = 200;
     int analysed_ = 0;
     std::map<std::string, std::optional<std::string>> originals_;
+    std::map<std::string, bool> changed_; // by the exact run
 };
 
 } // namespace

@@ -38,14 +38,17 @@ bool isPackageList(std::string_view mod) {
 }
 
 bool holdsModTag(std::string_view mod) {
-    std::string lower(mod.substr(0, std::min<std::size_t>(mod.size(), std::size_t(64) << 20)));
-    std::ranges::transform(lower, lower.begin(),
-                           [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; });
-    for (const char* tag : {"<id>", "<version>", "<mod info>", "<author>", "<homepage>",
-                            "<edit file>", "<search for>", "<replace>", "<add before>",
-                            "<add after>"})
-        if (lower.find(tag) != std::string::npos)
-            return true;
+    static constexpr std::string_view kTags[] = {
+        "<id>",          "<version>",    "<mod info>", "<author>",     "<homepage>",
+        "<edit file>",   "<search for>", "<replace>",  "<add before>", "<add after>"};
+    mod = mod.substr(0, std::min<std::size_t>(mod.size(), std::size_t(64) << 20));
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+    // A mod has one near its start: stop at the first.
+    for (std::size_t at = mod.find('<'); at != std::string_view::npos; at = mod.find('<', at + 1))
+        for (const std::string_view tag : kTags)
+            if (mod.size() - at >= tag.size() &&
+                std::ranges::equal(mod.substr(at, tag.size()), tag, {}, lower))
+                return true;
     return false;
 }
 

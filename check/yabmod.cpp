@@ -163,12 +163,16 @@ private:
             fileResult_ = Result::NoFile;
             return;
         }
-        current_ = std::make_unique<InstallFile>(*bytes);
-        kept_.push_back(std::move(bytes));
+        // The lines the installer wrote there itself are read back as they
+        // are; bytes are split, and kept alive by the file.
+        if (const InstallFile* written = bytes->lines())
+            current_ = std::make_unique<InstallFile>(*written);
+        else
+            current_ = std::make_unique<InstallFile>(bytes->bytes(), bytes);
         recall_.push_back(name_);
     }
 
-    std::shared_ptr<const std::string> openToRead(const std::string& full, std::size_t at) {
+    std::shared_ptr<const Content> openToRead(const std::string& full, std::size_t at) {
         const auto name = Disk::fopenName(full);
         if (!name) {
             const std::string why = "fopen refuses a name with /../: " + full;
@@ -379,7 +383,7 @@ private:
         disk_.takeBackBackup(*name);
         if (!disk_.canWrite(*name))
             installError(0, mod_.size(), "cannot write " + full);
-        disk_.write(*name, current_->text());
+        disk_.write(*name, *current_);
     }
 
     [[noreturn]] void installError(int step, std::size_t line, std::string why) {
@@ -417,7 +421,6 @@ private:
     std::deque<std::string> addedEdits_;   // its lines as uninstalling changes them
     std::vector<std::string> recall_;    // @recallfiles
     std::unique_ptr<InstallFile> current_; // @modeditfile
-    std::vector<std::shared_ptr<const std::string>> kept_; // the bytes the files point into
     Result fileResult_ = Result::NoFile;
     bool atEditFile_ = false;
 

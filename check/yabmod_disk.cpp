@@ -12,6 +12,21 @@ namespace torvale::yabmod {
 
 using Kind = DiskEntry::Kind;
 
+const std::string& Content::bytes() const {
+    if (!bytes_)
+        bytes_ = lines_->text();
+    return *bytes_;
+}
+
+namespace {
+
+std::shared_ptr<const Content> nothing() {
+    static const auto empty = std::make_shared<const Content>(std::string());
+    return empty;
+}
+
+} // namespace
+
 DiskEntry readFromDisk(const std::string& path) {
     namespace fs = std::filesystem;
     std::error_code ec;
@@ -68,7 +83,7 @@ Disk::Entry Disk::lookup(const std::string& key) {
         DiskEntry entry = read_(key);
         Entry kept{entry.kind, nullptr};
         if (entry.kind == Kind::File)
-            kept.bytes = std::make_shared<const std::string>(std::move(entry.bytes));
+            kept.content = std::make_shared<const Content>(std::move(entry.bytes));
         r = fromDisk_.emplace(key, std::move(kept)).first;
     }
     return r->second;
@@ -83,8 +98,8 @@ Disk::Entry Disk::entry(std::string_view path) {
     return found;
 }
 
-void Disk::write(std::string_view path, std::string bytes) {
-    written_[resolve(path).key] = {Kind::File, std::make_shared<const std::string>(std::move(bytes))};
+void Disk::write(std::string_view path, InstallFile lines) {
+    written_[resolve(path).key] = {Kind::File, std::make_shared<const Content>(std::move(lines))};
 }
 
 // Whether a file can be made or overwritten at this place.
@@ -119,9 +134,7 @@ bool Disk::copy(std::string_view from, std::string_view to) {
     if (!canMake(at))
         return false;
     // The copy is made before the source is read, which fails for a folder.
-    written_[at.key] = {Kind::File, source.kind == Kind::File
-                                       ? source.bytes
-                                       : std::make_shared<const std::string>()};
+    written_[at.key] = {Kind::File, source.kind == Kind::File ? source.content : nothing()};
     return source.kind == Kind::File;
 }
 
@@ -156,11 +169,11 @@ void Disk::takeBackBackup(const std::string& path) {
     if (!exists(path) && exists(backup))
         rename(backup, path);
     const Entry now = entry(path);
-    if (now.kind == Kind::File && now.bytes->empty() && exists(backup))
+    if (now.kind == Kind::File && now.content->empty() && exists(backup))
         rename(backup, path);
 }
 
-std::shared_ptr<const std::string> Disk::openToRead(const std::string& path) {
+std::shared_ptr<const Content> Disk::openToRead(const std::string& path) {
     std::string_view trimmed = path;
     while (!trimmed.empty() && trimmed.front() == ' ')
         trimmed.remove_prefix(1);
@@ -168,8 +181,8 @@ std::shared_ptr<const std::string> Disk::openToRead(const std::string& path) {
         trimmed.remove_suffix(1);
     const Entry found = entry(trimmed);
     if (found.kind == Kind::Folder)
-        return std::make_shared<const std::string>(); // it opens, and no line comes
-    return found.kind == Kind::File ? found.bytes : nullptr;
+        return nothing(); // it opens, and no line comes
+    return found.kind == Kind::File ? found.content : nullptr;
 }
 
 bool Disk::canWrite(const std::string& path) {
@@ -179,7 +192,7 @@ bool Disk::canWrite(const std::string& path) {
 std::map<std::string, std::optional<std::string>> Disk::changes() const {
     std::map<std::string, std::optional<std::string>> out;
     for (const auto& [path, entry] : written_)
-        out[path] = entry.kind == Kind::File ? std::optional<std::string>(*entry.bytes)
+        out[path] = entry.kind == Kind::File ? std::optional<std::string>(entry.content->bytes())
                                              : std::nullopt;
     return out;
 }

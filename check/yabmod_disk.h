@@ -2,6 +2,7 @@
 // of names and its taking back of backups, File::Copy's copy, and rename.
 #pragma once
 
+#include "install_file.h"
 #include "yabmod.h"
 
 #include <map>
@@ -11,18 +12,37 @@
 
 namespace torvale::yabmod {
 
+// A file's content: the bytes read, or the lines the installer wrote, made
+// into bytes only when something needs them. A file edited in many blocks is
+// thus neither printed nor split into lines again for each.
+class Content {
+public:
+    explicit Content(std::string bytes) : bytes_(std::move(bytes)) {}
+    explicit Content(InstallFile lines) : lines_(std::move(lines)) {}
+    const std::string& bytes() const;
+    bool empty() const { return lines_ ? lines_->textEmpty() : bytes_->empty(); }
+    // The lines written, when a read of the bytes would give them again.
+    const InstallFile* lines() const {
+        return lines_ && lines_->readsBackAsIs() ? &*lines_ : nullptr;
+    }
+
+private:
+    mutable std::optional<std::string> bytes_;
+    std::optional<InstallFile> lines_;
+};
+
 class Disk {
 public:
     struct Entry {
         DiskEntry::Kind kind = DiskEntry::Kind::Missing;
-        std::shared_ptr<const std::string> bytes; // File
+        std::shared_ptr<const Content> content; // File
     };
 
     explicit Disk(const ReadFile& read) : read_(read) {}
 
     Entry entry(std::string_view path);
     bool exists(std::string_view path) { return entry(path).kind != DiskEntry::Kind::Missing; }
-    void write(std::string_view path, std::string bytes);
+    void write(std::string_view path, InstallFile lines);
     // File::Copy's copy(from, to): false when it fails; a folder as the
     // source still makes an empty copy, as it does.
     bool copy(std::string_view from, std::string_view to);
@@ -35,8 +55,8 @@ public:
     // exists gets the backup back.
     void takeBackBackup(const std::string& path);
     // fopen for reading (Perl's two-argument open trims blanks at the ends):
-    // the bytes, empty for a folder, or nothing when it cannot be opened.
-    std::shared_ptr<const std::string> openToRead(const std::string& path);
+    // the content, empty for a folder, or nothing when it cannot be opened.
+    std::shared_ptr<const Content> openToRead(const std::string& path);
     // Whether fopen for writing would open the path.
     bool canWrite(const std::string& path);
 

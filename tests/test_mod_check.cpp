@@ -112,7 +112,20 @@ TEST(InstallFile, AgreesWithPerlsArrayOfLines) {
         for (const std::string& l : model)
             original += l;
         InstallFile file(original);
+        // Copies share blocks with the file: each must keep its own lines as
+        // the file changes on.
+        std::vector<std::pair<InstallFile, std::string>> copies;
+        const auto joined = [](const std::vector<std::string>& lines) {
+            std::string text;
+            for (const std::string& l : lines)
+                text += l;
+            return text;
+        };
         for (int s = 0, steps = int(rng() % (round % 10 == 0 ? 60 : 6)); s < steps; ++s) {
+            if (rng() % 4 == 0)
+                copies.emplace_back(file, joined(model));
+            if (rng() % 8 == 0)
+                file = InstallFile(file);
             std::vector<std::string> search;
             for (int i = 0, n = 1 + int(rng() % 3); i < n; ++i)
                 search.push_back(key(line()));
@@ -156,10 +169,18 @@ TEST(InstallFile, AgreesWithPerlsArrayOfLines) {
             }
             ASSERT_EQ(file.lineCount(), model.size()) << testing::PrintToString(original);
         }
-        std::string expected;
-        for (const std::string& l : model)
-            expected += l;
+        const std::string expected = joined(model);
         ASSERT_EQ(file.text(), expected) << testing::PrintToString(original);
+        for (const auto& [copy, text] : copies)
+            ASSERT_EQ(copy.text(), text) << testing::PrintToString(original);
+        // Read back, the text is the same lines unless one is empty or a line
+        // feed is missing before the end.
+        bool regular = true;
+        for (std::size_t i = 0; i < model.size(); ++i)
+            regular &= !model[i].empty() && (i + 1 == model.size() || model[i].ends_with('\n'));
+        ASSERT_EQ(file.readsBackAsIs(), regular) << testing::PrintToString(original);
+        if (regular)
+            ASSERT_EQ(InstallFile(expected).keys(), file.keys());
         ASSERT_EQ(file.changed(), expected != original);
         const std::string diff = unifiedDiff(original, expected, "f");
         ASSERT_EQ(diff.empty(), expected == original);
