@@ -265,12 +265,23 @@ void InstallFile::insert(std::size_t at, std::span<const std::string_view> lines
 
 void InstallFile::replace(std::size_t at, std::size_t count,
                           std::span<const std::string_view> lines) {
+    // A line's output without making it: its bytes, or for a stripped line
+    // its key and line feed.
+    const auto writes = [this](std::size_t n, std::string_view text) {
+        const Line& line = lineAt(n);
+        const std::string_view whole = raw(line);
+        if (!line.bare)
+            return whole == text;
+        const bool lf = whole.ends_with('\n');
+        return text.size() == line.size + lf && text.starts_with(line.key()) &&
+               (!lf || text.back() == '\n');
+    };
     std::size_t head = 0;
-    while (head < count && head < lines.size() && output(at + head) == lines[head])
+    while (head < count && head < lines.size() && writes(at + head, lines[head]))
         ++head;
     std::size_t tail = 0;
     while (tail < count - head && tail < lines.size() - head &&
-           output(at + count - 1 - tail) == lines[lines.size() - 1 - tail])
+           writes(at + count - 1 - tail, lines[lines.size() - 1 - tail]))
         ++tail;
     erase(at + head, count - head - tail);
     insert(at + head, lines.subspan(head, lines.size() - head - tail));

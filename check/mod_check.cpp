@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <future>
 #include <map>
 
 namespace torvale {
@@ -71,10 +72,12 @@ public:
                                       : "it holds no mod tags: it is not a mod file";
             return std::move(report_);
         }
-        report_.differences = readingDifferences(mod_);
-        warnAboutTheMod();
+        // The editor's reading is compared on another core while the
+        // installer runs: it needs only the mod.
+        auto differences = std::async(std::launch::async, readingDifferences, mod_);
         if (options_.forumDirectory.empty()) {
             untested();
+            warnAboutTheMod(differences.get());
             return std::move(report_);
         }
         report_.tested = true;
@@ -98,6 +101,7 @@ public:
             addDiffs(all);
         if (options_.uninstall)
             checkUninstall(exact);
+        warnAboutTheMod(differences.get());
         return std::move(report_);
     }
 
@@ -199,9 +203,17 @@ private:
 
     // Why the installer cannot open a file, and the name it has on disk when
     // it is there in other letters.
+    // Asked for each block of a missing file: the answer is kept.
     std::string missingReason(const yabmod::FileRun& run) {
         if (run.problem.starts_with("fopen refuses"))
             return "the installer refuses names with \"../\"";
+        const auto known = missing_.find(run.path);
+        if (known != missing_.end())
+            return known->second;
+        return missing_.emplace(run.path, lookForMissing(run)).first->second;
+    }
+
+    std::string lookForMissing(const yabmod::FileRun& run) {
         const std::string dir = run.path.substr(0, run.path.rfind('/') + 1);
         const std::string near = resolveEditFile(dir, run.path.substr(dir.size()));
         if (!near.empty() && near != run.path && read_(near).kind == yabmod::DiskEntry::Kind::File)
@@ -279,16 +291,20 @@ private:
         step.again = s.again == std::string::npos ? 0 : s.again + 1;
     }
 
-    void warnAboutTheMod() {
+    // The warnings about the mod itself, ahead of those about the run.
+    void warnAboutTheMod(std::vector<ReadingDifference> differences) {
+        report_.differences = std::move(differences);
+        std::vector<CheckWarning> warnings;
         const std::size_t lf = mod_.find('\n');
         if (lf != std::string_view::npos && lf > 0 && mod_[lf - 1] == '\r')
-            report_.warnings.push_back(
+            warnings.push_back(
                 {0, "the mod has CR LF line ends: YaBB's installer then keeps a CR in every file "
                     "name, so it makes no backups and restores nothing after a failed step, and "
                     "it puts CR LF lines into the forum's LF files"});
         for (const ReadingDifference& d : report_.differences)
             if (d.what.starts_with("the installer skips"))
-                report_.warnings.push_back({d.modLine, d.what});
+                warnings.push_back({d.modLine, d.what});
+        report_.warnings.insert(report_.warnings.begin(), warnings.begin(), warnings.end());
     }
 
     void warnAboutTheRun(const Run& exact) {
@@ -415,6 +431,7 @@ private:
     int analysed_ = 0;
     std::map<std::string, std::optional<std::string>> originals_;
     std::map<std::string, bool> changed_; // by the exact run
+    std::map<std::string, std::string> missing_; // why, by path
 };
 
 } // namespace
