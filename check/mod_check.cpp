@@ -169,7 +169,7 @@ private:
         if (const auto known = changed_.find(path); known != changed_.end())
             return known->second;
         const auto change = run.changes.find(path);
-        const bool changed = change != run.changes.end() && change->second != original(path);
+        const bool changed = change != run.changes.end() && change->second.value() != original(path);
         return changed_.emplace(path, changed).first->second;
     }
 
@@ -373,7 +373,7 @@ private:
                 continue;
             const auto after = removed.changes.find(path);
             const std::optional<std::string> now =
-                after != removed.changes.end() ? after->second : bytes;
+                after != removed.changes.end() ? after->second.value() : bytes.value();
             const std::optional<std::string> before = original(path);
             if (now == before)
                 continue;

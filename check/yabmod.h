@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -42,6 +43,27 @@ struct DiskEntry {
 using ReadFile = std::function<DiskEntry(const std::string& path)>;
 // The file system of this machine.
 DiskEntry readFromDisk(const std::string& path);
+
+class Content;
+// What a run leaves in a file it wrote: its bytes, printed when first asked
+// for (most backups never are), or nothing when the run removed the file.
+class FileAfter {
+public:
+    FileAfter() = default;
+    explicit FileAfter(std::shared_ptr<const Content> content) : content_(std::move(content)) {}
+    explicit operator bool() const { return content_ != nullptr; }
+    const std::string& operator*() const;
+    const std::string* operator->() const { return &**this; }
+    std::optional<std::string> value() const {
+        return content_ ? std::optional<std::string>(**this) : std::nullopt;
+    }
+    std::string value_or(std::string otherwise) const {
+        return content_ ? **this : std::move(otherwise);
+    }
+
+private:
+    std::shared_ptr<const Content> content_;
+};
 
 struct StepRun {
     enum class Action { Replace, AddBefore, AddAfter, None };
@@ -92,7 +114,7 @@ struct Run {
     std::vector<StepRun> steps;  // in the order the installer reached them
     // The disk after the run, where it differs from before: each path the
     // run wrote, made, renamed or removed, with its bytes (nothing: removed).
-    std::map<std::string, std::optional<std::string>> changes;
+    std::map<std::string, FileAfter> changes;
 };
 
 // A step as it is run, for reports that look at the file around it.

@@ -12,6 +12,10 @@ namespace torvale::yabmod {
 
 using Kind = DiskEntry::Kind;
 
+const std::string& FileAfter::operator*() const {
+    return content_->bytes();
+}
+
 const std::string& Content::bytes() const {
     if (!bytes_)
         bytes_ = lines_->text();
@@ -189,11 +193,10 @@ bool Disk::canWrite(const std::string& path) {
     return canMake(resolve(path));
 }
 
-std::map<std::string, std::optional<std::string>> Disk::changes() const {
-    std::map<std::string, std::optional<std::string>> out;
+std::map<std::string, FileAfter> Disk::changes() const {
+    std::map<std::string, FileAfter> out;
     for (const auto& [path, entry] : written_)
-        out[path] = entry.kind == Kind::File ? std::optional<std::string>(entry.content->bytes())
-                                             : std::nullopt;
+        out.emplace(path, entry.kind == Kind::File ? FileAfter(entry.content) : FileAfter());
     return out;
 }
 

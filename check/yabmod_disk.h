@@ -60,7 +60,7 @@ public:
     // Whether fopen for writing would open the path.
     bool canWrite(const std::string& path);
 
-    std::map<std::string, std::optional<std::string>> changes() const;
+    std::map<std::string, FileAfter> changes() const;
 
 private:
     struct Resolved {
