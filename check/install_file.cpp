@@ -41,10 +41,15 @@ std::string_view withoutLf(std::string_view line) {
 } // namespace
 
 std::string lineKey(std::string_view line) {
+    line = withoutLf(line);
     std::string key;
-    for (const char c : withoutLf(line))
-        if (c != '\r')
-            key.push_back(c);
+    key.reserve(line.size());
+    // The pieces between carriage returns, each in one copy.
+    for (std::size_t start = 0; start < line.size();) {
+        const std::size_t cr = std::min(line.find('\r', start), line.size());
+        key.append(line.substr(start, cr - start));
+        start = cr + 1;
+    }
     return key;
 }
 

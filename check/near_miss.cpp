@@ -37,9 +37,26 @@ bool emptyLine(std::string_view line) {
     return true;
 }
 
+// Whether line, with what ignore names left out, is wanted (made normal
+// already); without making the line anew.
+bool sameNormal(std::string_view line, std::string_view wanted, unsigned ignore) {
+    if (ignore == 0)
+        return line == wanted;
+    std::size_t j = 0;
+    for (char c : line) {
+        if ((ignore & Blanks) && blank(c))
+            continue;
+        if ((ignore & Case) && c >= 'A' && c <= 'Z')
+            c = char(c - 'A' + 'a');
+        if (j == wanted.size() || wanted[j++] != c)
+            return false;
+    }
+    return j == wanted.size();
+}
+
 // The first line where search stands, compared with what ignore leaves out.
-std::size_t findNormal(const std::vector<std::string>& file, std::span<const std::string_view> search,
-                       unsigned ignore) {
+std::size_t findNormal(const std::vector<std::string_view>& file,
+                       std::span<const std::string_view> search, unsigned ignore) {
     std::vector<std::string> wanted;
     for (const std::string_view s : search)
         wanted.push_back(normal(s, ignore));
@@ -47,7 +64,7 @@ std::size_t findNormal(const std::vector<std::string>& file, std::span<const std
         return std::string::npos;
     for (std::size_t at = 0; at + wanted.size() <= file.size(); ++at) {
         std::size_t k = 0;
-        while (k < wanted.size() && file[at + k] == wanted[k])
+        while (k < wanted.size() && sameNormal(file[at + k], wanted[k], ignore))
             ++k;
         if (k == wanted.size())
             return at;
@@ -84,11 +101,8 @@ std::string nearMiss(const InstallFile& file, std::span<const std::string_view> 
                  {Blanks, "in blanks and tabs"},
                  {Case, "in letter case"},
                  {Blanks | Case, "in blanks, tabs and letter case"}};
+    const std::vector<std::string_view> lines = file.keys();
     for (const auto& kind : kinds) {
-        std::vector<std::string> lines;
-        lines.reserve(file.lineCount());
-        for (std::size_t i = 0; i < file.lineCount(); ++i)
-            lines.push_back(normal(file.key(i), kind.ignore));
         for (const bool whole : {true, false}) {
             if (whole && kind.ignore == 0)
                 continue; // the installer's own search
