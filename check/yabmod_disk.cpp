@@ -52,6 +52,16 @@ DiskEntry readFromDisk(const std::string& path) {
 // "/", ".." goes up a folder.
 Disk::Resolved Disk::resolve(std::string_view path) {
     Resolved out;
+    // Nearly every path the installer makes is whole and plain already.
+    const bool plain = path.size() > 1 && path.starts_with('/') && !path.ends_with('/') &&
+                       !path.ends_with("/.") && !path.ends_with("/..") &&
+                       path.find("//") == std::string_view::npos &&
+                       path.find("/./") == std::string_view::npos &&
+                       path.find("/../") == std::string_view::npos;
+    if (plain) {
+        out.key = path;
+        return out;
+    }
     std::vector<std::string_view> parts;
     std::size_t start = 0;
     std::string_view last;
