@@ -93,7 +93,7 @@ InstallFile::InstallFile(std::string_view bytes, std::shared_ptr<const void> own
         const std::string_view bare = withoutLf(store.raws[i]);
         std::string_view key = bare;
         if (bare.find('\r') != std::string_view::npos)
-            key = store.keys.emplace_back(lineKey(bare));
+            key = store.keepKey(bare);
         lines.push_back({key.data(), std::uint32_t(key.size()), 0, std::int32_t(i)});
     }
     insertLines(0, lines);
@@ -236,17 +236,29 @@ void InstallFile::stripBefore(std::size_t end) {
 }
 
 // Lines put in are copied into chunks of their own, not one allocation each.
-std::string_view InstallFile::Store::keep(std::string_view line) {
+char* InstallFile::Store::room(std::size_t bytes) {
     constexpr std::size_t kChunk = std::size_t(64) << 10;
-    if (chunks.empty() || line.size() > size - used) {
-        size = std::max(kChunk, line.size());
+    if (chunks.empty() || bytes > size - used) {
+        size = std::max(kChunk, bytes);
         used = 0;
         chunks.push_back(std::make_unique_for_overwrite<char[]>(size));
     }
     char* at = chunks.back().get() + used;
+    used += bytes;
+    return at;
+}
+
+std::string_view InstallFile::Store::keep(std::string_view line) {
+    char* at = room(line.size());
     std::copy(line.begin(), line.end(), at);
-    used += line.size();
     return {at, line.size()};
+}
+
+std::string_view InstallFile::Store::keepKey(std::string_view line) {
+    char* at = room(line.size());
+    const char* end = std::remove_copy(line.begin(), line.end(), at, '\r');
+    used -= std::size_t(at + line.size() - end); // the carriage returns' room back
+    return {at, std::size_t(end - at)};
 }
 
 InstallFile::Line InstallFile::adopt(std::string_view line) {
@@ -256,7 +268,7 @@ InstallFile::Line InstallFile::adopt(std::string_view line) {
     const std::string_view bare = withoutLf(whole);
     std::string_view key = bare;
     if (bare.find('\r') != std::string_view::npos)
-        key = store.keys.emplace_back(lineKey(bare));
+        key = store.keepKey(bare);
     return {key.data(), std::uint32_t(key.size()), 0, ~std::int32_t(store.added.size() - 1)};
 }
 

@@ -124,11 +124,14 @@ private:
         std::string_view bytes;
         std::shared_ptr<const void> owner;
         std::vector<std::string_view> raws;  // the lines of bytes, line feeds included
-        std::deque<std::string> keys;        // keys of lines with carriage returns
-        std::vector<std::string_view> added; // the lines put in, copied into chunks
+        // The lines put in, and the keys of lines with carriage returns, are
+        // copied into chunks.
+        std::vector<std::string_view> added;
         std::vector<std::unique_ptr<char[]>> chunks;
         std::size_t used = 0, size = 0; // of the last chunk
         std::string_view keep(std::string_view line);
+        std::string_view keepKey(std::string_view line); // without its carriage returns
+        char* room(std::size_t bytes);
     };
     struct Place {
         std::size_t block;
