@@ -89,6 +89,9 @@ TFormMain::~TFormMain() {
     // whose state could follow it.
     disconnect(qApp, nullptr, this, nullptr);
     disconnect(QGuiApplication::clipboard(), nullptr, this, nullptr);
+    // A line edit that loses the focus as the window goes says its editing
+    // finished, to a window that is no longer there.
+    disconnect(memFileToEdit, nullptr, this, nullptr);
     // The open mod outlives the recovery writer, which goes first.
     disconnect(mod_, nullptr, this, nullptr);
     disconnect(mod_->history(), nullptr, this, nullptr);
