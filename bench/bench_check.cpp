@@ -1,11 +1,14 @@
 // Testing the generated 32 MiB mod against a forum folder of a few hundred
 // files, set against reading the same files: the mod into a document and each
 // forum file it names. The check should take well under reading them twice.
+// And a mod of a hundred failed steps, whose report must come within a second.
 //
 //   BUILD/bench/torvale-bench-check [--benchmark_repetitions=5]
 #include "big_mod.h"
 
+#include "check/install_file.h"
 #include "check/mod_check.h"
+#include "check/near_miss.h"
 #include "document/file_io.h"
 #include "document/mod_assembler.h"
 #include "document/mod_reader.h"
@@ -164,9 +167,87 @@ void BM_CheckOpenMod(benchmark::State& state) {
     state.counters["best_cpu_ms"] = bestCpu * 1e3;
 }
 
+// A forum file of 20,000 lines made of the forum's own code, and a mod of a
+// hundred steps whose search texts it no longer holds as they are: each is
+// three lines of it, the first indented anew and a word of the second renamed,
+// as an upgrade of the forum leaves them. Test Mod then looks for the nearest
+// place of every one.
+struct FailingMod {
+    std::string file;
+    std::string mod;
+    std::size_t lines = 0;
+    std::vector<std::vector<std::string>> searches;
+
+    FailingMod() {
+        const torvale::bench::CodePool pool = torvale::bench::loadForumCode(TORVALE_FORUM_DIR);
+        std::vector<std::string> all;
+        for (std::size_t round = 0; all.size() < 20000 && !pool.files.empty(); ++round)
+            for (const auto& f : pool.files)
+                for (const std::string& line : f.lines)
+                    if (all.size() < 20000)
+                        all.push_back(line + (round ? " # " + std::to_string(round) : ""));
+        lines = all.size();
+        for (const std::string& line : all)
+            file += line + "\n";
+        mod = "<id>\nFailing\n</id>\n\n<version>\n1\n</version>\n\n<mod info>\nx\n</mod info>\n\n"
+              "<author>\nx\n</author>\n\n<homepage>\nx\n</homepage>\n\n"
+              "<edit file>\nSources/Big.pm\n</edit file>\n\n";
+        for (int step = 0; step < 100; ++step) {
+            std::size_t at = std::size_t(step) * (lines / 101);
+            while (at + 3 < lines && (all[at].find('$') == std::string::npos || all[at + 1].size() < 8))
+                ++at;
+            std::string second = all[at + 1];
+            const std::size_t dollar = second.find('$');
+            second.insert(dollar == std::string::npos ? 0 : dollar + 1, "renamed_");
+            searches.push_back({"\t" + all[at], second, all[at + 2]});
+            mod += "<search for>\n" + searches.back()[0] + "\n" + second + "\n" + all[at + 2] +
+                   "\n</search for>\n\n<add after>\n# step " + std::to_string(step) +
+                   "\n</add after>\n\n";
+        }
+    }
+};
+
+// Test Mod's check of that mod: the figure to hold is well under a second.
+void BM_CheckHundredFailedSteps(benchmark::State& state) {
+    static const FailingMod made;
+    torvale::CheckOptions options;
+    options.forumDirectory = "/forum";
+    options.uninstall = true; // as the window asks for it
+    options.read = [](const std::string& path) {
+        if (path == "/forum/Sources/Big.pm")
+            return torvale::yabmod::DiskEntry{torvale::yabmod::DiskEntry::Kind::File, made.file};
+        return torvale::yabmod::DiskEntry{};
+    };
+    std::size_t placed = 0, failed = 0;
+    for (auto _ : state) {
+        const torvale::CheckReport report = torvale::checkMod(made.mod, options);
+        failed = placed = 0;
+        for (const torvale::StepCheck& s : report.steps) {
+            failed += s.status != torvale::StepCheck::Status::Found;
+            placed += s.nearest.has_value();
+        }
+    }
+    state.counters["file_lines"] = double(made.lines);
+    state.counters["failed"] = double(failed);
+    state.counters["placed"] = double(placed);
+    // Beside it, what each failed step costs when it looks into the file on
+    // its own, as it did before the file's index was shared.
+    const torvale::InstallFile file(made.file);
+    const auto start = Clock::now();
+    for (const std::vector<std::string>& search : made.searches) {
+        const std::vector<std::string_view> keys(search.begin(), search.end());
+        benchmark::DoNotOptimize(torvale::nearMiss(file, keys));
+        benchmark::DoNotOptimize(torvale::nearestPlace(file, keys));
+    }
+    state.counters["alone_ms_per_step"] =
+        std::chrono::duration<double, std::milli>(Clock::now() - start).count() /
+        double(made.searches.size());
+}
+
 BENCHMARK(BM_ReadModAndForumFiles)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_CheckMod)->Unit(benchmark::kMillisecond)->Iterations(7)->UseManualTime();
 BENCHMARK(BM_CheckOpenMod)->Unit(benchmark::kMillisecond)->Iterations(7);
+BENCHMARK(BM_CheckHundredFailedSteps)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 } // namespace
 

@@ -7,6 +7,7 @@
 #include "line_diff.h"
 #include "mod_facts.h"
 #include "near_miss.h"
+#include "place_finder.h"
 #include "reading_differences.h"
 
 #include "forum/name_lookup.h"
@@ -107,8 +108,11 @@ private:
         options.keepGoing = keepGoing;
         std::map<int, Seen>& seen = keepGoing ? seenPast_ : seen_;
         options.onStep = [this, &seen](const yabmod::StepView& view) {
-            if (view.after)
+            if (view.after) {
+                // The step changed its file.
+                looked_.reset();
                 return;
+            }
             Seen& s = seen[view.step.number];
             if (view.step.found) {
                 const std::int64_t origin = view.file.originOf(*view.step.found);
@@ -117,12 +121,33 @@ private:
                 // Each costs a look through the whole file: a mod that fails
                 // everywhere is told of its first failures in full.
                 if (analysed_++ < kMostAnalysed) {
-                    s.reason = nearMiss(view.file, view.search);
-                    s.nearest = nearestPlace(view.file, view.search);
+                    LookedAt& looked = lookedAt(view);
+                    s.reason = (*looked.misses)(view.search);
+                    s.nearest = nearestPlace(*looked.index, view.search);
                 }
             }
         };
+        looked_.reset();
         return yabmod::runInstaller(mod_, folders_, yabmod::Mode::Install, read_, options);
+    }
+
+    // The file of a failed step made ready for looking into, shared by the
+    // failed steps after it until a step changes the file or another opens.
+    struct LookedAt {
+        const InstallFile* file = nullptr;
+        std::size_t fileRun = 0;
+        std::optional<place::FileIndex> index;
+        std::optional<NearMisses> misses;
+    };
+    LookedAt& lookedAt(const yabmod::StepView& view) {
+        if (!looked_ || looked_->file != &view.file || looked_->fileRun != view.step.file) {
+            looked_.emplace();
+            looked_->file = &view.file;
+            looked_->fileRun = view.step.file;
+            looked_->index.emplace(view.file.keys());
+            looked_->misses.emplace(view.file);
+        }
+        return *looked_;
     }
 
     // Without a forum the steps are listed as the installer reads them.
@@ -409,6 +434,7 @@ private:
     // Failed steps looked into for a reason and a nearest place so far.
     static constexpr int kMostAnalysed = 200;
     int analysed_ = 0;
+    std::optional<LookedAt> looked_;
     std::map<std::string, std::optional<std::string>> originals_;
 };
 

@@ -58,6 +58,22 @@ std::size_t findNormal(const std::vector<std::string>& file, std::span<const std
 } // namespace
 
 std::string nearMiss(const InstallFile& file, std::span<const std::string_view> search) {
+    return NearMisses(file)(search);
+}
+
+const std::vector<std::string>& NearMisses::linesIn(unsigned form) {
+    std::optional<std::vector<std::string>>& lines = lines_[form];
+    if (!lines) {
+        lines.emplace();
+        lines->reserve(file_.lineCount());
+        for (const std::string_view key : file_.keys())
+            lines->push_back(normal(key, form));
+    }
+    return *lines;
+}
+
+std::string NearMisses::operator()(std::span<const std::string_view> search) {
+    const InstallFile& file = file_;
     if (file.lineCount() == 0)
         return "the file is empty";
     // Empty lines at the ends of a search text are the most common slip: a
@@ -85,15 +101,12 @@ std::string nearMiss(const InstallFile& file, std::span<const std::string_view> 
                  {Case, "in letter case"},
                  {Blanks | Case, "in blanks, tabs and letter case"}};
     for (const auto& kind : kinds) {
-        std::vector<std::string> lines;
-        lines.reserve(file.lineCount());
-        for (std::size_t i = 0; i < file.lineCount(); ++i)
-            lines.push_back(normal(file.key(i), kind.ignore));
         for (const bool whole : {true, false}) {
             if (whole && kind.ignore == 0)
                 continue; // the installer's own search
             if (!whole && ends.empty())
                 continue;
+            const std::vector<std::string>& lines = linesIn(kind.ignore);
             const std::size_t at = findNormal(lines, whole ? search : trimmed, kind.ignore);
             if (at == std::string::npos)
                 continue;

@@ -55,6 +55,11 @@ void addOther(NearestPlace& place, const Candidate* other) {
 
 std::optional<NearestPlace> nearestPlace(std::span<const std::string_view> file,
                                          std::span<const std::string_view> search) {
+    return nearestPlace(place::FileIndex(file), search);
+}
+
+std::optional<NearestPlace> nearestPlace(const place::FileIndex& file,
+                                         std::span<const std::string_view> search) {
     Finder finder(file, search);
     std::vector<Candidate> same = finder.sameButFor();
     if (!same.empty()) {

@@ -12,6 +12,9 @@
 namespace torvale {
 
 class InstallFile;
+namespace place {
+struct FileIndex;
+}
 
 // One line of the search text set against the place, in order.
 struct PlaceLine {
@@ -53,6 +56,10 @@ inline constexpr double kAboutAsGood = 0.02;
 std::optional<NearestPlace> nearestPlace(std::span<const std::string_view> file,
                                          std::span<const std::string_view> search);
 std::optional<NearestPlace> nearestPlace(const InstallFile& file,
+                                         std::span<const std::string_view> search);
+// The same in a file indexed once for the search texts of many failed steps
+// (place_finder.h); the index must be of the file as it stands.
+std::optional<NearestPlace> nearestPlace(const place::FileIndex& file,
                                          std::span<const std::string_view> search);
 
 // "lines 12-14 (similarity 0.83): blanks and tabs differ", with the other
