@@ -124,11 +124,24 @@ private:
                     LookedAt& looked = lookedAt(view);
                     s.reason = (*looked.misses)(view.search);
                     s.nearest = nearestPlace(*looked.index, view.search);
+                    if (s.nearest)
+                        placeOnDisk(*s.nearest, view.file);
                 }
             }
         };
         looked_.reset();
         return yabmod::runInstaller(mod_, folders_, yabmod::Mode::Install, read_, options);
+    }
+
+    static void placeOnDisk(NearestPlace& place, const InstallFile& file) {
+        const auto disk = [&file](std::size_t line) {
+            const std::int64_t origin = line ? file.originOf(line - 1) : -1;
+            return origin >= 0 ? std::size_t(origin) + 1 : 0;
+        };
+        place.diskFirst = disk(place.first);
+        place.diskLast = disk(place.last);
+        place.otherDiskFirst = disk(place.otherFirst);
+        place.otherDiskLast = disk(place.otherLast);
     }
 
     // The file of a failed step made ready for looking into, shared by the

@@ -45,6 +45,11 @@ struct NearestPlace {
     double otherSimilarity = 0;
     // The other place is about as good (within kAboutAsGood): the user must choose.
     bool ambiguous = false;
+    // Both runs in the file as it is on disk, from 1, for those who look at
+    // that file; the check sets them. 0 where a step of the mod put the
+    // line in, or when not known.
+    std::size_t diskFirst = 0, diskLast = 0;
+    std::size_t otherDiskFirst = 0, otherDiskLast = 0;
 };
 
 // Two places whose similarities differ by no more than this are called about as good.

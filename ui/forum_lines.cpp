@@ -101,11 +101,10 @@ void TFormMain::showNearestPlace(const Node* node) {
         const std::vector<std::string_view> lines(keys.begin(), keys.end());
         if (const auto found = file.find(lines)) {
             // Of two places with these lines, the one nearer to where the
-            // check saw them.
+            // check saw them on disk.
             std::size_t at = found->line;
-            const auto off = [&](std::size_t line) {
-                return line > place->first - 1 ? line - (place->first - 1) : place->first - 1 - line;
-            };
+            const std::size_t seen = (place->diskFirst ? place->diskFirst : place->first) - 1;
+            const auto off = [seen](std::size_t line) { return line > seen ? line - seen : seen - line; };
             if (found->again != std::string_view::npos && off(found->again) < off(at))
                 at = found->again;
             first = memEditingFile->lineOfByte(file.byteOffset(at));

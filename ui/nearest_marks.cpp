@@ -39,13 +39,23 @@ bool inPlace(const NearestPlace& place, const PlaceLine& line) {
     return line.fileLine >= place.first && line.fileLine <= place.last;
 }
 
+// The run as the author sees it in the forum file on disk, when the check
+// could tell.
+QString shownRange(std::size_t first, std::size_t last, std::size_t diskFirst, std::size_t diskLast) {
+    return diskFirst && diskLast && diskFirst <= diskLast ? range(diskFirst, diskLast)
+                                                          : range(first, last);
+}
+
 } // namespace
 
 QString nearestPlaceSentence(const NearestPlace& place) {
+    const QString at = shownRange(place.first, place.last, place.diskFirst, place.diskLast);
+    const QString other =
+        shownRange(place.otherFirst, place.otherLast, place.otherDiskFirst, place.otherDiskLast);
     QString out;
     if (!place.only.empty()) {
         out = QStringLiteral("Its lines are at %1 of the file, the same but for %2")
-                  .arg(range(place.first, place.last), QString::fromStdString(place.only));
+                  .arg(at, QString::fromStdString(place.only));
     } else {
         int changed = 0, added = 0, gone = 0;
         // Two search lines that became one line of the file count once.
@@ -64,19 +74,24 @@ QString nearestPlaceSentence(const NearestPlace& place) {
         if (gone)
             what << counted(gone, "search line not there", "search lines not there");
         out = QStringLiteral("Its lines most likely went to %1 of the file (%2 alike)")
-                  .arg(range(place.first, place.last), percent(place.similarity));
+                  .arg(at, percent(place.similarity));
         if (!what.isEmpty())
             out += QStringLiteral(": ") + what.join(QStringLiteral(", "));
     }
-    if (place.ambiguous)
+    if (place.ambiguous && !place.only.empty() && place.otherSimilarity >= 1)
+        out += QStringLiteral("; %1 hold the same lines too: see which one is meant").arg(other);
+    else if (place.ambiguous)
         out += QStringLiteral("; %1 (%2 alike) is about as good: see which one is meant")
-                   .arg(range(place.otherFirst, place.otherLast), percent(place.otherSimilarity));
+                   .arg(other, percent(place.otherSimilarity));
     return out + QLatin1Char('.');
 }
 
 QString nearestPlaceDetails(const NearestPlace& place, TextEncoding encoding) {
     QStringList out;
-    out << QStringLiteral("Lines counted in the file as the steps before this one leave it.");
+    if (place.diskFirst && place.diskFirst != place.first)
+        out << QStringLiteral("Lines of the file on disk; the steps before this one move them "
+                              "to %1, the numbers below.")
+                   .arg(range(place.first, place.last));
     constexpr int kMostShown = 12;
     int shown = 0;
     for (const PlaceLine& l : place.lines) {

@@ -82,19 +82,18 @@ void ForumLinesTest::theForumsLinesMendAFailedStepInOneUndoableStep() {
     QVERIFY(!useLines->isEnabled());
 
     QTest::keyClick(t.window.get(), Qt::Key_F9);
-    // Below each failed step, where its lines went, counted in the file as
-    // step 1 left it (one line longer at the top).
+    // Below each failed step, where its lines went in the file on disk.
     const QStringList shown = entryTexts(*panel);
     const auto below = [&](const QString& step) {
         const qsizetype at = shown.indexOf(QRegularExpression(QStringLiteral("^") + step + QStringLiteral(":.*")));
         return at >= 0 && at + 1 < shown.size() ? shown[at + 1] : QString();
     };
     QCOMPARE(below(QStringLiteral("Step 2")),
-             QStringLiteral("    \u21B3 Its lines are at lines 4-5 of the file, the same but for "
+             QStringLiteral("    \u21B3 Its lines are at lines 3-4 of the file, the same but for "
                             "blanks and tabs."));
     QVERIFY2(below(QStringLiteral("Step 3"))
                  .contains(QRegularExpression(QStringLiteral(
-                     "^    \u21B3 Its lines most likely went to lines 9-11 of the file \\(\\d+% "
+                     "^    \u21B3 Its lines most likely went to lines 8-10 of the file \\(\\d+% "
                      "alike\\): 1 line changed\\.$"))),
              qPrintable(shown.join('\n')));
     QVERIFY2(below(QStringLiteral("Step 4")).contains(QStringLiteral("is about as good")),

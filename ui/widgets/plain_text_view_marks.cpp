@@ -37,6 +37,9 @@ void PlainTextView::setLineMarks(std::vector<LineMark> marks) {
     if (marks == marks_)
         return;
     marks_ = std::move(marks);
+    // The tooltip of a mark that is gone would tell of lines no longer marked.
+    if (QToolTip::isVisible())
+        QToolTip::hideText();
     viewport()->update();
 }
 
