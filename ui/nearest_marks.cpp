@@ -88,10 +88,15 @@ QString nearestPlaceSentence(const NearestPlace& place) {
 
 QString nearestPlaceDetails(const NearestPlace& place, TextEncoding encoding) {
     QStringList out;
-    if (place.diskFirst && place.diskFirst != place.first)
-        out << QStringLiteral("Lines of the file on disk; the steps before this one move them "
-                              "to %1, the numbers below.")
-                   .arg(range(place.first, place.last));
+    // The lines as the forum file on disk numbers them, where the steps
+    // before this one put no line in among them.
+    const bool onDisk = place.diskFirst && place.diskLast >= place.diskFirst &&
+                        place.diskLast - place.diskFirst == place.last - place.first;
+    const auto line = [&](std::size_t fileLine) {
+        return onDisk ? fileLine - place.first + place.diskFirst : fileLine;
+    };
+    if (!onDisk && place.diskFirst != place.first)
+        out << QStringLiteral("Lines counted in the file as the steps before this one leave it.");
     constexpr int kMostShown = 12;
     int shown = 0;
     for (const PlaceLine& l : place.lines) {
@@ -106,12 +111,12 @@ QString nearestPlaceDetails(const NearestPlace& place, TextEncoding encoding) {
             out << QStringLiteral("Search line %1 %2 is line %3 %4")
                        .arg(l.searchLine)
                        .arg(quoted(l.searchText, encoding))
-                       .arg(l.fileLine)
+                       .arg(line(l.fileLine))
                        .arg(quoted(l.fileText, encoding));
             break;
         case Kind::Added:
             out << QStringLiteral("Line %1 is only in the file: %2")
-                       .arg(l.fileLine)
+                       .arg(line(l.fileLine))
                        .arg(quoted(l.fileText, encoding));
             break;
         default:
