@@ -5,6 +5,7 @@
 //
 //   BUILD/bench/torvale-bench-check [--benchmark_repetitions=5]
 #include "big_mod.h"
+#include "failing_mod.h"
 
 #include "check/install_file.h"
 #include "check/mod_check.h"
@@ -167,54 +168,16 @@ void BM_CheckOpenMod(benchmark::State& state) {
     state.counters["best_cpu_ms"] = bestCpu * 1e3;
 }
 
-// A forum file of 20,000 lines made of the forum's own code, and a mod of a
-// hundred steps whose search texts it no longer holds as they are: each is
-// three lines of it, the first indented anew and a word of the second renamed,
-// as an upgrade of the forum leaves them. Test Mod then looks for the nearest
-// place of every one.
-struct FailingMod {
-    std::string file;
-    std::string mod;
-    std::size_t lines = 0;
-    std::vector<std::vector<std::string>> searches;
-
-    FailingMod() {
-        const torvale::bench::CodePool pool = torvale::bench::loadForumCode(TORVALE_FORUM_DIR);
-        std::vector<std::string> all;
-        for (std::size_t round = 0; all.size() < 20000 && !pool.files.empty(); ++round)
-            for (const auto& f : pool.files)
-                for (const std::string& line : f.lines)
-                    if (all.size() < 20000)
-                        all.push_back(line + (round ? " # " + std::to_string(round) : ""));
-        lines = all.size();
-        for (const std::string& line : all)
-            file += line + "\n";
-        mod = "<id>\nFailing\n</id>\n\n<version>\n1\n</version>\n\n<mod info>\nx\n</mod info>\n\n"
-              "<author>\nx\n</author>\n\n<homepage>\nx\n</homepage>\n\n"
-              "<edit file>\nSources/Big.pm\n</edit file>\n\n";
-        for (int step = 0; step < 100; ++step) {
-            std::size_t at = std::size_t(step) * (lines / 101);
-            while (at + 3 < lines && (all[at].find('$') == std::string::npos || all[at + 1].size() < 8))
-                ++at;
-            std::string second = all[at + 1];
-            const std::size_t dollar = second.find('$');
-            second.insert(dollar == std::string::npos ? 0 : dollar + 1, "renamed_");
-            searches.push_back({"\t" + all[at], second, all[at + 2]});
-            mod += "<search for>\n" + searches.back()[0] + "\n" + second + "\n" + all[at + 2] +
-                   "\n</search for>\n\n<add after>\n# step " + std::to_string(step) +
-                   "\n</add after>\n\n";
-        }
-    }
-};
-
-// Test Mod's check of that mod: the figure to hold is well under a second.
+// Test Mod's check of a mod of a hundred steps that a forum file of 20,000
+// lines no longer matches: the figure to hold is well under a second.
 void BM_CheckHundredFailedSteps(benchmark::State& state) {
-    static const FailingMod made;
+    static const torvale::bench::FailingMod made =
+        torvale::bench::makeFailingMod(torvale::bench::loadForumCode(TORVALE_FORUM_DIR), 20000, 100);
     torvale::CheckOptions options;
     options.forumDirectory = "/forum";
     options.uninstall = true; // as the window asks for it
     options.read = [](const std::string& path) {
-        if (path == "/forum/Sources/Big.pm")
+        if (path == std::string("/forum/") + torvale::bench::FailingMod::kFileName)
             return torvale::yabmod::DiskEntry{torvale::yabmod::DiskEntry::Kind::File, made.file};
         return torvale::yabmod::DiskEntry{};
     };
