@@ -49,6 +49,7 @@ void addOther(NearestPlace& place, const Candidate* other) {
     place.otherLast = other->last + 1;
     place.otherSimilarity = other->similarity;
     place.ambiguous = other->similarity >= place.similarity - kAboutAsGood;
+    place.otherLines = other->lines;
 }
 
 } // namespace

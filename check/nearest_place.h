@@ -45,6 +45,8 @@ struct NearestPlace {
     double otherSimilarity = 0;
     // The other place is about as good (within kAboutAsGood): the user must choose.
     bool ambiguous = false;
+    // The other place's lines set against the search text, as lines is.
+    std::vector<PlaceLine> otherLines;
     // Both runs in the file as it is on disk, from 1, for those who look at
     // that file; the check sets them. 0 where a step of the mod put the
     // line in, or when not known.

@@ -10,6 +10,7 @@
 #include "check/mod_check.h"
 
 #include <QAction>
+#include <QCursor>
 
 namespace torvale {
 
@@ -124,7 +125,16 @@ void TFormMain::actUseForumLinesExecute() {
     const NearestPlace* place = nearestPlaceOf(node);
     if (!place)
         return;
-    Text lines(forumLinesOf(*place));
+    // Of two places about as good, the author says which.
+    bool other = false;
+    if (place->ambiguous && !place->otherLines.empty()) {
+        const int chosen = prompts().chooseFromMenu(
+            this, {placeChoice(*place, false), placeChoice(*place, true)}, QCursor::pos());
+        if (chosen < 0)
+            return;
+        other = chosen == 1;
+    }
+    Text lines(forumLinesOf(*place, other));
     // Lines that differ beyond blanks and case are another anchor: what the
     // step puts in was written for the old one.
     const bool review = !node->item().ActionText.empty() &&

@@ -167,20 +167,30 @@ std::vector<Mark> nearestPlaceMarks(const NearestPlace& place, int at, TextEncod
     return marks;
 }
 
-std::vector<std::string> forumLineKeys(const NearestPlace& place) {
+std::vector<std::string> forumLineKeys(const NearestPlace& place, bool other) {
+    const std::size_t first = other ? place.otherFirst : place.first;
+    const std::size_t end = (other ? place.otherLast : place.last) + 1;
     std::vector<std::string> keys;
     // A line of the file that two search lines became is taken once.
     std::size_t last = 0;
-    for (const PlaceLine& l : place.lines)
-        if (inPlace(place, l) && l.fileLine != last) {
+    for (const PlaceLine& l : other ? place.otherLines : place.lines)
+        if (l.fileLine >= first && l.fileLine < end && l.fileLine != last) {
             keys.push_back(l.fileText);
             last = l.fileLine;
         }
     return keys;
 }
 
-std::string forumLinesOf(const NearestPlace& place) {
-    const std::vector<std::string> keys = forumLineKeys(place);
+QString placeChoice(const NearestPlace& place, bool other) {
+    const QString lines =
+        other ? shownRange(place.otherFirst, place.otherLast, place.otherDiskFirst, place.otherDiskLast)
+              : shownRange(place.first, place.last, place.diskFirst, place.diskLast);
+    return QStringLiteral("Use %1 (%2 alike)")
+        .arg(lines, percent(other ? place.otherSimilarity : place.similarity));
+}
+
+std::string forumLinesOf(const NearestPlace& place, bool other) {
+    const std::vector<std::string> keys = forumLineKeys(place, other);
     std::string text;
     for (std::size_t i = 0; i < keys.size(); ++i)
         text += (i ? "\r\n" : "") + keys[i];

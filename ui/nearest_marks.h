@@ -26,9 +26,14 @@ QString nearestPlaceDetails(const NearestPlace& place, TextEncoding encoding);
 std::vector<PlainTextView::LineMark> nearestPlaceMarks(const NearestPlace& place, int at,
                                                        TextEncoding encoding);
 
-// The file's lines of the place, first to last, as a search text holds them
-// (CR LF between them); the lines of the place as keys, for finding it.
-std::string forumLinesOf(const NearestPlace& place);
-std::vector<std::string> forumLineKeys(const NearestPlace& place);
+// The file's lines of the place (or of the other place named beside it),
+// first to last, as a search text holds them (CR LF between them); and as
+// keys, for finding them.
+std::string forumLinesOf(const NearestPlace& place, bool other = false);
+std::vector<std::string> forumLineKeys(const NearestPlace& place, bool other = false);
+
+// "lines 209-212 (88% alike)" of the place or of the other one, as the file
+// on disk numbers them where the check could tell.
+QString placeChoice(const NearestPlace& place, bool other);
 
 } // namespace torvale

@@ -153,6 +153,17 @@ void ForumLinesTest::theForumsLinesMendAFailedStepInOneUndoableStep() {
                                                    QRegularExpression::MultilineOption)),
                  qPrintable(line + QStringLiteral(" in:\n") + after));
 
+    // Of two places about as good the author chooses one: here the second.
+    t.click(t.index(0, 3));
+    t.prompts.choiceAnswers << 1;
+    QTest::keyClick(t.window.get(), Qt::Key_L, Qt::ControlModifier);
+    const QStringList choices = t.prompts.menus.value(0);
+    QVERIFY2(choices.size() == 2 && choices[0].startsWith(QStringLiteral("Use line 6 (")) &&
+                 choices[1].startsWith(QStringLiteral("Use line 11 (")),
+             qPrintable(choices.join('\n')));
+    QCOMPARE(searchText(doc.topLevel(0)->child(3)), QStringLiteral("    return 0;"));
+    QTest::keyClick(t.window.get(), Qt::Key_Z, Qt::ControlModifier);
+
     // Each comes undone in one step, back to what the author wrote.
     QTest::keyClick(t.window.get(), Qt::Key_Z, Qt::ControlModifier);
     QCOMPARE(searchText(greet), QStringLiteral("sub greet {\r\n  my ($name) = @_;"));
