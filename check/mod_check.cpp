@@ -6,8 +6,7 @@
 #include "install_file.h"
 #include "line_diff.h"
 #include "mod_facts.h"
-#include "near_miss.h"
-#include "place_finder.h"
+#include "failed_step.h"
 #include "reading_differences.h"
 
 #include "forum/name_lookup.h"
@@ -110,7 +109,7 @@ private:
         options.onStep = [this, &seen](const yabmod::StepView& view) {
             if (view.after) {
                 // The step changed its file.
-                looked_.reset();
+                failed_.fileChanged();
                 return;
             }
             Seen& s = seen[view.step.number];
@@ -120,47 +119,12 @@ private:
             } else {
                 // Each costs a look through the whole file: a mod that fails
                 // everywhere is told of its first failures in full.
-                if (analysed_++ < kMostAnalysed) {
-                    LookedAt& looked = lookedAt(view);
-                    s.reason = (*looked.misses)(view.search);
-                    s.nearest = nearestPlace(*looked.index, view.search);
-                    if (s.nearest)
-                        placeOnDisk(*s.nearest, view.file);
-                }
+                if (analysed_++ < kMostAnalysed)
+                    failed_.look(view, s.reason, s.nearest);
             }
         };
-        looked_.reset();
+        failed_.fileChanged();
         return yabmod::runInstaller(mod_, folders_, yabmod::Mode::Install, read_, options);
-    }
-
-    static void placeOnDisk(NearestPlace& place, const InstallFile& file) {
-        const auto disk = [&file](std::size_t line) {
-            const std::int64_t origin = line ? file.originOf(line - 1) : -1;
-            return origin >= 0 ? std::size_t(origin) + 1 : 0;
-        };
-        place.diskFirst = disk(place.first);
-        place.diskLast = disk(place.last);
-        place.otherDiskFirst = disk(place.otherFirst);
-        place.otherDiskLast = disk(place.otherLast);
-    }
-
-    // The file of a failed step made ready for looking into, shared by the
-    // failed steps after it until a step changes the file or another opens.
-    struct LookedAt {
-        const InstallFile* file = nullptr;
-        std::size_t fileRun = 0;
-        std::optional<place::FileIndex> index;
-        std::optional<NearMisses> misses;
-    };
-    LookedAt& lookedAt(const yabmod::StepView& view) {
-        if (!looked_ || looked_->file != &view.file || looked_->fileRun != view.step.file) {
-            looked_.emplace();
-            looked_->file = &view.file;
-            looked_->fileRun = view.step.file;
-            looked_->index.emplace(view.file.keys());
-            looked_->misses.emplace(view.file);
-        }
-        return *looked_;
     }
 
     // Without a forum the steps are listed as the installer reads them.
@@ -447,7 +411,7 @@ private:
     // Failed steps looked into for a reason and a nearest place so far.
     static constexpr int kMostAnalysed = 200;
     int analysed_ = 0;
-    std::optional<LookedAt> looked_;
+    FailedSteps failed_;
     std::map<std::string, std::optional<std::string>> originals_;
 };
 
