@@ -1,11 +1,15 @@
 // Testing the generated 32 MiB mod against a forum folder of a few hundred
 // files, set against reading the same files: the mod into a document and each
 // forum file it names. The check should take well under reading them twice.
+// And a mod of a hundred failed steps, whose report must come within a second.
 //
 //   BUILD/bench/torvale-bench-check [--benchmark_repetitions=5]
 #include "big_mod.h"
+#include "failing_mod.h"
 
+#include "check/install_file.h"
 #include "check/mod_check.h"
+#include "check/near_miss.h"
 #include "document/file_io.h"
 #include "document/mod_assembler.h"
 #include "document/mod_reader.h"
@@ -164,9 +168,49 @@ void BM_CheckOpenMod(benchmark::State& state) {
     state.counters["best_cpu_ms"] = bestCpu * 1e3;
 }
 
+// Test Mod's check of a mod of a hundred steps that a forum file of 20,000
+// lines no longer matches: the figure to hold is well under a second.
+void BM_CheckHundredFailedSteps(benchmark::State& state) {
+    static const torvale::bench::FailingMod made =
+        torvale::bench::makeFailingMod(torvale::bench::loadForumCode(TORVALE_FORUM_DIR), 20000, 100);
+    torvale::CheckOptions options;
+    options.forumDirectory = "/forum";
+    options.uninstall = true; // as the window asks for it
+    options.read = [](const std::string& path) {
+        if (path == std::string("/forum/") + torvale::bench::FailingMod::kFileName)
+            return torvale::yabmod::DiskEntry{torvale::yabmod::DiskEntry::Kind::File, made.file};
+        return torvale::yabmod::DiskEntry{};
+    };
+    std::size_t placed = 0, failed = 0;
+    for (auto _ : state) {
+        const torvale::CheckReport report = torvale::checkMod(made.mod, options);
+        failed = placed = 0;
+        for (const torvale::StepCheck& s : report.steps) {
+            failed += s.status != torvale::StepCheck::Status::Found;
+            placed += s.nearest.has_value();
+        }
+    }
+    state.counters["file_lines"] = double(made.lines);
+    state.counters["failed"] = double(failed);
+    state.counters["placed"] = double(placed);
+    // Beside it, what each failed step costs when it looks into the file on
+    // its own, as it did before the file's index was shared.
+    const torvale::InstallFile file(made.file);
+    const auto start = Clock::now();
+    for (const std::vector<std::string>& search : made.searches) {
+        const std::vector<std::string_view> keys(search.begin(), search.end());
+        benchmark::DoNotOptimize(torvale::nearMiss(file, keys));
+        benchmark::DoNotOptimize(torvale::nearestPlace(file, keys));
+    }
+    state.counters["alone_ms_per_step"] =
+        std::chrono::duration<double, std::milli>(Clock::now() - start).count() /
+        double(made.searches.size());
+}
+
 BENCHMARK(BM_ReadModAndForumFiles)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_CheckMod)->Unit(benchmark::kMillisecond)->Iterations(7)->UseManualTime();
 BENCHMARK(BM_CheckOpenMod)->Unit(benchmark::kMillisecond)->Iterations(7);
+BENCHMARK(BM_CheckHundredFailedSteps)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 } // namespace
 

@@ -6,7 +6,7 @@
 #include "install_file.h"
 #include "line_diff.h"
 #include "mod_facts.h"
-#include "near_miss.h"
+#include "failed_step.h"
 #include "reading_differences.h"
 
 #include "forum/name_lookup.h"
@@ -111,8 +111,11 @@ private:
         options.keepGoing = keepGoing;
         std::map<int, Seen>& seen = keepGoing ? seenPast_ : seen_;
         options.onStep = [this, &seen](const yabmod::StepView& view) {
-            if (view.after)
+            if (view.after) {
+                // The step changed its file.
+                failed_.fileChanged();
                 return;
+            }
             Seen& s = seen[view.step.number];
             if (view.step.found) {
                 const std::int64_t origin = view.file.originOf(*view.step.found);
@@ -120,12 +123,11 @@ private:
             } else {
                 // Each costs a look through the whole file: a mod that fails
                 // everywhere is told of its first failures in full.
-                if (analysed_++ < kMostAnalysed) {
-                    s.reason = nearMiss(view.file, view.search);
-                    s.nearest = nearestPlace(view.file, view.search);
-                }
+                if (analysed_++ < kMostAnalysed)
+                    failed_.look(view, s.reason, s.nearest);
             }
         };
+        failed_.fileChanged();
         return yabmod::runInstaller(mod_, folders_, yabmod::Mode::Install, read_, options);
     }
 
@@ -429,6 +431,7 @@ private:
     // Failed steps looked into for a reason and a nearest place so far.
     static constexpr int kMostAnalysed = 200;
     int analysed_ = 0;
+    FailedSteps failed_;
     std::map<std::string, std::optional<std::string>> originals_;
     std::map<std::string, bool> changed_; // by the exact run
     std::map<std::string, std::string> missing_; // why, by path

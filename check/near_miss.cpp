@@ -75,6 +75,22 @@ std::size_t findNormal(const std::vector<std::string_view>& file,
 } // namespace
 
 std::string nearMiss(const InstallFile& file, std::span<const std::string_view> search) {
+    return NearMisses(file)(search);
+}
+
+const std::vector<std::string>& NearMisses::linesIn(unsigned form) {
+    std::optional<std::vector<std::string>>& lines = lines_[form];
+    if (!lines) {
+        lines.emplace();
+        lines->reserve(file_.lineCount());
+        for (const std::string_view key : file_.keys())
+            lines->push_back(normal(key, form));
+    }
+    return *lines;
+}
+
+std::string NearMisses::operator()(std::span<const std::string_view> search) {
+    const InstallFile& file = file_;
     if (file.lineCount() == 0)
         return "the file is empty";
     // Empty lines at the ends of a search text are the most common slip: a
@@ -108,6 +124,7 @@ std::string nearMiss(const InstallFile& file, std::span<const std::string_view> 
                 continue; // the installer's own search
             if (!whole && ends.empty())
                 continue;
+            const std::vector<std::string>& lines = linesIn(kind.ignore);
             const std::size_t at = findNormal(lines, whole ? search : trimmed, kind.ignore);
             if (at == std::string::npos)
                 continue;

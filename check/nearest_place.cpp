@@ -49,11 +49,17 @@ void addOther(NearestPlace& place, const Candidate* other) {
     place.otherLast = other->last + 1;
     place.otherSimilarity = other->similarity;
     place.ambiguous = other->similarity >= place.similarity - kAboutAsGood;
+    place.otherLines = other->lines;
 }
 
 } // namespace
 
 std::optional<NearestPlace> nearestPlace(std::span<const std::string_view> file,
+                                         std::span<const std::string_view> search) {
+    return nearestPlace(place::FileIndex(file), search);
+}
+
+std::optional<NearestPlace> nearestPlace(const place::FileIndex& file,
                                          std::span<const std::string_view> search) {
     Finder finder(file, search);
     std::vector<Candidate> same = finder.sameButFor();

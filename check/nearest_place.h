@@ -12,6 +12,9 @@
 namespace torvale {
 
 class InstallFile;
+namespace place {
+struct FileIndex;
+}
 
 // One line of the search text set against the place, in order.
 struct PlaceLine {
@@ -42,6 +45,13 @@ struct NearestPlace {
     double otherSimilarity = 0;
     // The other place is about as good (within kAboutAsGood): the user must choose.
     bool ambiguous = false;
+    // The other place's lines set against the search text, as lines is.
+    std::vector<PlaceLine> otherLines;
+    // Both runs in the file as it is on disk, from 1, for those who look at
+    // that file; the check sets them. 0 where a step of the mod put the
+    // line in, or when not known.
+    std::size_t diskFirst = 0, diskLast = 0;
+    std::size_t otherDiskFirst = 0, otherDiskLast = 0;
 };
 
 // Two places whose similarities differ by no more than this are called about as good.
@@ -53,6 +63,10 @@ inline constexpr double kAboutAsGood = 0.02;
 std::optional<NearestPlace> nearestPlace(std::span<const std::string_view> file,
                                          std::span<const std::string_view> search);
 std::optional<NearestPlace> nearestPlace(const InstallFile& file,
+                                         std::span<const std::string_view> search);
+// The same in a file indexed once for the search texts of many failed steps
+// (place_finder.h); the index must be of the file as it stands.
+std::optional<NearestPlace> nearestPlace(const place::FileIndex& file,
                                          std::span<const std::string_view> search);
 
 // "lines 12-14 (similarity 0.83): blanks and tabs differ", with the other

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <tuple>
 
 namespace torvale::place {
 
@@ -32,22 +33,30 @@ std::vector<long> Finder::candidateStarts() {
         for (const std::uint64_t w : searchWords[i])
             wordLines[w].push_back(i);
     }
+    if (!wanted.empty())
+        for (std::size_t j = 0; j < file_.size(); ++j) {
+            const auto same = wanted.find(fileHash_[j]);
+            if (same != wanted.end())
+                for (const std::size_t i : same->second)
+                    votes[long(j) - long(i)] += 2 * weight_[i];
+        }
+    // The words' places from the file's index, in the order of the file, so
+    // that the sums below come out as a sweep through the file makes them.
     std::unordered_map<std::uint64_t, std::size_t> documents;
-    std::vector<std::pair<std::uint64_t, std::size_t>> hits; // word, file line
-    for (std::size_t j = 0; j < file_.size(); ++j) {
-        const auto same = wanted.find(fileHash_[j]);
-        if (same != wanted.end())
-            for (const std::size_t i : same->second)
-                votes[long(j) - long(i)] += 2 * weight_[i];
-        if (wordLines.empty())
+    std::vector<std::tuple<std::uint32_t, std::uint32_t, std::uint64_t>> places; // line, word of it, word
+    for (const auto& [w, searchLines] : wordLines) {
+        const auto found = index_.words.find(w);
+        if (found == index_.words.end())
             continue;
-        forEachWord(fileNormal_[j], [&](std::uint64_t w) {
-            if (wordLines.contains(w)) {
-                ++documents[w];
-                hits.emplace_back(w, j);
-            }
-        });
+        documents[w] = found->second.size();
+        for (const auto& [line, nth] : found->second)
+            places.emplace_back(line, nth, w);
     }
+    std::ranges::sort(places);
+    std::vector<std::pair<std::uint64_t, std::size_t>> hits; // word, file line
+    hits.reserve(places.size());
+    for (const auto& [line, nth, w] : places)
+        hits.emplace_back(w, line);
     const double n = double(file_.size());
     const auto idf = [&](std::uint64_t w) {
         const auto d = documents.find(w);

@@ -12,29 +12,39 @@ namespace torvale::place {
 using namespace likeness;
 using Kind = PlaceLine::Kind;
 
-Finder::Finder(std::span<const std::string_view> file, std::span<const std::string_view> search)
-    : file_(file), search_(search) {
-    // The normal forms of the file's lines side by side in one string.
+FileIndex::FileIndex(std::span<const std::string_view> file) {
     std::size_t size = 0;
     for (const std::string_view line : file)
         size += line.size();
-    normalText_.reserve(size);
-    std::vector<std::size_t> ends;
+    text.reserve(size);
+    normalText.reserve(size);
+    std::vector<std::pair<std::size_t, std::size_t>> ends; // of each line in text and in normalText
     ends.reserve(file.size());
     for (const std::string_view line : file) {
+        text += line;
         for (const char c : line)
             if (!blank(c))
-                normalText_.push_back(lower(c));
-        ends.push_back(normalText_.size());
+                normalText.push_back(lower(c));
+        ends.emplace_back(text.size(), normalText.size());
     }
-    fileNormal_.reserve(file.size());
-    fileHash_.reserve(file.size());
-    count_.reserve(file.size());
-    for (std::size_t j = 0, start = 0; j < file.size(); start = ends[j++]) {
-        fileNormal_.push_back(std::string_view(normalText_).substr(start, ends[j] - start));
-        fileHash_.push_back(hashOf(fileNormal_.back()));
-        ++count_[fileHash_.back()];
+    lines.reserve(file.size());
+    normal.reserve(file.size());
+    hash.reserve(file.size());
+    count.reserve(file.size());
+    std::pair<std::size_t, std::size_t> start{0, 0};
+    for (std::uint32_t j = 0; j < file.size(); start = ends[j++]) {
+        lines.push_back(std::string_view(text).substr(start.first, ends[j].first - start.first));
+        normal.push_back(std::string_view(normalText).substr(start.second, ends[j].second - start.second));
+        hash.push_back(hashOf(normal.back()));
+        ++count[hash.back()];
+        std::uint32_t n = 0;
+        forEachWord(normal.back(), [&](std::uint64_t w) { words[w].emplace_back(j, n++); });
     }
+}
+
+Finder::Finder(const FileIndex& file, std::span<const std::string_view> search)
+    : index_(file), file_(file.lines), search_(search), fileNormal_(file.normal),
+      fileHash_(file.hash), count_(file.count) {
     for (const std::string_view line : search) {
         searchNormal_.push_back(normal(line));
         searchHash_.push_back(hashOf(searchNormal_.back()));

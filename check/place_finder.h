@@ -15,6 +15,25 @@
 
 namespace torvale::place {
 
+// A file's lines as every search for a nearest place in it uses them: their
+// normal forms, how often each stands, and the lines each word stands on.
+// Made once for all the failed steps that look at the file as it stands.
+struct FileIndex {
+    // The lines are copied: the file they come from changes under a check.
+    explicit FileIndex(std::span<const std::string_view> lines);
+    FileIndex(const FileIndex&) = delete;
+    FileIndex& operator=(const FileIndex&) = delete;
+
+    std::string text;                     // the lines side by side
+    std::vector<std::string_view> lines;  // into text
+    std::string normalText;
+    std::vector<std::string_view> normal; // into normalText
+    std::vector<std::uint64_t> hash;      // of each normal form
+    std::unordered_map<std::uint64_t, std::uint32_t> count; // lines of each normal form
+    // Each word's places, in the order of the file: line, and which word of it.
+    std::unordered_map<std::uint64_t, std::vector<std::pair<std::uint32_t, std::uint32_t>>> words;
+};
+
 struct Candidate {
     std::size_t first = 0, last = 0; // from 0
     double similarity = 0;
@@ -23,7 +42,7 @@ struct Candidate {
 
 class Finder {
 public:
-    Finder(std::span<const std::string_view> file, std::span<const std::string_view> search);
+    Finder(const FileIndex& file, std::span<const std::string_view> search);
     // Every run whose lines are the same but for blanks, tabs and letter case.
     std::vector<Candidate> sameButFor() const;
     std::vector<Candidate> aligned();
@@ -49,12 +68,13 @@ private:
     double splitSimilarity(std::size_t i, std::size_t j);
     double fileWeight(std::size_t j);
 
+    const FileIndex& index_;
     std::span<const std::string_view> file_, search_;
-    std::string normalText_;
-    std::vector<std::string_view> fileNormal_;
+    const std::vector<std::string_view>& fileNormal_;
     std::vector<std::string> searchNormal_;
-    std::vector<std::uint64_t> fileHash_, searchHash_;
-    std::unordered_map<std::uint64_t, std::uint32_t> count_;
+    const std::vector<std::uint64_t>& fileHash_;
+    std::vector<std::uint64_t> searchHash_;
+    const std::unordered_map<std::uint64_t, std::uint32_t>& count_;
     std::vector<double> weight_;
     double totalWeight_ = 0;
     std::vector<std::vector<std::uint16_t>> searchBigrams_;

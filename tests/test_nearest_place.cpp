@@ -1,9 +1,14 @@
 // The nearest place of a search text that is no longer found, on the kinds of
 // change a forum upgrade makes, and where two places are about as good.
+#include "check/mod_check.h"
 #include "check/nearest_place.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <numeric>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -97,4 +102,81 @@ TEST(NearestPlace, FindsWhereTheLinesWent) {
     }
     // Nothing like the search text: no place.
     EXPECT_FALSE(nearestPlace(linesOf(kPost), linesOf("print STDERR $unrelated_thing;")));
+}
+
+// In a check, the failed steps of a file share what is known of its lines
+// until a step changes it: each must still get the place a look of its own
+// into the file as the steps before left it would find, and its lines on disk.
+TEST(NearestPlace, TheCheckPlacesEachFailedStepInTheFileAsTheStepsBeforeLeftIt) {
+    std::string subs = test::readBytes(test::sharedDir() / "forum/yabb2/Sources/Subs.pm");
+    ASSERT_FALSE(subs.empty());
+    std::erase(subs, '\r');
+    subs.resize(subs.rfind('\n', 60000) + 1);
+    std::vector<std::string> file;
+    for (const std::string_view line : linesOf(subs))
+        file.emplace_back(line);
+    std::vector<long> origin(file.size()); // each line's line on disk, -1 for one the mod put in
+    std::iota(origin.begin(), origin.end(), 0L);
+    std::string mod = "<id>\nt\n</id>\n\n<version>\n1\n</version>\n\n<mod info>\nx\n</mod info>\n\n"
+                      "<author>\nx\n</author>\n\n<homepage>\nx\n</homepage>\n\n"
+                      "<edit file>\nSources/Subs.pm\n</edit file>\n\n";
+    std::vector<std::optional<NearestPlace>> expected; // of each failed step
+    std::vector<std::size_t> expectedDisk;
+    std::mt19937 random(20261208);
+    for (int step = 0; step < 24; ++step) {
+        const std::size_t at = std::uniform_int_distribution<std::size_t>(0, file.size() - 4)(random);
+        if (step % 3 == 2) {
+            // Found: a line goes in after it, and every place below moves.
+            if (std::ranges::count(file, file[at]) != 1 || file[at].empty() ||
+                file[at].find('<') != std::string::npos) {
+                --step;
+                continue;
+            }
+            mod += "<search for>\n" + file[at] + "\n</search for>\n\n<add after>\n# added " +
+                   std::to_string(step) + "\n</add after>\n\n";
+            file.insert(file.begin() + long(at) + 1, "# added " + std::to_string(step));
+            origin.insert(origin.begin() + long(at) + 1, -1L);
+            continue;
+        }
+        // Not found: three lines, the first indented anew and a word of the
+        // second renamed.
+        std::vector<std::string> search = {"\t" + file[at], file[at + 1] + " # renamed", file[at + 2]};
+        if (std::ranges::any_of(search, [](const std::string& l) { return l.find('<') != std::string::npos; })) {
+            --step;
+            continue;
+        }
+        mod += "<search for>\n" + search[0] + "\n" + search[1] + "\n" + search[2] +
+               "\n</search for>\n\n<add after>\nx\n</add after>\n\n";
+        const std::vector<std::string_view> now(file.begin(), file.end());
+        const std::vector<std::string_view> keys(search.begin(), search.end());
+        expected.push_back(nearestPlace(now, keys));
+        expectedDisk.push_back(expected.back() && origin[expected.back()->first - 1] >= 0
+                                   ? std::size_t(origin[expected.back()->first - 1]) + 1
+                                   : 0);
+    }
+    CheckOptions options;
+    options.forumDirectory = "/forum";
+    options.read = [&subs](const std::string& path) {
+        return path == "/forum/Sources/Subs.pm"
+                   ? yabmod::DiskEntry{yabmod::DiskEntry::Kind::File, subs}
+                   : yabmod::DiskEntry{};
+    };
+    const CheckReport report = checkMod(mod, options);
+    std::size_t failed = 0;
+    for (const StepCheck& s : report.steps) {
+        if (s.status == StepCheck::Status::Found ||
+            (s.status == StepCheck::Status::NotReached && s.foundPast))
+            continue;
+        ASSERT_LT(failed, expected.size()) << "step " << s.step;
+        const std::optional<NearestPlace>& want = expected[failed];
+        ASSERT_EQ(s.nearest.has_value(), want.has_value()) << "step " << s.step;
+        if (want) {
+            EXPECT_EQ(s.nearest->first, want->first) << "step " << s.step;
+            EXPECT_EQ(s.nearest->last, want->last) << "step " << s.step;
+            EXPECT_DOUBLE_EQ(s.nearest->similarity, want->similarity) << "step " << s.step;
+            EXPECT_EQ(s.nearest->diskFirst, expectedDisk[failed]) << "step " << s.step;
+        }
+        ++failed;
+    }
+    EXPECT_EQ(failed, expected.size());
 }

@@ -65,6 +65,10 @@ const CommandEntry kCommands[] = {
     {"actReplace", "Edit", "&Replace...", nullptr, key(Qt::CTRL | Qt::Key_R), 0, 17},
     {"actTestMod", "Tool", "&Test Mod", "Test the mod against the forum's files, in memory",
      key(Qt::Key_F9), 0, -1},
+    {"actUseForumLines", "Tool", "Use the &Forum's Lines",
+     "Put the forum file's lines, where the failed step's search text most likely went, into "
+     "its search text, and test again",
+     key(Qt::CTRL | Qt::Key_L), 0, -1},
     {"actConvertLineEnds", "Tool", "Convert Line Ends to &LF",
      "Save the mod with LF line ends, which the forum's installer handles", 0, 0, -1},
     {"actOption", "Tool", "P&reference...", nullptr, 0, 0, -1},
@@ -235,6 +239,7 @@ void TFormMain::updateCommandStates() {
         command("EditPaste1")->setEnabled(clipboard && clipboard->hasText());
     }
     command("actDuplicate")->setEnabled(onActionPage && selected);
+    command("actUseForumLines")->setEnabled(nearestPlaceOf(selected) != nullptr);
     command("actGoToLine")->setEnabled(lineView() != nullptr);
     command("actSearchForSelection")
         ->setEnabled(selected && memEditingFile->isVisible() && memEditingFile->hasSelection());

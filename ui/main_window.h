@@ -19,13 +19,17 @@
 //   edit_menu.cpp     the Edit menu
 //   mod_check.cpp     what a read dropped, the check before a save, Test Mod
 //                     against the forum, and the search text in the forum file
+//   forum_lines.cpp   where a failed step's lines went, and Use the Forum's Lines
 #pragma once
 
 #include "action_tree_model.h"
 #include "open_mod.h"
 #include "user_prompts.h"
 #include "widgets/action_tree_view.h"
+#include "widgets/report_model.h"
 #include "widgets/text_field.h"
+
+#include "check/nearest_place.h"
 
 #include "settings/file_association.h"
 #include "settings/settings.h"
@@ -39,6 +43,7 @@
 #include <QPointer>
 
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 class QAction;
@@ -59,6 +64,7 @@ class FindInModDialog;
 class FindReplaceDialog;
 class ReportPanel;
 struct CheckReport;
+struct StepCheck;
 struct Finding;
 struct ReadingDifference;
 class PlainTextView;
@@ -269,6 +275,16 @@ private:
     void goToReportedNode(const QVariant& key);
     void highlightSearchInEditingFile();
 
+    // forum_lines.cpp
+    void createForumLinesCommand();
+    const Node* existingNode(const QVariant& key) const;
+    void forgetNearestPlaces();
+    void addNearestPlaceEntries(const StepCheck& step, const Node* node,
+                                std::vector<ReportModel::Entry>& entries);
+    const NearestPlace* nearestPlaceOf(const Node* node) const;
+    void showNearestPlace(const Node* node);
+    void actUseForumLinesExecute();
+
     // editing_file.cpp
     void tvActionsChanging(const Node* selected, const Node* next);
     void LoadEditingFile(const Node* node);
@@ -376,6 +392,20 @@ private:
     std::vector<ModHit> modHits_;
     FindReplaceDialog* replaceDialog_ = nullptr;
     std::vector<QAction*> commands_;
+    // Where the last Test Mod found the lines of each failed step, with the
+    // search text it tested.
+    struct NearestOf {
+        Text searchText;
+        NearestPlace place;
+    };
+    std::unordered_map<const Node*, NearestOf> nearest_;
+    // The search texts Use the Forum's Lines set, and whether the step's
+    // action text wants another look.
+    struct Repaired {
+        Text text;
+        bool review = false;
+    };
+    std::unordered_map<const Node*, Repaired> repaired_;
 };
 
 } // namespace torvale

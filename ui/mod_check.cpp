@@ -273,6 +273,7 @@ void TFormMain::showTestReport(const CheckReport& report) {
     }
     std::unordered_map<const Node*, QString> failed;
     std::size_t found = 0;
+    forgetNearestPlaces();
     for (const StepCheck& step : report.steps) {
         const QString what = decodeText(describeStep(step), encoding);
         const Node* node = nodeOf(step.modLine);
@@ -280,6 +281,7 @@ void TFormMain::showTestReport(const CheckReport& report) {
         row.entries.push_back(
             {QStringLiteral("Step %1: %2").arg(step.step).arg(what), markOf(step),
              QVariant::fromValue(quintptr(node))});
+        addNearestPlaceEntries(step, node, row.entries);
         if (markOf(step) == Mark::Failure) {
             row.entry.mark = Mark::Failure;
             if (node)
@@ -379,6 +381,7 @@ void TFormMain::highlightSearchInEditingFile() {
     memEditingFile->setHighlightedLines(ranges);
     if (!ranges.empty())
         memEditingFile->scrollToLines(ranges.front().first, ranges.front().count);
+    showNearestPlace(ranges.empty() ? node : nullptr);
 }
 
 } // namespace torvale

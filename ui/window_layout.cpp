@@ -336,6 +336,7 @@ void TFormMain::createToolBarsAndMenus() {
     QMenu* tool = menuBar()->addMenu(QStringLiteral("&Tool"));
     tool->setObjectName(QStringLiteral("mmiTool"));
     tool->addAction(command("actTestMod"));
+    tool->addAction(command("actUseForumLines"));
     tool->addAction(command("actConvertLineEnds"));
     tool->addSeparator();
     tool->addAction(command("actOption"));

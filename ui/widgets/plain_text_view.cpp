@@ -65,6 +65,7 @@ void PlainTextView::setText(SharedBytes bytes, TextEncoding encoding) {
     cache_.clear();
     decodedLines_ = 0;
     highlighted_.clear();
+    marks_.clear();
     indexLines();
     estimateWidth();
     updateScrollBars();

@@ -104,6 +104,24 @@ public:
     };
     void setHighlightedLines(std::vector<LineRange> ranges);
     const std::vector<LineRange>& highlightedLines() const { return highlighted_; }
+
+    // Lines compared with another text, each marked with how it differs
+    // (plain_text_view_marks.cpp); note is the line's tooltip. Setting a text
+    // clears them.
+    struct LineMark {
+        enum class Kind {
+            Same,    // the other text has this line as it is
+            Changed, // it has a line like it
+            Only,    // only this text has the line
+            Missing, // the other text has lines here, between line - 1 and line
+        };
+        int line = 0;
+        Kind kind = Kind::Same;
+        QString note;
+        friend bool operator==(const LineMark&, const LineMark&) = default;
+    };
+    void setLineMarks(std::vector<LineMark> marks);
+    const std::vector<LineMark>& lineMarks() const { return marks_; }
     // The line that holds the byte at offset of the text.
     int lineOfByte(std::size_t offset) const;
     // Scrolls the count lines from line on to a third of the way down, with
@@ -173,6 +191,8 @@ private:
     int visibleLines() const;
 
     void paintHighlightedLines(QPainter& painter, int first, int last, int top) const;
+    void paintLineMarks(QPainter& painter, int first, int last, int top) const;
+    bool viewportEvent(QEvent* event) override;
     void updateMetrics();
     void estimateWidth();
     void noteLineWidth(qreal width);
@@ -212,6 +232,7 @@ private:
     Gutter* gutter_ = nullptr;
 
     std::vector<LineRange> highlighted_;
+    std::vector<LineMark> marks_; // in order of their lines
     Position anchor_;
     Position caret_;
     qreal goalX_ = -1; // kept while moving up and down across shorter lines

@@ -42,6 +42,7 @@ void PlainTextView::scrollToLines(int line, int count) {
 }
 
 void PlainTextView::paintHighlightedLines(QPainter& painter, int first, int last, int top) const {
+    paintLineMarks(painter, first, last, top);
     if (highlighted_.empty())
         return;
     // The selection's colour, faint: the lines stay readable, and a selection

@@ -72,9 +72,12 @@ QVariant ReportModel::data(const QModelIndex& index, int role) const {
         return entry->text;
     case Qt::DecorationRole:
         return iconOf(entry->mark);
-    case Qt::ToolTipRole:
-        return entry->key.isValid() ? entry->text + QStringLiteral("\nDouble-click to go there.")
-                                    : entry->text;
+    case Qt::ToolTipRole: {
+        QString tip = entry->text;
+        if (!entry->detail.isEmpty())
+            tip += QLatin1Char('\n') + entry->detail;
+        return entry->key.isValid() ? tip + QStringLiteral("\nDouble-click to go there.") : tip;
+    }
     case KeyRole:
         return entry->key;
     default:

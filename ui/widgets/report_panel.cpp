@@ -2,9 +2,12 @@
 // the report's entries, whose entries lead back to what they are about.
 #include "report_panel.h"
 
+#include <QAction>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMainWindow>
+#include <QToolButton>
 #include <QTreeView>
 #include <QVBoxLayout>
 
@@ -22,7 +25,9 @@ ReportPanel::ReportPanel(const QString& title, QWidget* parent)
     layout->setSpacing(2);
     summary_->setWordWrap(true);
     summary_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    layout->addWidget(summary_);
+    top_ = new QHBoxLayout;
+    top_->addWidget(summary_, 1);
+    layout->addLayout(top_);
     view_->setModel(model_);
     view_->setHeaderHidden(true);
     view_->setUniformRowHeights(true);
@@ -37,6 +42,17 @@ ReportPanel::ReportPanel(const QString& title, QWidget* parent)
         if (key.isValid())
             emit activated(key);
     });
+    connect(view_->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex& current) { emit currentChanged(current.data(ReportModel::KeyRole)); });
+}
+
+void ReportPanel::addCommand(QAction* action) {
+    auto* button = new QToolButton;
+    button->setDefaultAction(action);
+    button->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    top_->addWidget(button, 0, Qt::AlignTop);
+    view_->addAction(action);
+    view_->setContextMenuPolicy(Qt::ActionsContextMenu);
 }
 
 void ReportPanel::setSummary(const QString& text) {

@@ -8,6 +8,8 @@
 #include <QDockWidget>
 #include <QVariant>
 
+class QAction;
+class QHBoxLayout;
 class QLabel;
 class QTreeView;
 
@@ -29,15 +31,21 @@ public:
     void present();
 
     QTreeView* view() const { return view_; }
+    // A command on the entries, offered as a button beside the summary and in
+    // the entries' context menu.
+    void addCommand(QAction* action);
 
 signals:
     // An entry with a key was double-clicked or chosen with Enter.
     void activated(const QVariant& key);
+    // The current entry changed; key is invalid for one that leads nowhere.
+    void currentChanged(const QVariant& key);
 
 private:
     ReportModel* model_;
     QLabel* summary_;
     QTreeView* view_;
+    QHBoxLayout* top_;
 };
 
 } // namespace torvale
