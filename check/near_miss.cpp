@@ -37,26 +37,11 @@ bool emptyLine(std::string_view line) {
     return true;
 }
 
-// Whether line, with what ignore names left out, is wanted (made normal
-// already); without making the line anew.
-bool sameNormal(std::string_view line, std::string_view wanted, unsigned ignore) {
-    if (ignore == 0)
-        return line == wanted;
-    std::size_t j = 0;
-    for (char c : line) {
-        if ((ignore & Blanks) && blank(c))
-            continue;
-        if ((ignore & Case) && c >= 'A' && c <= 'Z')
-            c = char(c - 'A' + 'a');
-        if (j == wanted.size() || wanted[j++] != c)
-            return false;
-    }
-    return j == wanted.size();
-}
-
 // The first line where search stands, compared with what ignore leaves out.
-std::size_t findNormal(const std::vector<std::string_view>& file,
-                       std::span<const std::string_view> search, unsigned ignore) {
+// The file's lines are made normal already.
+template <typename Lines>
+std::size_t findNormal(const Lines& file, std::span<const std::string_view> search,
+                       unsigned ignore) {
     std::vector<std::string> wanted;
     for (const std::string_view s : search)
         wanted.push_back(normal(s, ignore));
@@ -64,7 +49,7 @@ std::size_t findNormal(const std::vector<std::string_view>& file,
         return std::string::npos;
     for (std::size_t at = 0; at + wanted.size() <= file.size(); ++at) {
         std::size_t k = 0;
-        while (k < wanted.size() && sameNormal(file[at + k], wanted[k], ignore))
+        while (k < wanted.size() && file[at + k] == wanted[k])
             ++k;
         if (k == wanted.size())
             return at;
@@ -117,15 +102,18 @@ std::string NearMisses::operator()(std::span<const std::string_view> search) {
                  {Blanks, "in blanks and tabs"},
                  {Case, "in letter case"},
                  {Blanks | Case, "in blanks, tabs and letter case"}};
-    const std::vector<std::string_view> lines = file.keys();
+    // As they are, the keys need no copies.
+    const std::vector<std::string_view> keys = file.keys();
     for (const auto& kind : kinds) {
         for (const bool whole : {true, false}) {
             if (whole && kind.ignore == 0)
                 continue; // the installer's own search
             if (!whole && ends.empty())
                 continue;
-            const std::vector<std::string>& lines = linesIn(kind.ignore);
-            const std::size_t at = findNormal(lines, whole ? search : trimmed, kind.ignore);
+            const std::span<const std::string_view> wanted = whole ? search : trimmed;
+            const std::size_t at = kind.ignore == 0
+                                       ? findNormal(keys, wanted, 0)
+                                       : findNormal(linesIn(kind.ignore), wanted, kind.ignore);
             if (at == std::string::npos)
                 continue;
             std::string why = "the lines stand at line " + std::to_string(at + 1);
