@@ -22,14 +22,15 @@ FailingMod makeFailingMod(const CodePool& pool, std::size_t lines, int steps) {
         return made;
     for (int step = 0; step < steps; ++step) {
         std::size_t at = std::size_t(step) * (made.lines / std::size_t(steps + 1));
-        while (at + 3 < made.lines && (all[at].find('$') == std::string::npos || all[at + 1].size() < 8))
+        while (at + 3 < made.lines &&
+               (all[at].find('$') == std::string::npos || all[at + 1].size() < 8))
             ++at;
         std::string second = all[at + 1];
         const std::size_t dollar = second.find('$');
         second.insert(dollar == std::string::npos ? 0 : dollar + 1, "renamed_");
         made.searches.push_back({"\t" + all[at], second, all[at + 2]});
-        made.mod += "<search for>\n" + made.searches.back()[0] + "\n" + second + "\n" + all[at + 2] +
-                    "\n</search for>\n\n<add after>\n# step " + std::to_string(step) +
+        made.mod += "<search for>\n" + made.searches.back()[0] + "\n" + second + "\n" +
+                    all[at + 2] + "\n</search for>\n\n<add after>\n# step " + std::to_string(step) +
                     "\n</add after>\n\n";
     }
     return made;

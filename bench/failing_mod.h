@@ -12,8 +12,8 @@ namespace torvale::bench {
 
 struct FailingMod {
     static constexpr const char* kFileName = "Sources/Big.pm"; // as the mod names it
-    std::string file;  // the forum file's bytes
-    std::string mod;   // the mod's bytes
+    std::string file;                                          // the forum file's bytes
+    std::string mod;                                           // the mod's bytes
     std::size_t lines = 0;
     std::vector<std::vector<std::string>> searches; // each step's search lines
 };

@@ -18,7 +18,8 @@ public:
     void fileChanged() { looked_.reset(); }
     // Why the step's search text is not found in its file as it stands, and
     // its nearest place there, with its lines on disk.
-    void look(const yabmod::StepView& view, std::string& reason, std::optional<NearestPlace>& nearest);
+    void look(const yabmod::StepView& view, std::string& reason,
+              std::optional<NearestPlace>& nearest);
 
 private:
     // The file of a failed step made ready for looking into, shared by the

@@ -105,7 +105,9 @@ void TFormMain::showNearestPlace(const Node* node) {
             // check saw them on disk.
             std::size_t at = found->line;
             const std::size_t seen = (place->diskFirst ? place->diskFirst : place->first) - 1;
-            const auto off = [seen](std::size_t line) { return line > seen ? line - seen : seen - line; };
+            const auto off = [seen](std::size_t line) {
+                return line > seen ? line - seen : seen - line;
+            };
             if (found->again != std::string_view::npos && off(found->again) < off(at))
                 at = found->again;
             first = memEditingFile->lineOfByte(file.byteOffset(at));

@@ -41,7 +41,8 @@ bool inPlace(const NearestPlace& place, const PlaceLine& line) {
 
 // The run as the author sees it in the forum file on disk, when the check
 // could tell.
-QString shownRange(std::size_t first, std::size_t last, std::size_t diskFirst, std::size_t diskLast) {
+QString shownRange(std::size_t first, std::size_t last, std::size_t diskFirst,
+                   std::size_t diskLast) {
     return diskFirst && diskLast && diskFirst <= diskLast ? range(diskFirst, diskLast)
                                                           : range(first, last);
 }
@@ -163,7 +164,8 @@ std::vector<Mark> nearestPlaceMarks(const NearestPlace& place, int at, TextEncod
         if (inPlace(place, l))
             passed = l.fileLine;
     }
-    std::erase_if(marks, [&](const Mark& m) { return m.line < at || m.line > viewLine(place.last + 1); });
+    std::erase_if(marks,
+                  [&](const Mark& m) { return m.line < at || m.line > viewLine(place.last + 1); });
     return marks;
 }
 
@@ -183,7 +185,8 @@ std::vector<std::string> forumLineKeys(const NearestPlace& place, bool other) {
 
 QString placeChoice(const NearestPlace& place, bool other) {
     const QString lines =
-        other ? shownRange(place.otherFirst, place.otherLast, place.otherDiskFirst, place.otherDiskLast)
+        other ? shownRange(place.otherFirst, place.otherLast, place.otherDiskFirst,
+                           place.otherDiskLast)
               : shownRange(place.first, place.last, place.diskFirst, place.diskLast);
     return QStringLiteral("Use %1 (%2 alike)")
         .arg(lines, percent(other ? place.otherSimilarity : place.similarity));

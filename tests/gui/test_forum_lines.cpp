@@ -85,7 +85,8 @@ void ForumLinesTest::theForumsLinesMendAFailedStepInOneUndoableStep() {
     // Below each failed step, where its lines went in the file on disk.
     const QStringList shown = entryTexts(*panel);
     const auto below = [&](const QString& step) {
-        const qsizetype at = shown.indexOf(QRegularExpression(QStringLiteral("^") + step + QStringLiteral(":.*")));
+        const qsizetype at =
+            shown.indexOf(QRegularExpression(QStringLiteral("^") + step + QStringLiteral(":.*")));
         return at >= 0 && at + 1 < shown.size() ? shown[at + 1] : QString();
     };
     QCOMPARE(below(QStringLiteral("Step 2")),
@@ -103,9 +104,9 @@ void ForumLinesTest::theForumsLinesMendAFailedStepInOneUndoableStep() {
     // its lines as they stand on disk: the second one changed.
     QTreeView* entries = panel->view();
     const QModelIndex step3 =
-        entries->model()->match(entries->model()->index(0, 0), Qt::DisplayRole,
-                                QStringLiteral("Step 3"), 1,
-                                Qt::MatchStartsWith | Qt::MatchRecursive)
+        entries->model()
+            ->match(entries->model()->index(0, 0), Qt::DisplayRole, QStringLiteral("Step 3"), 1,
+                    Qt::MatchStartsWith | Qt::MatchRecursive)
             .value(0);
     entries->scrollTo(step3);
     QTest::mouseClick(entries->viewport(), Qt::LeftButton, {}, entries->visualRect(step3).center());
@@ -115,8 +116,8 @@ void ForumLinesTest::theForumsLinesMendAFailedStepInOneUndoableStep() {
     std::vector<std::pair<int, Kind>> marks;
     for (const PlainTextView::LineMark& m : view->lineMarks())
         marks.emplace_back(m.line, m.kind);
-    QCOMPARE(marks,
-             (std::vector<std::pair<int, Kind>>{{7, Kind::Same}, {8, Kind::Changed}, {9, Kind::Same}}));
+    QCOMPARE(marks, (std::vector<std::pair<int, Kind>>{
+                        {7, Kind::Same}, {8, Kind::Changed}, {9, Kind::Same}}));
     QVERIFY(view->lineMarks()[1].note.contains(QStringLiteral("my ($name) = @_;")));
 
     // The report's button takes the file's lines, as one step, and tests again.
@@ -149,8 +150,8 @@ void ForumLinesTest::theForumsLinesMendAFailedStepInOneUndoableStep() {
     const QString after = entryTexts(*panel).join(QLatin1Char('\n'));
     for (const char* line : {"^Step 2: found at line 4 ", "^Step 3: found at line 9 ",
                              "^    Review step 2: .* the text that replaces them"})
-        QVERIFY2(after.contains(QRegularExpression(QLatin1String(line),
-                                                   QRegularExpression::MultilineOption)),
+        QVERIFY2(after.contains(
+                     QRegularExpression(QLatin1String(line), QRegularExpression::MultilineOption)),
                  qPrintable(line + QStringLiteral(" in:\n") + after));
 
     // Of two places about as good the author chooses one: here the second.
@@ -170,7 +171,8 @@ void ForumLinesTest::theForumsLinesMendAFailedStepInOneUndoableStep() {
     QCOMPARE(searchText(farewell), farewellLines);
     QTest::keyClick(t.window.get(), Qt::Key_Z, Qt::ControlModifier);
     QCOMPARE(searchText(farewell),
-             QStringLiteral("sub farewell {\r\n    my ($name) = @_;\r\n    print \"Goodbye, $name\\n\";"));
+             QStringLiteral(
+                 "sub farewell {\r\n    my ($name) = @_;\r\n    print \"Goodbye, $name\\n\";"));
     QVERIFY(!t.window->isModified());
 }
 
