@@ -122,6 +122,7 @@ private:
     }
 
     void openFile(std::size_t i) {
+        endAfterLastStep();
         // The name is the line after the tag, whatever it holds.
         name_ = chomped(line(i + 1));
         for (char& c : name_)
@@ -184,6 +185,7 @@ private:
     // From the "<search for>" at line i to the line after its action block;
     // returns the line the loop goes on from (its ++ then skips one).
     std::size_t step(std::size_t i) {
+        endAfterLastStep();
         StepRun step;
         step.number = ++j_;
         step.modLine = i + 1;
@@ -380,6 +382,11 @@ private:
         if (!disk_.canWrite(*name))
             installError(0, mod_.size(), "cannot write " + full);
         disk_.write(*name, current_->text());
+    }
+
+    void endAfterLastStep() const {
+        if (options_.lastStep > 0 && j_ >= options_.lastStep)
+            throw Stop{};
     }
 
     [[noreturn]] void installError(int step, std::size_t line, std::string why) {
