@@ -79,6 +79,7 @@ TFormMain::TFormMain(UserPrompts* prompts, const WindowOptions& options, QWidget
     createStatusBar();
     createCheckPanels();
     createForumFileCommands();
+    createStepResultView();
     applyWindowBounds();
     FormCreate();
 }

@@ -104,6 +104,21 @@ public:
     };
     void setHighlightedLines(std::vector<LineRange> ranges);
     const std::vector<LineRange>& highlightedLines() const { return highlighted_; }
+    // Lines marked as taken out of a file or put into it, each on a colour
+    // and with a sign in the margin of its own; lines taken out carry no
+    // number. Setting a text clears them.
+    struct LineMark {
+        int first = 0;
+        int count = 0;
+        bool added = false;
+        friend bool operator==(const LineMark&, const LineMark&) = default;
+    };
+    void setLineMarks(std::vector<LineMark> marks);
+    const std::vector<LineMark>& lineMarks() const { return marks_; }
+    // The number the margin gives a line (from 0): from 1, 0 for a line taken
+    // out. And the line of a number, or the last line for one past the end.
+    int numberOfLine(int line) const;
+    int lineOfNumber(int number) const;
     // The line that holds the byte at offset of the text.
     int lineOfByte(std::size_t offset) const;
     // Scrolls the count lines from line on to a third of the way down, with
@@ -173,6 +188,7 @@ private:
     int visibleLines() const;
 
     void paintHighlightedLines(QPainter& painter, int first, int last, int top) const;
+    void paintLineMarks(QPainter& painter, int first, int last, int top) const;
     void updateMetrics();
     void estimateWidth();
     void noteLineWidth(qreal width);
@@ -212,6 +228,7 @@ private:
     Gutter* gutter_ = nullptr;
 
     std::vector<LineRange> highlighted_;
+    std::vector<LineMark> marks_;
     Position anchor_;
     Position caret_;
     qreal goalX_ = -1; // kept while moving up and down across shorter lines
