@@ -41,10 +41,14 @@ std::string_view withoutLf(std::string_view line) {
 } // namespace
 
 std::string lineKey(std::string_view line) {
+    line = withoutLf(line);
     std::string key;
-    for (const char c : withoutLf(line))
-        if (c != '\r')
-            key.push_back(c);
+    key.reserve(line.size());
+    for (std::size_t at = 0; at < line.size();) {
+        const std::size_t cr = std::min(line.find('\r', at), line.size());
+        key.append(line.substr(at, cr - at));
+        at = cr + 1;
+    }
     return key;
 }
 
@@ -83,7 +87,11 @@ InstallFile::InstallFile(std::string_view bytes) : bytes_(bytes) {
     for (std::size_t i = 0; i < raws_.size(); ++i) {
         const std::string_view bare = withoutLf(raws_[i]);
         std::string_view key = bare;
-        if (bare.find('\r') != std::string_view::npos)
+        // A CR LF line's key is in the bytes; only other carriage returns need a copy.
+        const std::size_t cr = bare.find('\r');
+        if (cr + 1 == bare.size())
+            key = bare.substr(0, cr);
+        else if (cr != std::string_view::npos)
             key = keys_.emplace_back(lineKey(bare));
         lines.push_back({key.data(), std::uint32_t(key.size()), 0, std::int32_t(i)});
     }
@@ -279,10 +287,14 @@ std::string InstallFile::text() const {
     out.reserve(bytes_.size() + bytes_.size() / 8);
     for (const Block& block : blocks_)
         for (const Line& line : block.lines) {
-            if (line.bare)
-                out.append(output(line));
-            else
+            // As output() writes it, without a string of its own for each line.
+            if (!line.bare) {
                 out.append(raw(line));
+                continue;
+            }
+            out.append(line.key());
+            if (raw(line).ends_with('\n'))
+                out.push_back('\n');
         }
     return out;
 }

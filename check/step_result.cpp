@@ -235,6 +235,7 @@ StepResult stepResult(std::string_view mod, const yabmod::Folders& folders, std:
         yabmod::Options options;
         options.keepGoing = true;
         options.lastStep = last;
+        options.withChanges = false;
         options.onStep = [&](const yabmod::StepView& view) {
             if (yabmod::Disk::keyOf(view.fileRun.path) != target)
                 return;

@@ -82,7 +82,8 @@ public:
             writeBack();
         } catch (const Stop&) {
         }
-        run_.changes = disk_.changes();
+        if (options_.withChanges)
+            run_.changes = disk_.changes();
         return std::move(run_);
     }
 

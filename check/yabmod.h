@@ -120,6 +120,8 @@ struct Options {
     // opened or written, for those who want a file as far as it goes; 0 runs
     // the whole mod.
     int lastStep = 0;
+    // Run::changes is filled; those who only watch the steps spare its copies.
+    bool withChanges = true;
 };
 
 Run runInstaller(std::string_view mod, const Folders& folders, Mode mode,
