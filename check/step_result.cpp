@@ -103,38 +103,20 @@ std::vector<std::string_view> splitLines(std::string_view text) {
     return lines;
 }
 
-// The rows of after with the lines that before had in their place put back,
-// marked: the two differ only where a step changed the file. The lines are
-// those of the text as written, so that a line a step joined to one without
-// its line feed shows as changed.
-void showChange(StepResult& result, std::string_view before, std::string_view after) {
-    const std::size_t common = std::min(before.size(), after.size());
-    const std::size_t same =
-        std::size_t(std::ranges::mismatch(before.substr(0, common), after.substr(0, common)).in1 -
-                    before.begin());
-    const std::size_t head = same == common && before.size() == after.size()
-                                 ? after.size()
-                                 : startOfLineAt(after, same);
-    // The same bytes at the ends, from a line start on, clear of the head.
-    std::size_t tail = 0;
-    while (tail < common - head && before[before.size() - 1 - tail] == after[after.size() - 1 - tail])
-        ++tail;
-    std::size_t endA = after.size() - tail, endB = before.size() - tail;
-    const auto lineStartsAt = [](std::string_view text, std::size_t at) {
-        return at == 0 || text[at - 1] == '\n';
-    };
-    while (endA < after.size() && !(lineStartsAt(after, endA) && lineStartsAt(before, endB)))
-        ++endA, ++endB;
-    const std::vector<std::string_view> out = splitLines(before.substr(head, endB - head));
-    const std::vector<std::string_view> in = splitLines(after.substr(head, endA - head));
+// The rows of after: its bytes up to head, then the lines out that a step
+// took out among the lines in it put in, each marked, then its bytes from end.
+void putRows(StepResult& result, std::string_view after, std::size_t head, std::size_t end,
+             const std::vector<std::string_view>& out, const std::vector<std::string_view>& in) {
     std::vector<std::string> outKeys, inKeys;
-    for (const std::string_view line : out)
+    std::size_t outBytes = 0;
+    for (const std::string_view line : out) {
         outKeys.push_back(lineKey(line));
+        outBytes += line.size() + 1;
+    }
     for (const std::string_view line : in)
         inKeys.push_back(lineKey(line));
-
     std::string& rows = result.text;
-    rows.reserve(after.size() + (endB - head) + out.size() + 1);
+    rows.reserve(after.size() + outBytes + 1);
     rows.append(after.substr(0, head));
     std::size_t row = std::size_t(std::count(rows.begin(), rows.end(), '\n'));
     const auto put = [&](std::string_view line, Edit edit) {
@@ -166,8 +148,34 @@ void showChange(StepResult& result, std::string_view before, std::string_view af
         o += edit == Edit::Same;
         put(in[i++], edit);
     }
-    if (endA < after.size())
-        put(after.substr(endA), Edit::Same);
+    if (end < after.size())
+        put(after.substr(end), Edit::Same);
+}
+
+// The rows of after with the lines that before had in their place put back:
+// the two differ only where a step changed the file. The lines are those of
+// the text as written, so that a line a step joined to one without its line
+// feed shows as changed.
+void showChange(StepResult& result, std::string_view before, std::string_view after) {
+    const std::size_t common = std::min(before.size(), after.size());
+    const std::size_t same =
+        std::size_t(std::ranges::mismatch(before.substr(0, common), after.substr(0, common)).in1 -
+                    before.begin());
+    const std::size_t head = same == common && before.size() == after.size()
+                                 ? after.size()
+                                 : startOfLineAt(after, same);
+    // The same bytes at the ends, from a line start on, clear of the head.
+    std::size_t tail = 0;
+    while (tail < common - head && before[before.size() - 1 - tail] == after[after.size() - 1 - tail])
+        ++tail;
+    std::size_t endA = after.size() - tail, endB = before.size() - tail;
+    const auto lineStartsAt = [](std::string_view text, std::size_t at) {
+        return at == 0 || text[at - 1] == '\n';
+    };
+    while (endA < after.size() && !(lineStartsAt(after, endA) && lineStartsAt(before, endB)))
+        ++endA, ++endB;
+    putRows(result, after, head, endA, splitLines(before.substr(head, endB - head)),
+            splitLines(after.substr(head, endA - head)));
 }
 
 } // namespace
@@ -221,7 +229,9 @@ StepResult stepResult(std::string_view mod, const yabmod::Folders& folders, std:
         return entry;
     };
     // The file's steps up to one of them: which were found and changed it,
-    // and the file before and after that one.
+    // and the file before and after that one: as the step leaves it, with
+    // the lines it took out and where it put its own, or the whole text
+    // before it when asked (or when its lines cannot be told apart).
     struct Pass {
         bool seen = false;
         std::optional<std::size_t> found;
@@ -229,8 +239,12 @@ StepResult stepResult(std::string_view mod, const yabmod::Folders& folders, std:
         std::vector<int> skipped;
         std::string before, after;
         bool changed = false;
+        std::size_t at = 0, lines = 0;  // where its lines went in, and the lines after it
+        std::vector<std::string> out;   // the lines it took out
+        std::vector<std::string_view> in; // the lines it put in
+        bool joined = false; // a line it took out without its line feed stood before others
     };
-    const auto runTo = [&](int last) {
+    const auto runTo = [&](int last, bool wholeBefore) {
         Pass pass;
         yabmod::Options options;
         options.keepGoing = true;
@@ -240,11 +254,27 @@ StepResult stepResult(std::string_view mod, const yabmod::Folders& folders, std:
             if (yabmod::Disk::keyOf(view.fileRun.path) != target)
                 return;
             const StepRun& step = view.step;
-            if (step.number == last) {
+            if (step.number == last && !view.after) {
                 pass.seen = true;
                 pass.found = step.found;
-                (view.after ? pass.after : pass.before) = view.file.text();
-                pass.changed = view.after;
+                if (wholeBefore || !step.found)
+                    pass.before = view.file.text();
+                if (!step.found)
+                    return;
+                pass.at = *step.found;
+                if (step.action == StepRun::Action::Replace)
+                    for (std::size_t k = 0; k < view.search.size(); ++k) {
+                        pass.out.push_back(view.file.output(*step.found + k));
+                        pass.joined = pass.joined || (!pass.out.back().ends_with('\n') &&
+                                                      *step.found + k + 1 < view.file.lineCount());
+                    }
+                else if (step.action == StepRun::Action::AddAfter)
+                    pass.at += view.search.size();
+            } else if (step.number == last) {
+                pass.after = view.file.text();
+                pass.changed = true;
+                pass.in = view.added;
+                pass.lines = view.file.lineCount();
             } else if (view.after) {
                 pass.lastChange = step.number;
             } else if (!step.found) {
@@ -261,25 +291,44 @@ StepResult stepResult(std::string_view mod, const yabmod::Folders& folders, std:
         }
         return pass;
     };
+    // A step's change: where each of the file's lines is a line of the text
+    // after the step, and was one before it, the step's lines stand where the
+    // installer put them; else (a line joined to a last one without its line
+    // feed, or an empty search text, whose line the installer makes only
+    // after it has counted it) the whole texts before and after tell it.
+    const auto show = [&](int step, const Pass& pass) {
+        const std::string_view after = pass.after;
+        const std::size_t breaks = std::size_t(std::count(after.begin(), after.end(), '\n'));
+        const std::size_t head = lineStart(after, pass.at);
+        const std::size_t end = lineStart(after, pass.in.size(), head);
+        const std::vector<std::string_view> in = splitLines(after.substr(head, end - head));
+        bool placed = !pass.joined && in.size() == pass.in.size() &&
+                      breaks + (!after.empty() && after.back() != '\n') == pass.lines;
+        for (std::size_t k = 0; placed && k < in.size(); ++k)
+            placed = lineKey(in[k]) == lineKey(pass.in[k]);
+        if (placed) {
+            putRows(result, after, head, end, {pass.out.begin(), pass.out.end()}, in);
+        } else {
+            const Pass whole = runTo(step, true);
+            showChange(result, whole.before, whole.after);
+        }
+        result.shownStep = step;
+    };
 
-    Pass asked = runTo(wanted->number);
+    Pass asked = runTo(wanted->number, moment == StepMoment::Before);
     if (!asked.seen)
         return result;
     result.found = asked.found ? *asked.found + 1 : 0;
     result.status = asked.found ? StepResult::Status::Applied : StepResult::Status::NotFound;
-    result.skipped = std::move(asked.skipped);
-    if (moment == StepMoment::After && asked.changed) {
-        showChange(result, asked.before, asked.after);
-        result.shownStep = wanted->number;
-    } else if (asked.lastChange) {
+    result.skipped = asked.skipped;
+    if (moment == StepMoment::After && asked.changed)
+        show(wanted->number, asked);
+    else if (asked.lastChange)
         // The file as the steps before leave it is the file after the last
         // one that changed it, but for carriage returns taken out since.
-        const Pass last = runTo(asked.lastChange);
-        showChange(result, last.before, last.after);
-        result.shownStep = asked.lastChange;
-    } else {
+        show(asked.lastChange, runTo(asked.lastChange, false));
+    else
         result.text = std::move(asked.before);
-    }
     return result;
 }
 
