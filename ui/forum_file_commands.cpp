@@ -81,8 +81,6 @@ void TFormMain::createForumFileCommands() {
     connect(command("actGoToLine"), &QAction::triggered, this, [this] { actGoToLineExecute(); });
     connect(command("actSearchForSelection"), &QAction::triggered, this,
             [this] { actSearchForSelectionExecute(); });
-    // Lines selected by keyboard enable it at once: its shortcut works only then.
-    connect(memEditingFile, &PlainTextView::selectionChanged, this, [this] { updateCommandStates(); });
     new DoubleClicks(memPreview->viewport(),
                      [this](QPoint pos) { selectNodeOfPreviewLine(memPreview->positionAt(pos).line); });
     // A file name typed and confirmed shows its file at once, with no need to

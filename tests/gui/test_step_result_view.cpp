@@ -69,7 +69,6 @@ private slots:
     void eachStepShowsItsChange();
     void theResultFollowsEditsAndUndo();
     void reportLinesLeadIntoTheFile();
-    void commandKeysReachTheWindowFromTheView();
 };
 
 void StepResultViewTest::eachStepShowsItsChange() {
@@ -198,18 +197,6 @@ void StepResultViewTest::reportLinesLeadIntoTheFile() {
     QTRY_VERIFY(t.caption->text().startsWith(
         QStringLiteral("Sources/A.pm as the steps before step 3 leave it; marked: the change of step 2")));
     QCOMPARE(t.view->lineMarks(), (std::vector<Mark>{{0, 1, true}}));
-}
-
-// X11's key bindings move the caret with Ctrl+E too: in the forum file's
-// view the key still reaches Search for Selection (seen under the xcb
-// platform; offscreen has no such binding).
-void StepResultViewTest::commandKeysReachTheWindowFromTheView() {
-    Shown t;
-    t.click(t.index(0, 0));
-    t.view->setFocus();
-    t.view->setSelection(1, 0, 2, 1);
-    QTest::keyClick(t.view, Qt::Key_E, Qt::ControlModifier);
-    QCOMPARE(t.prompts.menus.size(), 1);
 }
 
 QTEST_MAIN(StepResultViewTest)

@@ -1,7 +1,6 @@
 // PlainTextView: what the keyboard and the mouse do, and the caret's blinking.
 #include "plain_text_view_p.h"
 
-#include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
@@ -61,16 +60,8 @@ bool PlainTextView::event(QEvent* event) {
         return true;
     }
     // Moving the caret beats a window shortcut on the same key, as in any text
-    // field; copying and selecting all are left to the window's commands. But
-    // X11's key bindings also move with Ctrl and a letter (Ctrl+E to the end
-    // of the line, Ctrl+F a character on): those keys stay with the window's
-    // enabled commands that have them.
+    // field; copying and selecting all are left to the window's commands.
     if (event->type() == QEvent::ShortcutOverride && keyMoveFor(static_cast<QKeyEvent*>(event))) {
-        const QKeySequence pressed(static_cast<QKeyEvent*>(event)->keyCombination());
-        for (const QAction* action : window()->actions())
-            for (const QKeySequence& shortcut : action->shortcuts())
-                if (action->isEnabled() && shortcut.matches(pressed) == QKeySequence::ExactMatch)
-                    return QAbstractScrollArea::event(event);
         event->accept();
         return true;
     }
