@@ -1,6 +1,5 @@
-// glibc's allocator told to keep large freed blocks: the forum file after a
-// step of a 5 MiB file makes and drops a dozen texts of that size, and mapping
-// their pages anew took more than half of its time.
+// glibc's allocator told to keep large freed blocks: the file after a step of
+// a 5 MiB file makes a dozen texts that size, and fresh pages took half its time.
 #include "allocator.h"
 
 #ifdef __GLIBC__
