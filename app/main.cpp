@@ -2,6 +2,7 @@
 // the program when that can be written, else in the user's config folder.
 #include "settings/settings.h"
 #include "settings/xdg_dirs.h"
+#include "ui/allocator.h"
 #include "ui/main_window.h"
 
 #include <QApplication>
@@ -36,6 +37,7 @@ int main(int argc, char** argv) {
         std::puts("torvale " TORVALE_VERSION);
         return 0;
     }
+    torvale::keepFreedMemoryForReuse();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Torvale"));
     QApplication::setApplicationVersion(QStringLiteral(TORVALE_VERSION));

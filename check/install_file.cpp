@@ -92,7 +92,11 @@ InstallFile::InstallFile(std::string_view bytes, std::shared_ptr<const void> own
     for (std::size_t i = 0; i < store.raws.size(); ++i) {
         const std::string_view bare = withoutLf(store.raws[i]);
         std::string_view key = bare;
-        if (bare.find('\r') != std::string_view::npos)
+        // A CR LF line's key is in the bytes; only other carriage returns need a copy.
+        const std::size_t cr = bare.find('\r');
+        if (cr + 1 == bare.size())
+            key = bare.substr(0, cr);
+        else if (cr != std::string_view::npos)
             key = store.keepKey(bare);
         lines.push_back({key.data(), std::uint32_t(key.size()), 0, std::int32_t(i)});
     }
@@ -325,10 +329,14 @@ std::string InstallFile::text() const {
     out.reserve(store_->bytes.size() + store_->bytes.size() / 8);
     for (const auto& block : blocks_)
         for (const Line& line : block->lines) {
-            if (line.bare)
-                out.append(output(line));
-            else
+            // As output() writes it, without a string of its own for each line.
+            if (!line.bare) {
                 out.append(raw(line));
+                continue;
+            }
+            out.append(line.key());
+            if (raw(line).ends_with('\n'))
+                out.push_back('\n');
         }
     return out;
 }

@@ -82,7 +82,8 @@ public:
             writeBack();
         } catch (const Stop&) {
         }
-        run_.changes = disk_.changes();
+        if (options_.withChanges)
+            run_.changes = disk_.changes();
         return std::move(run_);
     }
 
@@ -122,6 +123,7 @@ private:
     }
 
     void openFile(std::size_t i) {
+        endAfterLastStep();
         // The name is the line after the tag, whatever it holds.
         name_ = chomped(line(i + 1));
         for (char& c : name_)
@@ -188,6 +190,7 @@ private:
     // From the "<search for>" at line i to the line after its action block;
     // returns the line the loop goes on from (its ++ then skips one).
     std::size_t step(std::size_t i) {
+        endAfterLastStep();
         StepRun step;
         step.number = ++j_;
         step.modLine = i + 1;
@@ -384,6 +387,11 @@ private:
         if (!disk_.canWrite(*name))
             installError(0, mod_.size(), "cannot write " + full);
         disk_.write(*name, *current_);
+    }
+
+    void endAfterLastStep() const {
+        if (options_.lastStep > 0 && j_ >= options_.lastStep)
+            throw Stop{};
     }
 
     [[noreturn]] void installError(int step, std::size_t line, std::string why) {

@@ -138,6 +138,12 @@ struct Options {
     // to know how the installer reads a mod.
     bool readingOnly = false;
     std::function<void(const StepView&)> onStep;
+    // The run ends after this step ($j, from 1), before anything else is
+    // opened or written, for those who want a file as far as it goes; 0 runs
+    // the whole mod.
+    int lastStep = 0;
+    // Run::changes is filled; those who only watch the steps spare its copies.
+    bool withChanges = true;
 };
 
 Run runInstaller(std::string_view mod, const Folders& folders, Mode mode,

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <vector>
 
 namespace torvale::yabmod {
@@ -41,8 +42,22 @@ DiskEntry readFromDisk(const std::string& path) {
         return {Kind::Missing, {}};
     std::ifstream in(path, std::ios::binary);
     DiskEntry entry{Kind::File, {}};
-    if (in)
-        entry.bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    // At once: one character at a time takes a tenth of a second for a file of megabytes.
+    if (in) {
+        std::error_code sizeError;
+        const std::uintmax_t size = fs::file_size(path, sizeError);
+        if (!sizeError) {
+            entry.bytes.resize(std::size_t(size));
+            in.read(entry.bytes.data(), std::streamsize(size));
+            entry.bytes.resize(std::size_t(in.gcount()));
+        }
+        // What the size did not tell, such as a file that grew meanwhile.
+        std::ostringstream rest;
+        if (in && in.peek() != std::ifstream::traits_type::eof()) {
+            rest << in.rdbuf();
+            entry.bytes += std::move(rest).str();
+        }
+    }
     if (!in && !in.eof())
         return {Kind::Unreadable, {}};
     return entry;

@@ -51,6 +51,9 @@ public:
     // fopen's treatment of a name on this system: "\" made "/", characters
     // outside its list dropped. Empty when it holds "/../" (fopen refuses it).
     static std::optional<std::string> fopenName(std::string_view name);
+    // The path as the run's disk keys it, and hands it to ReadFile: "//" and
+    // "/./" made one "/", ".." gone up a folder.
+    static std::string keyOf(std::string_view path) { return resolve(path).key; }
     // What fopen does before it opens: a missing or empty file whose backup
     // exists gets the backup back.
     void takeBackBackup(const std::string& path);

@@ -92,6 +92,9 @@ const CommandEntry kCommands[] = {
      key(Qt::CTRL | Qt::Key_E), 0, -1},
     {"actForumFileBeside", "View", "&Forum File beside the Steps", nullptr, key(Qt::Key_F8), 0,
      -1},
+    {"actStepResult", "View", "Res&ult of the Step",
+     "The forum file as the mod leaves it after the selected step, or as it is on disk",
+     key(Qt::Key_F7), 0, -1},
 };
 
 } // namespace

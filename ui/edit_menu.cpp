@@ -24,6 +24,7 @@ void TFormMain::createEditMenu() {
     edit->addAction(command("actSearchForSelection"));
     edit->addSeparator();
     edit->addAction(command("actForumFileBeside"));
+    edit->addAction(command("actStepResult"));
 }
 
 } // namespace torvale

@@ -21,6 +21,8 @@
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QSplitter>
+#include <QStyle>
+#include <QStyleOptionViewItem>
 #include <QTabWidget>
 #include <QTreeView>
 #include <QVBoxLayout>
@@ -75,6 +77,7 @@ void TFormMain::createForumFileCommands() {
     pmForMemo->addSeparator();
     pmForMemo->addAction(command("actSearchForSelection"));
     pmForMemo->addAction(command("actGoToLine"));
+    pmForMemo->addAction(command("actStepResult"));
     connect(command("actGoToLine"), &QAction::triggered, this, [this] { actGoToLineExecute(); });
     connect(command("actSearchForSelection"), &QAction::triggered, this,
             [this] { actSearchForSelectionExecute(); });
@@ -90,6 +93,8 @@ void TFormMain::createForumFileCommands() {
     connect(pnlFindings, &ReportPanel::activated, this, [this](const QVariant& key) {
         showFileLineInPreview(key.toInt());
     });
+    // After the panel has selected the step's node.
+    new DoubleClicks(pnlTestReport->view()->viewport(), [this](QPoint pos) { showReportedLine(pos); });
 }
 
 // Moves the forum file's caption and view from their page to beside the step
@@ -146,11 +151,14 @@ void TFormMain::actGoToLineExecute() {
     PlainTextView* view = lineView();
     if (!view || view->isEmpty())
         return;
-    const int line = prompts().askLineNumber(this, view->lineCount(), view->cursorPosition().line + 1);
+    // The numbers of the margin, which lines taken out by a step do not have.
+    const int last = view->numberOfLine(view->lineCount() - 1);
+    const int current = view->numberOfLine(view->cursorPosition().line);
+    const int line = prompts().askLineNumber(this, std::max(last, 1), std::max(current, 1));
     if (line <= 0)
         return;
     view->setFocus();
-    view->setCursorPosition(std::min(line, view->lineCount()) - 1, 0);
+    view->setCursorPosition(view->lineOfNumber(line), 0);
     view->scrollToLines(view->cursorPosition().line);
 }
 
@@ -215,6 +223,38 @@ void TFormMain::selectNodeOfPreviewLine(int line) {
     PageControl1->setCurrentWidget(tsModAction);
     selectNode(nodeAt(mod_->document(), *owner.node));
     tvActions->setFocus();
+}
+
+// A double-click on a step of the Test Mod report, which the panel has
+// selected: on its line in the file as the steps before left it, or on its
+// line on disk, shows the forum file there.
+void TFormMain::showReportedLine(QPoint pos) {
+    QTreeView* view = pnlTestReport->view();
+    const QModelIndex index = view->indexAt(pos);
+    const auto* node =
+        reinterpret_cast<const Node*>(index.data(ReportModel::KeyRole).value<quintptr>());
+    const auto lines = reportedLines_.find(node);
+    if (!node || lines == reportedLines_.end() || selectedNode() != node)
+        return;
+    const auto [line, diskLine] = lines->second;
+    // "found at line 12 (line 10 on disk)": which of the two was clicked.
+    const QString text = index.data().toString();
+    const qsizetype disk = text.lastIndexOf(QStringLiteral(" on disk)"));
+    bool onDisk = false;
+    if (diskLine && disk >= 0) {
+        QStyleOptionViewItem option;
+        option.initFrom(view);
+        option.rect = view->visualRect(index);
+        option.features = QStyleOptionViewItem::HasDisplay | QStyleOptionViewItem::HasDecoration;
+        option.text = text;
+        const int icon = view->style()->pixelMetric(QStyle::PM_SmallIconSize, nullptr, view);
+        option.decorationSize = view->iconSize().isValid() ? view->iconSize() : QSize(icon, icon);
+        option.displayAlignment = Qt::AlignLeft | Qt::AlignVCenter;
+        const QRect shown = view->style()->subElementRect(QStyle::SE_ItemViewItemText, &option, view);
+        const qsizetype open = text.lastIndexOf(u'(', disk);
+        onDisk = pos.x() >= shown.left() + view->fontMetrics().horizontalAdvance(text.left(open));
+    }
+    showFileLineOfStep(onDisk ? diskLine : line, onDisk);
 }
 
 // What a finding's line held is not in the mod any more; the Preview shows

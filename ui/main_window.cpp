@@ -80,6 +80,7 @@ TFormMain::TFormMain(UserPrompts* prompts, const WindowOptions& options, QWidget
     createCheckPanels();
     createForumFileCommands();
     createForumLinesCommand();
+    createStepResultView();
     applyWindowBounds();
     FormCreate();
 }

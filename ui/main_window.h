@@ -16,6 +16,7 @@
 //   find_in_mod.cpp   Find in Mod and Replace All over every text of the mod
 //   forum_file_commands.cpp line numbers, Go to Line, Search for Selection,
 //                     the forum file beside the steps, Preview lines to nodes
+//   step_result_view.cpp the forum file after the selected step, its change marked
 //   edit_menu.cpp     the Edit menu
 //   mod_check.cpp     what a read dropped, the check before a save, Test Mod
 //                     against the forum, and the search text in the forum file
@@ -65,6 +66,7 @@ class FindReplaceDialog;
 class ReportPanel;
 struct CheckReport;
 struct StepCheck;
+struct StepResult;
 struct Finding;
 struct ReadingDifference;
 class PlainTextView;
@@ -249,6 +251,13 @@ private:
     void actSearchForSelectionExecute();
     void selectNodeOfPreviewLine(int line);
     void showFileLineInPreview(int line);
+    void showReportedLine(QPoint pos);
+
+    // step_result_view.cpp
+    void createStepResultView();
+    bool showStepResult();
+    void showDiskFile();
+    void showFileLineOfStep(std::size_t line, bool onDisk);
 
     // history.cpp
     void createHistory();
@@ -383,6 +392,15 @@ private:
     ReportPanel* pnlTestReport = nullptr;
     // Whether the search text's place is to be shown once the page shows.
     bool highlightPending_ = false;
+    // The selected node, while the forum file shows what the steps before it
+    // leave, for a line of the Test Mod report; else nullptr.
+    const Node* resultBefore_ = nullptr;
+    // Whether the forum file's view holds a step's result, not the file on disk.
+    bool resultInView_ = false;
+    std::shared_ptr<const StepResult> stepResult_; // the one in the view
+    // Each step of the last Test Mod report with its line in the file as the
+    // steps before left it, and on disk.
+    std::unordered_map<const Node*, std::pair<std::size_t, std::size_t>> reportedLines_;
     // The text field or view that last had the focus, which Find from the tree searches.
     QPointer<QWidget> lastTextField_;
     FindReplaceDialog* findDialog_ = nullptr;

@@ -274,9 +274,12 @@ void TFormMain::showTestReport(const CheckReport& report) {
     std::unordered_map<const Node*, QString> failed;
     std::size_t found = 0;
     forgetNearestPlaces();
+    reportedLines_.clear();
     for (const StepCheck& step : report.steps) {
         const QString what = decodeText(describeStep(step), encoding);
         const Node* node = nodeOf(step.modLine);
+        if (node && step.line)
+            reportedLines_[node] = {step.line, step.diskLine};
         ReportModel::Row& row = rows[step.file];
         row.entries.push_back(
             {QStringLiteral("Step %1: %2").arg(step.step).arg(what), markOf(step),
@@ -361,6 +364,9 @@ void TFormMain::highlightSearchInEditingFile() {
         return;
     }
     highlightPending_ = false;
+    // The file after the step shows its change instead.
+    if (showStepResult())
+        return;
     const Node* node = selectedNode();
     std::vector<PlainTextView::LineRange> ranges;
     if (node && node->kind() != akEditFile && !memEditingFile->isEmpty()) {

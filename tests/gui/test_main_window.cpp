@@ -147,11 +147,12 @@ void MainWindowTest::menusHoldTheirEntriesInOrder() {
     QCOMPARE(entries(child<QMenu>(*window, "pmForMemo")),
              (QStringList{"&Undo", "-", "Cu&t", "&Copy", "&Paste", "-", "Select A&ll", "-",
                           "&Search...", "&Replace...", "-", "Search for Se&lection",
-                          "&Go to Line..."}));
+                          "&Go to Line...", "Res&ult of the Step"}));
     QCOMPARE(entries(child<QMenu>(*window, "mmiEdit")),
              (QStringList{"Cu&t", "&Copy", "&Paste", "&Duplicate", "Select A&ll", "-",
                           "&Search...", "&Replace...", "Find in &Mod...", "-", "&Go to Line...",
-                          "Search for Se&lection", "-", "&Forum File beside the Steps"}));
+                          "Search for Se&lection", "-", "&Forum File beside the Steps",
+                          "Res&ult of the Step"}));
     QCOMPARE(entries(child<QMenu>(*window, "PopupMenu1")),
              (QStringList{"Edit File", "Search And Replace", "Search and Add Before",
                           "Search and Add After"}));

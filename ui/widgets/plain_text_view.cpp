@@ -66,6 +66,7 @@ void PlainTextView::setText(SharedBytes bytes, TextEncoding encoding) {
     decodedLines_ = 0;
     highlighted_.clear();
     marks_.clear();
+    changeMarks_.clear();
     indexLines();
     estimateWidth();
     updateScrollBars();
@@ -381,6 +382,7 @@ void PlainTextView::paintEvent(QPaintEvent* event) {
     selectedFormat.setForeground(highlightedText);
     const qreal breakWidth = QFontMetricsF(font()).horizontalAdvance(u' ');
 
+    paintLineMarks(painter, first, last, top);
     paintHighlightedLines(painter, first, last, top);
     for (int i = first; i <= last; ++i) {
         const LaidOutLine& line = laidOut(i);

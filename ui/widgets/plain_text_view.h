@@ -122,6 +122,22 @@ public:
     };
     void setLineMarks(std::vector<LineMark> marks);
     const std::vector<LineMark>& lineMarks() const { return marks_; }
+
+    // Lines marked as taken out of a file or put into it, each on a colour
+    // and with a sign in the margin of its own; lines taken out carry no
+    // number. Setting a text clears them.
+    struct ChangeMark {
+        int first = 0;
+        int count = 0;
+        bool added = false;
+        friend bool operator==(const ChangeMark&, const ChangeMark&) = default;
+    };
+    void setChangeMarks(std::vector<ChangeMark> marks);
+    const std::vector<ChangeMark>& changeMarks() const { return changeMarks_; }
+    // The number the margin gives a line (from 0): from 1, 0 for a line taken
+    // out. And the line of a number, or the last line for one past the end.
+    int numberOfLine(int line) const;
+    int lineOfNumber(int number) const;
     // The line that holds the byte at offset of the text.
     int lineOfByte(std::size_t offset) const;
     // Scrolls the count lines from line on to a third of the way down, with
@@ -192,6 +208,7 @@ private:
 
     void paintHighlightedLines(QPainter& painter, int first, int last, int top) const;
     void paintLineMarks(QPainter& painter, int first, int last, int top) const;
+    void paintChangeMarks(QPainter& painter, int first, int last, int top) const;
     bool viewportEvent(QEvent* event) override;
     void updateMetrics();
     void estimateWidth();
@@ -233,6 +250,7 @@ private:
 
     std::vector<LineRange> highlighted_;
     std::vector<LineMark> marks_; // in order of their lines
+    std::vector<ChangeMark> changeMarks_;
     Position anchor_;
     Position caret_;
     qreal goalX_ = -1; // kept while moving up and down across shorter lines

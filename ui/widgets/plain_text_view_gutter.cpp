@@ -44,10 +44,22 @@ protected:
         painter.setPen(colors.color(QPalette::PlaceholderText));
         const int first = view_->firstVisibleLine();
         const int last = std::min(view_->lineCount(), first + height() / view_->lineHeight_ + 2);
+        const bool signs = !view_->changeMarks_.empty();
+        const int signWidth = signs ? view_->fontMetrics().horizontalAdvance(QLatin1Char('+')) + 4 : 0;
         for (int line = first; line < last; ++line) {
-            const QRect row(0, (line - first) * view_->lineHeight_, width() - 6,
+            const QRect row(0, (line - first) * view_->lineHeight_, width() - 6 - signWidth,
                             view_->lineHeight_);
-            painter.drawText(row, Qt::AlignRight | Qt::AlignVCenter, QString::number(line + 1));
+            const int number = signs ? view_->numberOfLine(line) : line + 1;
+            if (number > 0)
+                painter.drawText(row, Qt::AlignRight | Qt::AlignVCenter, QString::number(number));
+            if (!signs)
+                continue;
+            // "+" beside a line put in, "−" in place of the number of one taken out.
+            for (const ChangeMark& mark : view_->changeMarks_)
+                if (line >= mark.first && line < mark.first + mark.count)
+                    painter.drawText(QRect(row.right(), row.top(), signWidth + 2, row.height()),
+                                     Qt::AlignCenter,
+                                     mark.added ? QStringLiteral("+") : QStringLiteral("\u2212"));
         }
     }
 
@@ -56,7 +68,8 @@ private:
         int digits = 1;
         for (int count = std::max(view_->lineCount(), 999); count >= 10; count /= 10)
             ++digits;
-        return digits * view_->fontMetrics().horizontalAdvance(QLatin1Char('9')) + 10;
+        const int signs = view_->changeMarks_.empty() ? 0 : view_->fontMetrics().horizontalAdvance(QLatin1Char('+')) + 4;
+        return digits * view_->fontMetrics().horizontalAdvance(QLatin1Char('9')) + 10 + signs;
     }
     void fitWidth() {
         const int wanted = neededWidth();
