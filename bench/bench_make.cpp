@@ -101,7 +101,7 @@ struct Trees {
 
 void BM_MakeModFromTwoForumTrees(benchmark::State& state) {
     static const Trees trees;
-    std::size_t modBytes = 0, steps = 0, covered = 0;
+    std::size_t modBytes = 0, steps = 0, covered = 0, made = 0;
     for (auto _ : state) {
         const torvale::MakeInput input = torvale::readMakeInput(trees.root / "original", trees.root / "changed");
         const torvale::MadeMod mod = torvale::makeMod(input.files, {});
@@ -109,12 +109,16 @@ void BM_MakeModFromTwoForumTrees(benchmark::State& state) {
         steps = mod.steps;
         covered = std::size_t(std::count_if(mod.files.begin(), mod.files.end(),
                                             [](const torvale::MadeFile& f) { return f.covered(); }));
+        // The CR LF files get their steps too, with the lines whose ends change named.
+        made = std::size_t(std::count_if(mod.files.begin(), mod.files.end(),
+                                         [](const torvale::MadeFile& f) { return f.steps > 0; }));
         benchmark::DoNotOptimize(mod.text.data());
     }
     state.counters["mod_bytes"] = double(modBytes);
     state.counters["changed_line_bytes"] = double(trees.changedBytes);
     state.counters["steps"] = double(steps);
     state.counters["files_covered"] = double(covered);
+    state.counters["files_with_steps"] = double(made);
 }
 BENCHMARK(BM_MakeModFromTwoForumTrees)->Unit(benchmark::kMillisecond);
 

@@ -50,14 +50,16 @@ TEST(MakeModYabb, MadeModsInstallWithYaBBsOwnInstaller) {
         const yabmod::Run model = yabmod::runInstaller(made.text, folders, yabmod::Mode::Install);
         ASSERT_EQ(model.end, yabmod::Run::End::Done) << p.what << model.message;
         p.expected = model.changes.at((p.root / p.file).string()).value();
-        if (made.complete())
+        if (made.complete()) {
             EXPECT_EQ(p.expected, *c.pair.changed) << p.what;
+        }
         const fs::path mod = dir / "mods" / ("case" + std::to_string(seed) + ".mod");
         writeBytes(mod, made.text);
         batch += "install\t" + (p.root / "board").string() + "\t" + (p.root / "html").string() + "\t" +
                  mod.string() + "\n";
         cases.push_back(std::move(p));
     }
+    ASSERT_GT(cases.size(), kCases / 2);
     writeBytes(dir / "cases", batch);
     const ProcessResult result = runProcess(
         TORVALE_PERL, {TORVALE_YABMOD_DRIVER, "--yabb", (sharedDir() / "forum/yabb2").string(), (dir / "cases").string()});
