@@ -390,6 +390,10 @@ TEST(Cli, MakeWritesTheModAndExitsByWhatItCovers) {
     EXPECT_EQ(r.exitCode, 0) << r.out;
     r = cli({"make", (dir / "original").string(), (dir / "changed").string()});
     EXPECT_EQ(r.out, test::readBytes(mod));
+    // Two files: named from the folder above that holds the forum's script.
+    r = cli({"make", (dir / "original/Sources/Subs.pm").string(), subs.string()});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("<edit file>\nSources/Subs.pm\n</edit file>"), std::string::npos) << r.out;
 
     // New and binary files are not covered: named, exit 1, the mod written all the same.
     test::writeBytes(dir / "changed/Sources/New.pm", "1;\n");

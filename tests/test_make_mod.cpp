@@ -1,6 +1,7 @@
 // Mods made from a file and its changed copy, held to the model of YaBB's
 // installer and to the check: random changes to real forum files, and apache24_fix_2.
 #include "check/make_mod.h"
+#include "check/make_steps.h"
 #include "check/install_file.h"
 #include "check/mod_check.h"
 #include "check/yabmod.h"
@@ -163,5 +164,54 @@ TEST(MakeMod, Apache24FixMadeBackFromTheForumItChanged) {
                     bytes.insert(at, "\r");
                 test::writeBytes(entry.path(), bytes);
             }
+    }
+}
+
+// The step each kind of change becomes, and its search text, in a file of
+// distinct lines around a repeated block.
+TEST(MakeMod, EachChangeBecomesTheStepItCalls) {
+    const std::string file = "sub a {\n    x();\n}\n\nsub b {\n    x();\n}\n\nsub c {\n    y();\n}\n";
+    struct Case {
+        const char* what;
+        std::string changed;
+        std::vector<std::int32_t> kinds;
+        std::vector<std::string> searches;
+    };
+    const auto with = [&](std::string_view from, std::string_view to) {
+        std::string out = file;
+        return out.replace(out.find(from), from.size(), to);
+    };
+    const std::vector<Case> cases = {
+        {"a line put in after a distinctive one", with("sub c {\n", "sub c {\n    z();\n"),
+         {akSearchAddAfter}, {"sub c {"}},
+        {"a line put in at the top", "# top\n" + file, {akSearchAddBefore}, {"sub a {"}},
+        {"a line put in at the end", file + "1;\n", {akSearchAddAfter}, {"    y();\r\n}"}},
+        {"a changed line of repeated code takes its distinctive neighbour",
+         with("sub b {\n    x();", "sub b {\n    w();"), {akSearchReplace}, {"sub b {\r\n    x();"}},
+        {"a removed blank line is searched with lines that are not blank",
+         with("}\n\nsub c", "}\nsub c"), {akSearchReplace}, {"}\r\n\r\nsub c {"}},
+        {"two changes two lines apart share one step",
+         with("sub b {\n    x();\n}\n\nsub c {", "sub B {\n    x();\n}\n\nsub C {"),
+         {akSearchReplace}, {"sub b {\r\n    x();\r\n}\r\n\r\nsub c {"}},
+        {"changes further apart are steps of their own",
+         with("sub a {", "sub A {").replace(file.find("sub c {"), 7, "sub C {"),
+         {akSearchReplace, akSearchReplace}, {"sub a {", "sub c {"}},
+        {"the last line's break taken away", file.substr(0, file.size() - 1), {}, {}},
+    };
+    for (const Case& c : cases) {
+        const FileSteps steps = makeFileSteps(file, c.changed);
+        std::vector<std::int32_t> kinds;
+        std::vector<std::string> searches;
+        for (const MadeStep& step : steps.steps) {
+            kinds.push_back(step.kind);
+            searches.push_back(step.search);
+        }
+        if (c.kinds.empty()) { // a step it cannot make byte for byte: the report tells
+            EXPECT_EQ(makeMod({{"f", file, c.changed}}, {}).files.at(0).status, MadeFile::Status::LineEnds) << c.what;
+            continue;
+        }
+        EXPECT_EQ(kinds, c.kinds) << c.what;
+        EXPECT_EQ(searches, c.searches) << c.what;
+        EXPECT_TRUE(makeMod({{"f", file, c.changed}}, {}).complete()) << c.what;
     }
 }
