@@ -8,7 +8,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <string>
 
 namespace {
@@ -18,12 +17,6 @@ constexpr int kExitStopped = 1;
 constexpr int kExitUnreadable = 2;
 constexpr int kExitUsage = 64;
 constexpr int kExitCannotWrite = 74;
-
-std::string nameOf(const char* path) {
-    const std::filesystem::path p = std::filesystem::absolute(path).lexically_normal();
-    const std::string name = (p.has_filename() ? p : p.parent_path()).filename().string();
-    return name.empty() ? std::string(path) : name;
-}
 
 } // namespace
 
@@ -49,11 +42,8 @@ int makeCommand(int argc, char** argv) {
         std::fprintf(stderr, "torvale-cli: %s\n", input.error.c_str());
         return kExitUnreadable;
     }
-    torvale::MakeProperties properties;
-    properties.id = nameOf(paths[1]);
-    properties.version = "1.0";
-    properties.info = "The changes of " + nameOf(paths[1]) + " against " + nameOf(paths[0]) + ".";
-    const torvale::MadeMod mod = torvale::makeMod(input.files, properties);
+    const torvale::MadeMod mod =
+        torvale::makeMod(input.files, torvale::propertiesFor(paths[0], paths[1]));
 
     std::string words;
     std::size_t uncovered = 0;

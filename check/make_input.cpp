@@ -55,7 +55,25 @@ bool walk(const fs::path& root, std::map<std::string, fs::path>& names, std::str
     return true;
 }
 
+// The last name of a path, also of one that ends in "/" or ".".
+std::string lastName(const fs::path& path) {
+    std::error_code ec;
+    fs::path whole = fs::absolute(path, ec).lexically_normal();
+    if (!whole.has_filename())
+        whole = whole.parent_path();
+    const std::string name = whole.filename().string();
+    return name.empty() ? path.string() : name;
+}
+
 } // namespace
+
+MakeProperties propertiesFor(const fs::path& original, const fs::path& changed) {
+    MakeProperties properties;
+    properties.id = lastName(changed);
+    properties.version = "1.0";
+    properties.info = "The changes of " + lastName(changed) + " against " + lastName(original) + ".";
+    return properties;
+}
 
 MakeInput readMakeInput(const fs::path& original, const fs::path& changed) {
     MakeInput in;

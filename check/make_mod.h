@@ -56,6 +56,11 @@ struct MakeProperties {
     std::string id, version, info, author, homepage;
 };
 
+// The id and info of a mod made from the folders (or files) original and
+// changed: the changed one's name, version 1.0; no author or homepage.
+MakeProperties propertiesFor(const std::filesystem::path& original,
+                             const std::filesystem::path& changed);
+
 struct MadeMod {
     ModDocument document;
     std::string text; // the document as saved, LF line ends
