@@ -39,7 +39,9 @@ MakeModDialog::MakeModDialog(UserPrompts& prompts, const QString& original, QWid
         auto* row = new QHBoxLayout;
         row->addWidget(field, 1);
         row->addWidget(browseButton);
-        form->addRow(label, row);
+        auto* name = new QLabel(label, this);
+        name->setBuddy(field);
+        form->addRow(name, row);
         connect(browseButton, &QPushButton::clicked, this, [this, field, caption] { browse(field, caption); });
         connect(field, &QLineEdit::textEdited, this, [this] { forget(); });
         return field;
@@ -78,7 +80,7 @@ MakeModDialog::MakeModDialog(UserPrompts& prompts, const QString& original, QWid
     layout->addWidget(lvFiles, 1);
     layout->addWidget(lblSummary);
     layout->addWidget(buttons);
-    resize(640, 420);
+    resize(760, 460);
 }
 
 MakeModDialog::~MakeModDialog() = default;
@@ -130,6 +132,7 @@ void MakeModDialog::findChanges() {
             ++covered;
         else
             row->setText(2, QString::fromStdString(describeMadeFile(file)));
+        row->setToolTip(2, row->text(2));
     }
     if (made_->files.empty())
         lblSummary->setText(QStringLiteral("The two folders hold the same files: there is nothing to make."));
