@@ -5,15 +5,26 @@
 #include "document/mod_format.h"
 
 #include <algorithm>
+#include <iterator>
 #include <tuple>
 
 namespace torvale::make {
 
 namespace {
 
-// Longer search texts are not tried: a change no shorter run can find is
-// found from the top of the file instead.
-constexpr std::size_t kLongest = 400;
+// What a search text must be, tried in turn until one is found: found once
+// (else first), blank lines off its ends (else only at the file's edges, else
+// anywhere), and at most so many lines, so that a file of repeated stretches
+// costs time only where nothing shorter will do.
+struct Tier {
+    bool firstOnly;
+    int blanks; // 0: never at an end; 1: only at the file's first or last line; 2: anywhere
+    std::size_t longest;
+};
+constexpr std::size_t kLong = 400;
+constexpr std::size_t kAny = std::size_t(-1);
+constexpr Tier kTiers[] = {{false, 0, kLong}, {true, 0, kLong}, {false, 1, kLong},
+                           {true, 1, kLong},  {false, 1, kAny}, {true, 2, kAny}};
 
 bool perlSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
@@ -31,11 +42,6 @@ bool opensTag(std::string_view line, std::string_view tag) {
             return false;
     }
     return true;
-}
-
-// Found first rather than found once.
-bool firstOnly(int tier) {
-    return tier == 1 || tier == 3 || tier == 4;
 }
 
 bool isBlank(std::string_view key) {
@@ -127,16 +133,14 @@ std::size_t FileState::need(std::size_t a, bool firstOnly, std::size_t cap) cons
     return longest >= cap ? cap + 1 : longest + 1;
 }
 
-// Tiers 0 and 1 keep blank lines off both ends; 2 and 3 only where the file
-// ends there, so that no line can stand in; 4 takes any run.
 bool FileState::endsOk(std::size_t a, std::size_t b, int tier) const {
     const bool blankFirst = table_.has(at(a), LineTable::Blank);
     const bool blankLast = table_.has(at(b - 1), LineTable::Blank);
-    if (tier < 2)
-        return !blankFirst && !blankLast;
-    if (tier < 4)
-        return (!blankFirst || a == 0) && (!blankLast || b == size_);
-    return true;
+    switch (kTiers[tier].blanks) {
+    case 0: return !blankFirst && !blankLast;
+    case 1: return (!blankFirst || a == 0) && (!blankLast || b == size_);
+    default: return true;
+    }
 }
 
 std::vector<std::uint32_t> FileState::searchLines(const Run& run) const {
@@ -194,9 +198,9 @@ void FileState::addAfter(int tier, Run& best) const {
         return;
     for (std::size_t a = b; a-- > 0;) {
         const std::size_t lines = b - a;
-        if (lines > kLongest || (best.ok && lines > best.last - best.first))
+        if (lines > kTiers[tier].longest || (best.ok && lines > best.last - best.first))
             break;
-        if (!endsOk(a, b, tier) || need(a, firstOnly(tier), lines) > lines)
+        if (!endsOk(a, b, tier) || need(a, kTiers[tier].firstOnly, lines) > lines)
             continue;
         consider({false, akSearchAddAfter, a, b, tier}, best);
     }
@@ -204,14 +208,14 @@ void FileState::addAfter(int tier, Run& best) const {
 
 void FileState::addBefore(int tier, Run& best) const {
     const std::size_t a = lo_;
-    if (a >= size_ || (tier < 4 && a > 0 && table_.has(at(a), LineTable::Blank)))
+    if (a >= size_ || (kTiers[tier].blanks < 2 && a > 0 && table_.has(at(a), LineTable::Blank)))
         return;
-    const std::size_t cap = std::min(kLongest, size_ - a);
-    const std::size_t n = need(a, firstOnly(tier), cap);
+    const std::size_t cap = std::min(kTiers[tier].longest, size_ - a);
+    const std::size_t n = need(a, kTiers[tier].firstOnly, cap);
     if (n > cap)
         return;
     std::size_t b = a + std::max<std::size_t>(n, 1);
-    while (tier < 4 && b < size_ && table_.has(at(b - 1), LineTable::Blank))
+    while (kTiers[tier].blanks < 2 && b < size_ && table_.has(at(b - 1), LineTable::Blank))
         ++b;
     if (endsOk(a, b, tier))
         consider({false, akSearchAddBefore, a, b, tier}, best);
@@ -220,19 +224,19 @@ void FileState::addBefore(int tier, Run& best) const {
 void FileState::replace(int tier, Run& best) const {
     for (std::size_t a = std::min(lo_, size_ - 1) + 1; a-- > 0;) {
         const std::size_t least = std::max(hi_, a + 1) - a;
-        if (least > kLongest || (best.ok && least > best.last - best.first))
+        if (least > kTiers[tier].longest || (best.ok && least > best.last - best.first))
             break;
-        if (tier < 4 && a > 0 && table_.has(at(a), LineTable::Blank))
+        if (kTiers[tier].blanks < 2 && a > 0 && table_.has(at(a), LineTable::Blank))
             continue;
-        const std::size_t cap = std::min(kLongest, size_ - a);
-        const std::size_t n = need(a, firstOnly(tier), cap);
+        const std::size_t cap = std::min(kTiers[tier].longest, size_ - a);
+        const std::size_t n = need(a, kTiers[tier].firstOnly, cap);
         if (n > cap)
             continue;
         std::size_t b = std::max({hi_, a + n, a + 1});
         // A replacement of no lines cannot be written: one line around stays.
         if (a == lo_ && b == hi_ && place_.added == 0)
             ++b;
-        while (tier < 4 && b < size_ && table_.has(at(b - 1), LineTable::Blank))
+        while (kTiers[tier].blanks < 2 && b < size_ && table_.has(at(b - 1), LineTable::Blank))
             ++b;
         if (b > size_ || !endsOk(a, b, tier))
             continue;
@@ -256,7 +260,7 @@ Run FileState::best(int tier) const {
 }
 
 Run FileState::choose() const {
-    for (int tier = 0; tier < 5; ++tier)
+    for (int tier = 0; tier < int(std::size(kTiers)); ++tier)
         if (Run run = best(tier); run.ok)
             return run;
     return {};

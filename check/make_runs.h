@@ -52,7 +52,7 @@ struct Run {
     bool ok = false;
     std::int32_t kind = 0;   // akSearchReplace, akSearchAddBefore, akSearchAddAfter
     std::size_t first = 0, last = 0;
-    int tier = 0;            // 0 best: found once, no blank line at either end (see endsOk)
+    int tier = 0;            // 0 best: found once, no blank line at either end, short (kTiers)
     std::size_t weak = 0;    // weak lines at its ends
     std::size_t bytes = 0;   // of the search text
     std::size_t actionBytes = 0;

@@ -198,6 +198,17 @@ TEST(MakeMod, EachChangeBecomesTheStepItCalls) {
          {akSearchReplace, akSearchReplace}, {"sub a {", "sub c {"}},
         {"the last line's break taken away", file.substr(0, file.size() - 1), {}, {}},
     };
+    // A change in the second of two like halves: only a run of hundreds of
+    // lines, to the end of the file, tells the halves apart.
+    std::string halves;
+    for (int i = 0; i < 1000; ++i)
+        halves += "line " + std::to_string(i % 500) + "\n";
+    std::string changedHalves = halves;
+    changedHalves.replace(changedHalves.find("line 20\n", halves.size() / 2), 7, "line XX");
+    const MadeMod made = makeMod({{"f", halves, changedHalves}}, {});
+    EXPECT_TRUE(made.complete() && made.steps == 1) << describeMadeFile(made.files.at(0));
+    expectMakes(made, {{"f", halves, changedHalves}}, "two like halves: ");
+
     for (const Case& c : cases) {
         const FileSteps steps = makeFileSteps(file, c.changed);
         std::vector<std::int32_t> kinds;
