@@ -78,6 +78,10 @@ FileSteps makeFileSteps(std::string_view original, std::string_view changed) {
         out.problem = "the original file is empty: the installer finds no line in it to add to";
         return out;
     }
+    if (now.ids.empty()) {
+        out.problem = "the changed file is empty: the installer leaves at least one line in a file";
+        return out;
+    }
     old.index(table.size());
     now.index(table.size());
 

@@ -209,6 +209,10 @@ TEST(MakeMod, EachChangeBecomesTheStepItCalls) {
     EXPECT_TRUE(made.complete() && made.steps == 1) << describeMadeFile(made.files.at(0));
     expectMakes(made, {{"f", halves, changedHalves}}, "two like halves: ");
 
+    // No step empties a file or adds to an empty one: said, not made.
+    EXPECT_EQ(makeMod({{"f", file, ""}}, {}).files.at(0).status, MadeFile::Status::NotMade);
+    EXPECT_EQ(makeMod({{"f", "", file}}, {}).files.at(0).status, MadeFile::Status::NotMade);
+
     for (const Case& c : cases) {
         const FileSteps steps = makeFileSteps(file, c.changed);
         std::vector<std::int32_t> kinds;
