@@ -20,11 +20,15 @@ struct Tier {
     bool firstOnly;
     int blanks; // 0: never at an end; 1: only at the file's first or last line; 2: anywhere
     std::size_t longest;
+    // A replacement may end an unended last line it rewrites, which the
+    // report then names: only where nothing else can make the change.
+    bool endsLastLine;
 };
 constexpr std::size_t kLong = 400;
 constexpr std::size_t kAny = std::size_t(-1);
-constexpr Tier kTiers[] = {{false, 0, kLong}, {true, 0, kLong}, {false, 1, kLong},
-                           {true, 1, kLong},  {false, 1, kAny}, {true, 2, kAny}};
+constexpr Tier kTiers[] = {{false, 0, kLong, false}, {true, 0, kLong, false}, {false, 1, kLong, false},
+                           {true, 1, kLong, false},  {false, 1, kAny, false}, {true, 2, kAny, false},
+                           {true, 2, kAny, true}};
 
 bool perlSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
@@ -241,7 +245,7 @@ void FileState::replace(int tier, Run& best) const {
         if (b > size_ || !endsOk(a, b, tier))
             continue;
         // Written again, an unended last line would get a line feed.
-        if (openEnd_ && b == size_ && hi_ < size_)
+        if (openEnd_ && b == size_ && hi_ < size_ && !kTiers[tier].endsLastLine)
             continue;
         consider({false, akSearchReplace, a, b, tier}, best);
     }

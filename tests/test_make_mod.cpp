@@ -209,6 +209,11 @@ TEST(MakeMod, EachChangeBecomesTheStepItCalls) {
     EXPECT_TRUE(made.complete() && made.steps == 1) << describeMadeFile(made.files.at(0));
     expectMakes(made, {{"f", halves, changedHalves}}, "two like halves: ");
 
+    // Only a replacement can take out the lines before an unended last line,
+    // and it ends that line: made, with the line named.
+    const MadeMod ended = makeMod({{"f", "}\ny\nx", "x"}}, {});
+    EXPECT_EQ(ended.files.at(0).status, MadeFile::Status::LineEnds);
+    EXPECT_EQ(ended.files.at(0).lineEnds, std::vector<std::size_t>{1});
     // No step empties a file or adds to an empty one: said, not made.
     EXPECT_EQ(makeMod({{"f", file, ""}}, {}).files.at(0).status, MadeFile::Status::NotMade);
     EXPECT_EQ(makeMod({{"f", "", file}}, {}).files.at(0).status, MadeFile::Status::NotMade);
