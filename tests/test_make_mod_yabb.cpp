@@ -18,7 +18,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr std::uint32_t kCases = 60;
+constexpr std::uint32_t kCases = 100;
 
 } // namespace
 
