@@ -34,7 +34,8 @@ int makeCommand(int argc, char** argv) {
             wrong = true;
     }
     if (wrong || given != 2) {
-        std::fputs("Usage: torvale-cli make ORIGINAL CHANGED [-o FILE] (see torvale-cli --help)\n", stderr);
+        std::fputs("Usage: torvale-cli make ORIGINAL CHANGED [-o FILE] (see torvale-cli --help)\n",
+                   stderr);
         return kExitUsage;
     }
     const torvale::MakeInput input = torvale::readMakeInput(paths[0], paths[1]);
@@ -52,8 +53,9 @@ int makeCommand(int argc, char** argv) {
         uncovered += file.covered() ? 0 : 1;
     }
     words += std::to_string(mod.steps) + (mod.steps == 1 ? " step" : " steps") + " for " +
-             std::to_string(mod.files.size() - uncovered) + " of " + std::to_string(mod.files.size()) +
-             " changed files" + (uncovered ? "; the files not covered are listed above\n" : "\n");
+             std::to_string(mod.files.size() - uncovered) + " of " +
+             std::to_string(mod.files.size()) + " changed files" +
+             (uncovered ? "; the files not covered are listed above\n" : "\n");
     if (out) {
         const torvale::WriteResult w = torvale::writeFileAtomically(out, mod.text);
         if (!w.ok) {

@@ -5,12 +5,12 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
-#include <unistd.h>
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <sstream>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -75,7 +75,8 @@ struct Trees {
             auto lines = linesOf(readAll(root / "original" / own[i]));
             for (std::size_t p = 0; p < kPlaces / kFiles; ++p) {
                 const std::size_t at = rng() % lines.size();
-                const std::string made = "    $made_" + std::to_string(i) + "_" + std::to_string(p) + " = 1;\n";
+                const std::string made =
+                    "    $made_" + std::to_string(i) + "_" + std::to_string(p) + " = 1;\n";
                 switch (rng() % 3) {
                 case 0:
                     lines.insert(lines.begin() + long(at), made);
@@ -103,12 +104,14 @@ void BM_MakeModFromTwoForumTrees(benchmark::State& state) {
     static const Trees trees;
     std::size_t modBytes = 0, steps = 0, covered = 0, made = 0;
     for (auto _ : state) {
-        const torvale::MakeInput input = torvale::readMakeInput(trees.root / "original", trees.root / "changed");
+        const torvale::MakeInput input =
+            torvale::readMakeInput(trees.root / "original", trees.root / "changed");
         const torvale::MadeMod mod = torvale::makeMod(input.files, {});
         modBytes = mod.text.size();
         steps = mod.steps;
-        covered = std::size_t(std::count_if(mod.files.begin(), mod.files.end(),
-                                            [](const torvale::MadeFile& f) { return f.covered(); }));
+        covered =
+            std::size_t(std::count_if(mod.files.begin(), mod.files.end(),
+                                      [](const torvale::MadeFile& f) { return f.covered(); }));
         // The CR LF files get their steps too, with the lines whose ends change named.
         made = std::size_t(std::count_if(mod.files.begin(), mod.files.end(),
                                          [](const torvale::MadeFile& f) { return f.steps > 0; }));

@@ -71,7 +71,8 @@ MakeProperties propertiesFor(const fs::path& original, const fs::path& changed) 
     MakeProperties properties;
     properties.id = lastName(changed);
     properties.version = "1.0";
-    properties.info = "The changes of " + lastName(changed) + " against " + lastName(original) + ".";
+    properties.info =
+        "The changes of " + lastName(changed) + " against " + lastName(original) + ".";
     return properties;
 }
 
@@ -80,7 +81,8 @@ MakeInput readMakeInput(const fs::path& original, const fs::path& changed) {
     std::error_code ec;
     for (const fs::path& p : {original, changed}) {
         if (!fs::exists(p, ec)) {
-            in.error = "cannot read " + p.string() + ": " + (ec ? ec.message() : "no such file or folder");
+            in.error =
+                "cannot read " + p.string() + ": " + (ec ? ec.message() : "no such file or folder");
             return in;
         }
     }

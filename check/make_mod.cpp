@@ -29,7 +29,8 @@ std::vector<std::string_view> perlLines(std::string_view bytes) {
 }
 
 // The lines whose ends alone differ, from 1; nothing when more than line ends differ.
-std::optional<std::vector<std::size_t>> lineEndsApart(std::string_view made, std::string_view wanted) {
+std::optional<std::vector<std::size_t>> lineEndsApart(std::string_view made,
+                                                      std::string_view wanted) {
     const auto a = perlLines(made);
     const auto b = perlLines(wanted);
     if (a.size() != b.size())
@@ -182,7 +183,8 @@ std::string describeMadeFile(const MadeFile& file) {
     case MadeFile::Status::Covered:
         return plural(file.steps, "step");
     case MadeFile::Status::LineEnds:
-        return plural(file.steps, "step") + "; not byte for byte: the installer writes other line ends on " +
+        return plural(file.steps, "step") +
+               "; not byte for byte: the installer writes other line ends on " +
                (file.lineEnds.size() == 1 ? "line " : "lines ") + ranges(file.lineEnds) +
                " (it takes the carriage returns out of every line it searches, and ends an unended "
                "last line it writes)";

@@ -22,14 +22,15 @@ struct FilePair {
 
 struct MakeInput {
     bool ok = false;
-    std::string error; // not ok: which path cannot be read, and why
+    std::string error;           // not ok: which path cannot be read, and why
     std::vector<FilePair> files; // in name order
 };
 
 // Two folders of the same layout, or two files. A file's name is relative to
 // the forum folder: the folder itself, or for two files the nearest folder
 // above the original that holds YaBB.pl or YaBB.cgi (else its bare name).
-MakeInput readMakeInput(const std::filesystem::path& original, const std::filesystem::path& changed);
+MakeInput readMakeInput(const std::filesystem::path& original,
+                        const std::filesystem::path& changed);
 
 struct MadeFile {
     enum class Status {
@@ -63,7 +64,7 @@ MakeProperties propertiesFor(const std::filesystem::path& original,
 
 struct MadeMod {
     ModDocument document;
-    std::string text; // the document as saved, LF line ends
+    std::string text;            // the document as saved, LF line ends
     std::vector<MadeFile> files; // every changed file, in name order
     std::size_t steps = 0;
 

@@ -26,8 +26,9 @@ struct Tier {
 };
 constexpr std::size_t kLong = 400;
 constexpr std::size_t kAny = std::size_t(-1);
-constexpr Tier kTiers[] = {{false, 0, kLong, false}, {true, 0, kLong, false}, {false, 1, kLong, false},
-                           {true, 1, kLong, false},  {false, 1, kAny, false}, {true, 2, kAny, false},
+constexpr Tier kTiers[] = {{false, 0, kLong, false}, {true, 0, kLong, false},
+                           {false, 1, kLong, false}, {true, 1, kLong, false},
+                           {false, 1, kAny, false},  {true, 2, kAny, false},
                            {true, 2, kAny, true}};
 
 bool perlSpace(char c) {
@@ -62,9 +63,12 @@ bool isWeak(std::string_view key) {
 
 LineTable::Flag closingFlag(std::int32_t kind) {
     switch (kind) {
-    case akSearchAddBefore: return LineTable::EndsBefore;
-    case akSearchAddAfter: return LineTable::EndsAfter;
-    default: return LineTable::EndsReplace;
+    case akSearchAddBefore:
+        return LineTable::EndsBefore;
+    case akSearchAddAfter:
+        return LineTable::EndsAfter;
+    default:
+        return LineTable::EndsReplace;
     }
 }
 
@@ -141,9 +145,12 @@ bool FileState::endsOk(std::size_t a, std::size_t b, int tier) const {
     const bool blankFirst = table_.has(at(a), LineTable::Blank);
     const bool blankLast = table_.has(at(b - 1), LineTable::Blank);
     switch (kTiers[tier].blanks) {
-    case 0: return !blankFirst && !blankLast;
-    case 1: return (!blankFirst || a == 0) && (!blankLast || b == size_);
-    default: return true;
+    case 0:
+        return !blankFirst && !blankLast;
+    case 1:
+        return (!blankFirst || a == 0) && (!blankLast || b == size_);
+    default:
+        return true;
     }
 }
 
@@ -158,7 +165,8 @@ std::vector<std::uint32_t> FileState::actionLines(const Run& run) const {
     const auto& changed = changed_.ids;
     const std::size_t addedEnd = split_ + place_.added;
     if (run.kind != akSearchReplace)
-        return {changed.begin() + std::ptrdiff_t(split_), changed.begin() + std::ptrdiff_t(addedEnd)};
+        return {changed.begin() + std::ptrdiff_t(split_),
+                changed.begin() + std::ptrdiff_t(addedEnd)};
     // The lines searched before the place are the changed file's already; those
     // after it are the original's, which later steps may still change.
     std::vector<std::uint32_t> ids(changed.begin() + std::ptrdiff_t(run.first),

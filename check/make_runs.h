@@ -19,12 +19,12 @@ namespace torvale::make {
 class LineTable {
 public:
     enum Flag : std::uint8_t {
-        Blank = 1,        // empty, or blanks and tabs only: never the first or last line searched
-        Weak = 2,         // no letter or digit, as a lone brace: a poor anchor
-        EndsSearch = 4,   // read as </search for>
-        EndsReplace = 8,  // read as </replace>
-        EndsBefore = 16,  // read as </add before>
-        EndsAfter = 32,   // read as </add after>
+        Blank = 1,       // empty, or blanks and tabs only: never the first or last line searched
+        Weak = 2,        // no letter or digit, as a lone brace: a poor anchor
+        EndsSearch = 4,  // read as </search for>
+        EndsReplace = 8, // read as </replace>
+        EndsBefore = 16, // read as </add before>
+        EndsAfter = 32,  // read as </add after>
     };
     std::uint32_t intern(std::string_view key);
     std::string_view key(std::uint32_t id) const { return keys_[id]; }
@@ -50,11 +50,11 @@ struct KeyedLines {
 // the steps before left it, and put the action in.
 struct Run {
     bool ok = false;
-    std::int32_t kind = 0;   // akSearchReplace, akSearchAddBefore, akSearchAddAfter
+    std::int32_t kind = 0; // akSearchReplace, akSearchAddBefore, akSearchAddAfter
     std::size_t first = 0, last = 0;
-    int tier = 0;            // 0 best: found once, no blank line at either end, short (kTiers)
-    std::size_t weak = 0;    // weak lines at its ends
-    std::size_t bytes = 0;   // of the search text
+    int tier = 0;          // 0 best: found once, no blank line at either end, short (kTiers)
+    std::size_t weak = 0;  // weak lines at its ends
+    std::size_t bytes = 0; // of the search text
     std::size_t actionBytes = 0;
 };
 

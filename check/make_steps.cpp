@@ -107,7 +107,8 @@ FileSteps makeFileSteps(std::string_view original, std::string_view changed) {
                 continue;
             // A step that is not found once, or starts or ends on a blank line,
             // is taken only where no other will do.
-            const double mine = double(run.tier) * 1e12 + double(kStepBytes + run.bytes + run.actionBytes);
+            const double mine =
+                double(run.tier) * 1e12 + double(kStepBytes + run.bytes + run.actionBytes);
             if (mine + cost[m + 1] < cost[k]) {
                 cost[k] = mine + cost[m + 1];
                 choice[k] = {run, m, place};

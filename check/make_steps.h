@@ -17,7 +17,8 @@ struct MadeStep {
     std::string search;                  // lines joined by CR LF, as the document holds texts
     std::string action;
     std::size_t searchLines = 0;
-    std::size_t line = 0; // where the search text starts, from 1, in the file as the steps before left it
+    std::size_t line =
+        0; // where the search text starts, from 1, in the file as the steps before left it
 };
 
 struct FileSteps {

@@ -21,7 +21,8 @@ struct Line {
 const std::vector<std::vector<std::string>>& forumFiles() {
     static const std::vector<std::vector<std::string>> files = [] {
         std::vector<std::filesystem::path> paths;
-        for (const auto& e : std::filesystem::recursive_directory_iterator(sharedDir() / "forum/yabb2"))
+        for (const auto& e :
+             std::filesystem::recursive_directory_iterator(sharedDir() / "forum/yabb2"))
             if (e.is_regular_file())
                 paths.push_back(e.path());
         std::sort(paths.begin(), paths.end());
@@ -74,8 +75,10 @@ MakeCase randomMakeCase(std::uint32_t seed) {
             lines.push_back({source[i]});
     }
     if (pick(3) == 0 && lines.size() > 6) { // repeated code
-        const std::size_t from = pick(lines.size() - 4), count = 2 + pick(std::min<std::size_t>(10, lines.size() - from - 2));
-        const std::vector<Line> block(lines.begin() + long(from), lines.begin() + long(from + count));
+        const std::size_t from = pick(lines.size() - 4),
+                          count = 2 + pick(std::min<std::size_t>(10, lines.size() - from - 2));
+        const std::vector<Line> block(lines.begin() + long(from),
+                                      lines.begin() + long(from + count));
         lines.insert(lines.begin() + long(pick(lines.size() + 1)), block.begin(), block.end());
         c.what += "repeated " + std::to_string(count) + " lines; ";
     }
@@ -83,8 +86,8 @@ MakeCase randomMakeCase(std::uint32_t seed) {
     if (pick(5) == 0)
         lines.back().ended = false;
     std::vector<Line> changed = lines;
-    const std::vector<std::string> made = {"", "}", "    # added by the case", "  {", "    return;",
-                                           "my $x = 1;"};
+    const std::vector<std::string> made = {"",    "}",           "    # added by the case",
+                                           "  {", "    return;", "my $x = 1;"};
     const auto newLine = [&]() -> Line {
         return {pick(2) ? made[pick(made.size())] : source[pick(source.size())]};
     };
@@ -112,8 +115,8 @@ MakeCase randomMakeCase(std::uint32_t seed) {
                 changed.insert(changed.begin() + long(at), newLine());
         if (last)
             changed.back().ended = lastEnded;
-        c.what += std::string(kind == 1 ? "removed " : "changed ") + std::to_string(count) + " at " +
-                  std::to_string(at) + "; ";
+        c.what += std::string(kind == 1 ? "removed " : "changed ") + std::to_string(count) +
+                  " at " + std::to_string(at) + "; ";
     }
     if (pick(6) == 0) {
         changed.back().ended = !changed.back().ended;

@@ -10,10 +10,10 @@
 namespace torvale::test {
 
 struct MakeCase {
-    FilePair pair;        // a stretch of a real forum file and its changed copy
-    bool crlf = false;    // its lines end in CR LF
+    FilePair pair;         // a stretch of a real forum file and its changed copy
+    bool crlf = false;     // its lines end in CR LF
     std::size_t edits = 0; // the changed places put in (some may touch or undo each other)
-    std::string what;     // the changes, for a failure's message
+    std::string what;      // the changes, for a failure's message
 };
 
 // Insertions, removals and changes, at the start, in the middle and at the

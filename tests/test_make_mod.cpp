@@ -1,8 +1,8 @@
 // Mods made from a file and its changed copy, held to the model of YaBB's
 // installer and to the check: random changes to real forum files, and apache24_fix_2.
+#include "check/install_file.h"
 #include "check/make_mod.h"
 #include "check/make_steps.h"
-#include "check/install_file.h"
 #include "check/mod_check.h"
 #include "check/yabmod.h"
 #include "make_mod_random.h"
@@ -60,28 +60,34 @@ void expectMakes(const MadeMod& made, const std::vector<FilePair>& pairs, const 
         if (step.after || step.search.empty())
             return;
         const std::size_t at = step.step.found.value_or(0);
-        EXPECT_TRUE(!blank(step.search.front()) || at == 0) << what << "step " << step.step.number << "\n" << made.text;
+        EXPECT_TRUE(!blank(step.search.front()) || at == 0)
+            << what << "step " << step.step.number << "\n"
+            << made.text;
         // ... or before an unended last line, which a step that ends there would end.
         const std::size_t end = at + step.search.size(), count = step.file.lineCount();
         EXPECT_TRUE(!blank(step.search.back()) || end == count ||
                     (end + 1 == count && !step.file.output(end).ends_with('\n')))
-            << what << "step " << step.step.number << "\n" << made.text;
+            << what << "step " << step.step.number << "\n"
+            << made.text;
     };
-    const yabmod::Run run =
-        yabmod::runInstaller(made.text, {"/forum", ""}, yabmod::Mode::Install, forumOf(originals), watch);
+    const yabmod::Run run = yabmod::runInstaller(made.text, {"/forum", ""}, yabmod::Mode::Install,
+                                                 forumOf(originals), watch);
     ASSERT_EQ(run.end, yabmod::Run::End::Done) << what << run.message << "\n" << made.text;
     for (const MadeFile& file : made.files) {
         if (file.status != MadeFile::Status::Covered && file.status != MadeFile::Status::LineEnds)
             continue;
-        const auto pair = std::find_if(pairs.begin(), pairs.end(), [&](const FilePair& p) { return p.name == file.name; });
+        const auto pair = std::find_if(pairs.begin(), pairs.end(),
+                                       [&](const FilePair& p) { return p.name == file.name; });
         const auto written = run.changes.find("/forum/" + file.name);
-        const std::string result = written != run.changes.end() ? written->second.value() : *pair->original;
+        const std::string result =
+            written != run.changes.end() ? written->second.value() : *pair->original;
         const auto got = perlLines(result), want = perlLines(*pair->changed);
         ASSERT_EQ(got.size(), want.size()) << what << file.name;
         std::vector<std::size_t> differing;
         for (std::size_t i = 0; i < got.size(); ++i) {
             if (got[i] != want[i]) {
-                EXPECT_EQ(lineKey(got[i]), lineKey(want[i])) << what << file.name << " line " << i + 1;
+                EXPECT_EQ(lineKey(got[i]), lineKey(want[i]))
+                    << what << file.name << " line " << i + 1;
                 differing.push_back(i + 1);
             }
         }
@@ -96,7 +102,8 @@ void expectMakes(const MadeMod& made, const std::vector<FilePair>& pairs, const 
     EXPECT_EQ(report.steps.size(), made.steps) << what;
     for (const StepCheck& step : report.steps)
         EXPECT_TRUE(step.status == StepCheck::Status::Found && step.again == 0)
-            << what << "step " << step.step << ": " << describeStep(step) << "\n" << made.text;
+            << what << "step " << step.step << ": " << describeStep(step) << "\n"
+            << made.text;
 }
 
 } // namespace
@@ -112,7 +119,8 @@ TEST(MakeMod, RandomChangesToForumFilesComeBackThroughTheInstaller) {
         }
         ASSERT_EQ(made.files.size(), 1u) << what;
         const MadeFile& file = made.files[0];
-        ASSERT_TRUE(file.status == MadeFile::Status::Covered || file.status == MadeFile::Status::LineEnds)
+        ASSERT_TRUE(file.status == MadeFile::Status::Covered ||
+                    file.status == MadeFile::Status::LineEnds)
             << what << describeMadeFile(file);
         // Byte for byte where the installer keeps line ends: LF lines, the last one ended.
         if (!c.crlf && c.pair.changed->ends_with('\n')) {
@@ -132,16 +140,16 @@ TEST(MakeMod, Apache24FixMadeBackFromTheForumItChanged) {
     const std::string mod = test::readBytes(test::sharedDir() / "realmods/apache24_fix_2.mod");
     yabmod::Options keepGoing;
     keepGoing.keepGoing = true; // a few of its files are not in this forum
-    const yabmod::Run run =
-        yabmod::runInstaller(mod, {forum.string(), ""}, yabmod::Mode::Install, yabmod::readFromDisk, keepGoing);
+    const yabmod::Run run = yabmod::runInstaller(mod, {forum.string(), ""}, yabmod::Mode::Install,
+                                                 yabmod::readFromDisk, keepGoing);
     const std::size_t theirSteps = run.steps.size();
     test::TempDir dir;
     fs::copy(forum, dir / "changed", fs::copy_options::recursive);
     std::size_t written = 0;
     for (const auto& [path, bytes] : run.changes)
         if (bytes && !path.ends_with(".bak")) {
-            fs::permissions(dir / "changed" / fs::path(path).lexically_relative(forum), fs::perms::owner_write,
-                            fs::perm_options::add);
+            fs::permissions(dir / "changed" / fs::path(path).lexically_relative(forum),
+                            fs::perms::owner_write, fs::perm_options::add);
             test::writeBytes(dir / "changed" / fs::path(path).lexically_relative(forum), *bytes);
             ++written;
         }
@@ -155,10 +163,12 @@ TEST(MakeMod, Apache24FixMadeBackFromTheForumItChanged) {
         EXPECT_LE(made.steps, theirSteps);
         for (const MadeFile& file : made.files) {
             const bool lineEnds = crlfKept && file.name.ends_with(".htaccess");
-            EXPECT_EQ(file.status, lineEnds ? MadeFile::Status::LineEnds : MadeFile::Status::Covered)
+            EXPECT_EQ(file.status,
+                      lineEnds ? MadeFile::Status::LineEnds : MadeFile::Status::Covered)
                 << file.name << ": " << describeMadeFile(file);
         }
-        expectMakes(made, input.files, crlfKept ? "apache24_fix_2, CR LF kept: " : "apache24_fix_2: ");
+        expectMakes(made, input.files,
+                    crlfKept ? "apache24_fix_2, CR LF kept: " : "apache24_fix_2: ");
         for (const auto& entry : fs::recursive_directory_iterator(dir / "changed"))
             if (entry.path().filename() == ".htaccess") {
                 std::string bytes = test::readBytes(entry.path());
@@ -173,7 +183,8 @@ TEST(MakeMod, Apache24FixMadeBackFromTheForumItChanged) {
 // The step each kind of change becomes, and its search text, in a file of
 // distinct lines around a repeated block.
 TEST(MakeMod, EachChangeBecomesTheStepItCalls) {
-    const std::string file = "sub a {\n    x();\n}\n\nsub b {\n    x();\n}\n\nsub c {\n    y();\n}\n";
+    const std::string file =
+        "sub a {\n    x();\n}\n\nsub b {\n    x();\n}\n\nsub c {\n    y();\n}\n";
     struct Case {
         const char* what;
         std::string changed;
@@ -185,20 +196,28 @@ TEST(MakeMod, EachChangeBecomesTheStepItCalls) {
         return out.replace(out.find(from), from.size(), to);
     };
     const std::vector<Case> cases = {
-        {"a line put in after a distinctive one", with("sub c {\n", "sub c {\n    z();\n"),
-         {akSearchAddAfter}, {"sub c {"}},
+        {"a line put in after a distinctive one",
+         with("sub c {\n", "sub c {\n    z();\n"),
+         {akSearchAddAfter},
+         {"sub c {"}},
         {"a line put in at the top", "# top\n" + file, {akSearchAddBefore}, {"sub a {"}},
         {"a line put in at the end", file + "1;\n", {akSearchAddAfter}, {"    y();\r\n}"}},
         {"a changed line of repeated code takes its distinctive neighbour",
-         with("sub b {\n    x();", "sub b {\n    w();"), {akSearchReplace}, {"sub b {\r\n    x();"}},
+         with("sub b {\n    x();", "sub b {\n    w();"),
+         {akSearchReplace},
+         {"sub b {\r\n    x();"}},
         {"a removed blank line is searched with lines that are not blank",
-         with("}\n\nsub c", "}\nsub c"), {akSearchReplace}, {"}\r\n\r\nsub c {"}},
+         with("}\n\nsub c", "}\nsub c"),
+         {akSearchReplace},
+         {"}\r\n\r\nsub c {"}},
         {"two changes two lines apart share one step",
          with("sub b {\n    x();\n}\n\nsub c {", "sub B {\n    x();\n}\n\nsub C {"),
-         {akSearchReplace}, {"sub b {\r\n    x();\r\n}\r\n\r\nsub c {"}},
+         {akSearchReplace},
+         {"sub b {\r\n    x();\r\n}\r\n\r\nsub c {"}},
         {"changes further apart are steps of their own",
          with("sub a {", "sub A {").replace(file.find("sub c {"), 7, "sub C {"),
-         {akSearchReplace, akSearchReplace}, {"sub a {", "sub c {"}},
+         {akSearchReplace, akSearchReplace},
+         {"sub a {", "sub c {"}},
         {"the last line's break taken away", file.substr(0, file.size() - 1), {}, {}},
     };
     // A change in the second of two like halves: only a run of hundreds of
@@ -230,7 +249,9 @@ TEST(MakeMod, EachChangeBecomesTheStepItCalls) {
             searches.push_back(step.search);
         }
         if (c.kinds.empty()) { // a step it cannot make byte for byte: the report tells
-            EXPECT_EQ(makeMod({{"f", file, c.changed}}, {}).files.at(0).status, MadeFile::Status::LineEnds) << c.what;
+            EXPECT_EQ(makeMod({{"f", file, c.changed}}, {}).files.at(0).status,
+                      MadeFile::Status::LineEnds)
+                << c.what;
             continue;
         }
         EXPECT_EQ(kinds, c.kinds) << c.what;

@@ -40,8 +40,10 @@ TEST(MakeModYabb, MadeModsInstallWithYaBBsOwnInstaller) {
         const MadeMod made = makeMod({c.pair}, {});
         if (made.steps == 0)
             continue;
-        Prepared p{"seed " + std::to_string(1000 + seed) + " (" + c.what + ")", dir / ("case" + std::to_string(seed)),
-                   "board/" + c.pair.name, {}};
+        Prepared p{"seed " + std::to_string(1000 + seed) + " (" + c.what + ")",
+                   dir / ("case" + std::to_string(seed)),
+                   "board/" + c.pair.name,
+                   {}};
         YabmodCase forum;
         forum.files[p.file] = *c.pair.original;
         writeYabmodForum(forum, p.root);
@@ -55,20 +57,22 @@ TEST(MakeModYabb, MadeModsInstallWithYaBBsOwnInstaller) {
         }
         const fs::path mod = dir / "mods" / ("case" + std::to_string(seed) + ".mod");
         writeBytes(mod, made.text);
-        batch += "install\t" + (p.root / "board").string() + "\t" + (p.root / "html").string() + "\t" +
-                 mod.string() + "\n";
+        batch += "install\t" + (p.root / "board").string() + "\t" + (p.root / "html").string() +
+                 "\t" + mod.string() + "\n";
         cases.push_back(std::move(p));
     }
     ASSERT_GT(cases.size(), kCases / 2);
     writeBytes(dir / "cases", batch);
-    const ProcessResult result = runProcess(
-        TORVALE_PERL, {TORVALE_YABMOD_DRIVER, "--yabb", (sharedDir() / "forum/yabb2").string(), (dir / "cases").string()});
+    const ProcessResult result = runProcess(TORVALE_PERL, {TORVALE_YABMOD_DRIVER, "--yabb",
+                                                           (sharedDir() / "forum/yabb2").string(),
+                                                           (dir / "cases").string()});
     ASSERT_EQ(result.exitCode, 0) << result.err;
     std::istringstream out(result.out);
     std::size_t i = 0;
     for (std::string line; std::getline(out, line) && i < cases.size(); ++i) {
         const Prepared& p = cases[i];
-        EXPECT_EQ(nlohmann::json::parse(line).at("end").get<std::string>(), "done") << p.what << line;
+        EXPECT_EQ(nlohmann::json::parse(line).at("end").get<std::string>(), "done")
+            << p.what << line;
         EXPECT_EQ(readBytes(p.root / p.file), p.expected) << p.what;
     }
     EXPECT_EQ(i, cases.size()) << result.err;

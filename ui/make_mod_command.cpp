@@ -13,7 +13,8 @@ namespace torvale {
 
 void TFormMain::actNewModFromChangesExecute() {
     const QString script = settingPath(settings_.YaBB);
-    MakeModDialog dialog(prompts(), script.isEmpty() ? QString() : QFileInfo(script).absolutePath(), this);
+    MakeModDialog dialog(prompts(), script.isEmpty() ? QString() : QFileInfo(script).absolutePath(),
+                         this);
     if (dialog.exec() != QDialog::Accepted || !dialog.made() || !saveBeforeDiscard())
         return;
     MadeMod made = dialog.takeMade();

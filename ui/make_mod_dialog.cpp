@@ -42,12 +42,13 @@ MakeModDialog::MakeModDialog(UserPrompts& prompts, const QString& original, QWid
         auto* name = new QLabel(label, this);
         name->setBuddy(field);
         form->addRow(name, row);
-        connect(browseButton, &QPushButton::clicked, this, [this, field, caption] { browse(field, caption); });
+        connect(browseButton, &QPushButton::clicked, this,
+                [this, field, caption] { browse(field, caption); });
         connect(field, &QLineEdit::textEdited, this, [this] { forget(); });
         return field;
     };
-    edOriginal = folderRow(QStringLiteral("&Original forum folder:"), "edOriginal", "btnBrowseOriginal",
-                           QStringLiteral("The forum as it was"));
+    edOriginal = folderRow(QStringLiteral("&Original forum folder:"), "edOriginal",
+                           "btnBrowseOriginal", QStringLiteral("The forum as it was"));
     edChanged = folderRow(QStringLiteral("&Changed copy:"), "edChanged", "btnBrowseChanged",
                           QStringLiteral("The forum as you changed it"));
     edOriginal->setText(original);
@@ -59,11 +60,13 @@ MakeModDialog::MakeModDialog(UserPrompts& prompts, const QString& original, QWid
     lvFiles = new QTreeWidget(this);
     lvFiles->setObjectName(QStringLiteral("lvFiles"));
     lvFiles->setRootIsDecorated(false);
-    lvFiles->setHeaderLabels({QStringLiteral("File"), QStringLiteral("Steps"), QStringLiteral("Note")});
+    lvFiles->setHeaderLabels(
+        {QStringLiteral("File"), QStringLiteral("Steps"), QStringLiteral("Note")});
     lvFiles->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
     lvFiles->header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
 
-    lblSummary = new QLabel(QStringLiteral("Choose the forum as it was and your changed copy of it."), this);
+    lblSummary =
+        new QLabel(QStringLiteral("Choose the forum as it was and your changed copy of it."), this);
     lblSummary->setObjectName(QStringLiteral("lblSummary"));
     lblSummary->setWordWrap(true);
 
@@ -135,16 +138,18 @@ void MakeModDialog::findChanges() {
         row->setToolTip(2, row->text(2));
     }
     if (made_->files.empty())
-        lblSummary->setText(QStringLiteral("The two folders hold the same files: there is nothing to make."));
+        lblSummary->setText(
+            QStringLiteral("The two folders hold the same files: there is nothing to make."));
     else
-        lblSummary->setText(QStringLiteral("%1 for %2 of %3 changed files.%4")
-                                .arg(made_->steps == 1 ? QStringLiteral("1 step")
-                                                       : QStringLiteral("%1 steps").arg(made_->steps))
-                                .arg(covered)
-                                .arg(made_->files.size())
-                                .arg(covered < made_->files.size()
-                                         ? QStringLiteral(" The notes say why the others are not covered.")
-                                         : QString()));
+        lblSummary->setText(
+            QStringLiteral("%1 for %2 of %3 changed files.%4")
+                .arg(made_->steps == 1 ? QStringLiteral("1 step")
+                                       : QStringLiteral("%1 steps").arg(made_->steps))
+                .arg(covered)
+                .arg(made_->files.size())
+                .arg(covered < made_->files.size()
+                         ? QStringLiteral(" The notes say why the others are not covered.")
+                         : QString()));
     buttons->button(QDialogButtonBox::Ok)->setEnabled(made_->steps > 0);
 }
 

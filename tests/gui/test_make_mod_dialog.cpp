@@ -45,7 +45,8 @@ void TestMakeModDialog::madeModOpensUnsavedAndInstalls() {
     const QString original = dir.filePath(QStringLiteral("yabb2"));
     const QString changed = dir.filePath(QStringLiteral("yabb2-changed"));
     const QString ini = dir.filePath(QStringLiteral("torvale.ini"));
-    writeFile(ini, QStringLiteral("[General]\nYaBB=%1/YaBB.pl\nYour_Name=Ann Author\nYour_Homepage=https://example.org/\n")
+    writeFile(ini, QStringLiteral("[General]\nYaBB=%1/YaBB.pl\nYour_Name=Ann "
+                                  "Author\nYour_Homepage=https://example.org/\n")
                        .arg(original)
                        .toUtf8());
 
@@ -73,7 +74,9 @@ void TestMakeModDialog::madeModOpensUnsavedAndInstalls() {
         QVERIFY(files->topLevelItem(0)->text(2).contains(QStringLiteral("new file")));
         QCOMPARE(files->topLevelItem(1)->text(0), QStringLiteral("Sources/Subs.pm"));
         QCOMPARE(files->topLevelItem(1)->text(1), QStringLiteral("1"));
-        QVERIFY(child<QLabel>(*dialog, "lblSummary")->text().startsWith(QStringLiteral("1 step for 1 of 2")));
+        QVERIFY(child<QLabel>(*dialog, "lblSummary")
+                    ->text()
+                    .startsWith(QStringLiteral("1 step for 1 of 2")));
         // Typing in a field drops what was found until it is found again.
         QTest::keyClick(child<QLineEdit>(*dialog, "edChanged"), Qt::Key_End);
         QTest::keyClicks(child<QLineEdit>(*dialog, "edChanged"), QStringLiteral("x"));
