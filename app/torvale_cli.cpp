@@ -1,5 +1,7 @@
 // torvale-cli: reads a mod file as the editor does and prints it as JSON or as
 // the text the editor would save, or tests it against a forum installation.
+#include "cli_make.h"
+
 #include "check/check_json.h"
 #include "check/mod_check.h"
 #include "check/port_mod.h"
@@ -125,6 +127,28 @@ Commands:
                  left, with the reasons, to standard error (to standard
                  output with -o). Exit status 0 when the ported mod passes
                  the check, 1 otherwise.
+  make ORIGINAL CHANGED [-o FILE]
+                 Make the mod whose install turns ORIGINAL into CHANGED: two
+                 folders of the same layout (a forum and its changed copy) or
+                 two files. Each changed place of a file becomes one step in
+                 file order (add after or add before for lines put in, replace
+                 for lines changed or removed; close places may share one),
+                 searching for the shortest run of whole lines that YaBB's
+                 installer finds once, at that place, in the file as the steps
+                 before left it. Files are named relative to ORIGINAL (for two
+                 files: to the folder above that holds YaBB.pl or YaBB.cgi).
+                 Every file's steps are proved by installing them with the
+                 model of the installer that check uses. The mod (LF line
+                 ends) goes to FILE (replaced only when all of it is written)
+                 or to standard output; standard error gets each changed file
+                 with its number of steps, or why it is not covered: a new or
+                 removed file (named in the mod's info, to ship or remove by
+                 hand), a binary file, or line ends the installer would write
+                 otherwise (the carriage returns it takes out of every line it
+                 searches, with the lines of CHANGED that it touches; the
+                 steps are in the mod all the same). Exit status 0 when every
+                 changed text file is covered, 1 when some are not (the mod
+                 is still written), 2 when ORIGINAL or CHANGED cannot be read.
   --help         Show this text.
   --version      Show the version number.
 
@@ -146,7 +170,8 @@ Exit status:
 constexpr const char* kUsage =
     "Usage: torvale-cli dump|assemble FILE, or torvale-cli check [--forum SCRIPT] [--html DIR]"
     " [--diff] [--keep-going] [--uninstall] [--json] FILE, or torvale-cli port --forum SCRIPT"
-    " [--html DIR] [-o OUT] FILE (see torvale-cli --help)\n";
+    " [--html DIR] [-o OUT] FILE, or torvale-cli make ORIGINAL CHANGED [-o FILE]"
+    " (see torvale-cli --help)\n";
 
 // check [--forum SCRIPT] [--html DIR] [--diff] [--keep-going] [--uninstall] FILE
 int check(int argc, char** argv) {
@@ -297,6 +322,8 @@ int main(int argc, char** argv) {
         return check(argc - 2, argv + 2);
     if (argc >= 2 && std::strcmp(argv[1], "port") == 0)
         return port(argc - 2, argv + 2);
+    if (argc >= 2 && std::strcmp(argv[1], "make") == 0)
+        return makeCommand(argc - 2, argv + 2);
     const bool dump = argc == 3 && std::strcmp(argv[1], "dump") == 0;
     const bool assemble = argc == 3 && std::strcmp(argv[1], "assemble") == 0;
     if (!dump && !assemble) {

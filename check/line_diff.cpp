@@ -7,11 +7,19 @@
 
 namespace torvale {
 
+namespace {
+
+void initOnce() {
+    static std::once_flag once;
+    std::call_once(once, [] { git_libgit2_init(); });
+}
+
+} // namespace
+
 std::string unifiedDiff(std::string_view before, std::string_view after, const std::string& name) {
     if (before == after)
         return {};
-    static std::once_flag once;
-    std::call_once(once, [] { git_libgit2_init(); });
+    initOnce();
     git_diff_options options;
     git_diff_options_init(&options, GIT_DIFF_OPTIONS_VERSION);
     // Forum files hold NUL bytes and long lines now and then: still text.
@@ -28,6 +36,38 @@ std::string unifiedDiff(std::string_view before, std::string_view after, const s
     }
     git_patch_free(patch);
     return out;
+}
+
+std::vector<LineHunk> lineHunks(std::string_view before, std::string_view after) {
+    std::vector<LineHunk> hunks;
+    if (before == after)
+        return hunks;
+    initOnce();
+    git_diff_options options;
+    git_diff_options_init(&options, GIT_DIFF_OPTIONS_VERSION);
+    options.flags = GIT_DIFF_FORCE_TEXT | GIT_DIFF_PATIENCE;
+    options.context_lines = 0;
+    options.interhunk_lines = 0;
+    git_patch* patch = nullptr;
+    if (git_patch_from_buffers(&patch, before.data(), before.size(), nullptr, after.data(),
+                               after.size(), nullptr, &options) == 0) {
+        const std::size_t count = git_patch_num_hunks(patch);
+        hunks.reserve(count);
+        for (std::size_t i = 0; i < count; ++i) {
+            const git_diff_hunk* hunk = nullptr;
+            if (git_patch_get_hunk(&hunk, nullptr, patch, i) != 0)
+                continue;
+            // A side with no lines names the line before the place, counted from 1.
+            LineHunk h;
+            h.removed = std::size_t(hunk->old_lines);
+            h.added = std::size_t(hunk->new_lines);
+            h.before = std::size_t(hunk->old_start) - (h.removed ? 1 : 0);
+            h.after = std::size_t(hunk->new_start) - (h.added ? 1 : 0);
+            hunks.push_back(h);
+        }
+    }
+    git_patch_free(patch);
+    return hunks;
 }
 
 } // namespace torvale

@@ -367,3 +367,48 @@ TEST(Cli, PortsAModToTheForumsLinesAndReportsItAsJson) {
     EXPECT_EQ(r.out, expected.substr(0, expected.find("<search for>\r\n    $x")));
     EXPECT_EQ(cli({"port", (dir / "one.mod").string()}).exitCode, 64);
 }
+
+TEST(Cli, MakeWritesTheModAndExitsByWhatItCovers) {
+    namespace fs = std::filesystem;
+    test::TempDir dir;
+    for (const char* side : {"original", "changed"}) {
+        fs::copy(test::sharedDir() / "forum/yabb2", dir / side, fs::copy_options::recursive);
+        for (const auto& entry : fs::recursive_directory_iterator(dir / side))
+            fs::permissions(entry.path(), fs::perms::owner_write, fs::perm_options::add);
+    }
+    const fs::path subs = dir / "changed/Sources/Subs.pm";
+    std::string bytes = test::readBytes(subs);
+    bytes.insert(bytes.find('\n', bytes.size() / 2) + 1, "# one line more\n");
+    test::writeBytes(subs, bytes);
+    const std::string mod = (dir / "made.mod").string();
+    ProcessResult r = cli({"make", (dir / "original").string(), (dir / "changed").string(), "-o", mod});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("Sources/Subs.pm: 1 step\n"), std::string::npos) << r.err;
+    // The mod installs on the original forum, and goes to standard output without -o.
+    r = cli({"check", "--forum", (dir / "original/YaBB.pl").string(), mod});
+    EXPECT_EQ(r.exitCode, 0) << r.out;
+    r = cli({"make", (dir / "original").string(), (dir / "changed").string()});
+    EXPECT_EQ(r.out, test::readBytes(mod));
+    // Two files: named from the folder above that holds the forum's script.
+    r = cli({"make", (dir / "original/Sources/Subs.pm").string(), subs.string()});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("<edit file>\nSources/Subs.pm\n</edit file>"), std::string::npos) << r.out;
+
+    // New and binary files are not covered: named, exit 1, the mod written all the same.
+    test::writeBytes(dir / "changed/Sources/New.pm", "1;\n");
+    test::writeBytes(dir / "original/logo.gif", std::string("GIF\0a", 5));
+    test::writeBytes(dir / "changed/logo.gif", std::string("GIF\0b", 5));
+    fs::remove(mod);
+    r = cli({"make", (dir / "original").string(), (dir / "changed").string(), "-o", mod});
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    EXPECT_NE(r.err.find("Sources/New.pm: not covered: a new file"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("logo.gif: not covered: a binary file"), std::string::npos) << r.err;
+    EXPECT_NE(test::readBytes(mod).find("Sources/New.pm"), std::string::npos) << "named in the mod's info";
+
+    r = cli({"make", (dir / "original").string(), (dir / "missing").string(), "-o", mod});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.find("missing"), std::string::npos) << r.err;
+    r = cli({"make", (dir / "original").string(), subs.string()});
+    EXPECT_EQ(r.exitCode, 2) << "a folder and a file";
+}

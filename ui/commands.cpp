@@ -38,6 +38,8 @@ constexpr int key(QKeyCombination combination) {
 // The retype commands' captions are the node labels of their kinds.
 const CommandEntry kCommands[] = {
     {"actNew", "File", "&New", "New File", key(Qt::CTRL | Qt::Key_N), 0, 6},
+    {"actNewModFromChanges", "File", "New Mod from &Changes...",
+     "Make a mod from the forum and a changed copy of it", 0, 0, -1},
     {"actOpen", "File", "&Open...", "Open File", key(Qt::CTRL | Qt::Key_O), 0, 7},
     {"actReopen", "File", "&Reopen", nullptr, 0, 0, -1},
     {"actSave", "File", "&Save", "Save File", key(Qt::CTRL | Qt::Key_S), 0, 8},
@@ -130,6 +132,7 @@ void TFormMain::createCommands() {
         connect(command(name), &QAction::triggered, this, handler);
     };
     on("actNew", [this] { actNewExecute(); });
+    on("actNewModFromChanges", [this] { actNewModFromChangesExecute(); });
     on("actOpen", [this] { actOpenExecute(); });
     on("actSave", [this] { actSaveExecute(); });
     on("actSaveAs", [this] { actSaveAsExecute(); });

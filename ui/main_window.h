@@ -168,6 +168,7 @@ private:
 
     // lifecycle.cpp
     void actNewExecute();
+    void actNewModFromChangesExecute();
     void actOpenExecute();
     void actSaveExecute();
     void actSaveAsExecute();

@@ -105,6 +105,10 @@ QString UserPrompts::saveFileName(QWidget* parent, const FileDialogOptions& opti
     return runFileDialog(parent, options, QFileDialog::AcceptSave);
 }
 
+QString UserPrompts::existingFolder(QWidget* parent, const QString& caption, const QString& directory) {
+    return QFileDialog::getExistingDirectory(parent, caption, directory);
+}
+
 bool UserPrompts::chooseFont(QWidget* parent, QFont& font, QColor& color) {
     FontColorDialog dialog(font, color, parent);
     if (dialog.exec() != QDialog::Accepted)

@@ -44,6 +44,8 @@ public:
     // The chosen path, or an empty string when the user cancelled.
     virtual QString openFileName(QWidget* parent, const FileDialogOptions& options);
     virtual QString saveFileName(QWidget* parent, const FileDialogOptions& options);
+    // A folder that exists, starting at directory; empty when cancelled.
+    virtual QString existingFolder(QWidget* parent, const QString& caption, const QString& directory);
 
     // The font chooser, with the text colour; true when the user confirmed,
     // and then font and color hold the choice.

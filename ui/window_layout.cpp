@@ -309,6 +309,7 @@ void TFormMain::createToolBarsAndMenus() {
     file->setObjectName(QStringLiteral("mmiFile"));
     connect(file, &QMenu::aboutToShow, this, [this] { mmiFileClick(); });
     file->addAction(command("actNew"));
+    file->addAction(command("actNewModFromChanges"));
     file->addAction(command("actOpen"));
     file->addAction(command("actReopen"));
     file->addAction(command("actSave"));

@@ -40,6 +40,11 @@ QString ScriptedPrompts::saveFileName(QWidget*, const FileDialogOptions& options
     return saveAsAnswers.isEmpty() ? QString() : saveAsAnswers.takeFirst();
 }
 
+QString ScriptedPrompts::existingFolder(QWidget*, const QString&, const QString& directory) {
+    folderDialogs << directory;
+    return folderAnswers.isEmpty() ? QString() : folderAnswers.takeFirst();
+}
+
 bool ScriptedPrompts::chooseFont(QWidget*, QFont& font, QColor& color) {
     fontDialogs << std::pair(font, color);
     if (fontAnswers.isEmpty())

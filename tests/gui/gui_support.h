@@ -29,6 +29,7 @@ public:
     void showError(QWidget*, const QString& text) override;
     QString openFileName(QWidget*, const FileDialogOptions& options) override;
     QString saveFileName(QWidget*, const FileDialogOptions& options) override;
+    QString existingFolder(QWidget*, const QString& caption, const QString& directory) override;
     bool chooseFont(QWidget*, QFont& font, QColor& color) override;
     bool convertToUtf8(QWidget*, const QStringList& characters) override;
     bool startProgram(const QString& program, const QStringList& arguments) override;
@@ -42,6 +43,8 @@ public:
     QList<QMessageBox::StandardButton> saveAnswers;
     QStringList openAnswers;
     QStringList saveAsAnswers;
+    QStringList folderAnswers; // empty: cancelled
+    QStringList folderDialogs; // the folder each started at
     QList<std::pair<QFont, QColor>> fontAnswers;
     QList<QMessageBox::StandardButton> recoveryAnswers; // empty: Cancel, kept for later
     QList<bool> overwriteAnswers;                       // empty: No

@@ -138,8 +138,8 @@ void MainWindowTest::menusHoldTheirEntriesInOrder() {
         return names;
     };
     QCOMPARE(entries(child<QMenu>(*window, "mmiFile")),
-             (QStringList{"&New", "&Open...", "&Reopen", "&Save", "Save &As...", "&Print...",
-                          "P&rint Setup...", "-", "E&xit"}));
+             (QStringList{"&New", "New Mod from &Changes...", "&Open...", "&Reopen", "&Save",
+                          "Save &As...", "&Print...", "P&rint Setup...", "-", "E&xit"}));
     QCOMPARE(entries(child<QMenu>(*window, "mmiAction")),
              (QStringList{"Edit File", "Search And Replace", "Search and Add Before",
                           "Search and Add After", "-", "Delete Action", "-", "Move &Up",
