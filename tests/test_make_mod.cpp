@@ -80,7 +80,7 @@ void expectMakes(const MadeMod& made, const std::vector<FilePair>& pairs, const 
                                        [&](const FilePair& p) { return p.name == file.name; });
         const auto written = run.changes.find("/forum/" + file.name);
         const std::string result =
-            written != run.changes.end() ? written->second.value() : *pair->original;
+            written != run.changes.end() ? *written->second : *pair->original;
         const auto got = perlLines(result), want = perlLines(*pair->changed);
         ASSERT_EQ(got.size(), want.size()) << what << file.name;
         std::vector<std::size_t> differing;

@@ -51,7 +51,7 @@ TEST(MakeModYabb, MadeModsInstallWithYaBBsOwnInstaller) {
         const yabmod::Folders folders{(p.root / "board").string(), (p.root / "html").string()};
         const yabmod::Run model = yabmod::runInstaller(made.text, folders, yabmod::Mode::Install);
         ASSERT_EQ(model.end, yabmod::Run::End::Done) << p.what << model.message;
-        p.expected = model.changes.at((p.root / p.file).string()).value();
+        p.expected = *model.changes.at((p.root / p.file).string());
         if (made.complete()) {
             EXPECT_EQ(p.expected, *c.pair.changed) << p.what;
         }
