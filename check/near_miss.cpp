@@ -37,11 +37,26 @@ bool emptyLine(std::string_view line) {
     return true;
 }
 
+// Whether line, with what ignore names left out, is wanted (made normal
+// already); without making the line anew.
+bool sameNormal(std::string_view line, std::string_view wanted, unsigned ignore) {
+    if (ignore == 0)
+        return line == wanted;
+    std::size_t j = 0;
+    for (char c : line) {
+        if ((ignore & Blanks) && blank(c))
+            continue;
+        if ((ignore & Case) && c >= 'A' && c <= 'Z')
+            c = char(c - 'A' + 'a');
+        if (j == wanted.size() || wanted[j++] != c)
+            return false;
+    }
+    return j == wanted.size();
+}
+
 // The first line where search stands, compared with what ignore leaves out.
-// The file's lines are made normal already.
-template <typename Lines>
-std::size_t findNormal(const Lines& file, std::span<const std::string_view> search,
-                       unsigned ignore) {
+std::size_t findNormal(const std::vector<std::string_view>& file,
+                       std::span<const std::string_view> search, unsigned ignore) {
     std::vector<std::string> wanted;
     for (const std::string_view s : search)
         wanted.push_back(normal(s, ignore));
@@ -49,7 +64,7 @@ std::size_t findNormal(const Lines& file, std::span<const std::string_view> sear
         return std::string::npos;
     for (std::size_t at = 0; at + wanted.size() <= file.size(); ++at) {
         std::size_t k = 0;
-        while (k < wanted.size() && file[at + k] == wanted[k])
+        while (k < wanted.size() && sameNormal(file[at + k], wanted[k], ignore))
             ++k;
         if (k == wanted.size())
             return at;
@@ -61,17 +76,6 @@ std::size_t findNormal(const Lines& file, std::span<const std::string_view> sear
 
 std::string nearMiss(const InstallFile& file, std::span<const std::string_view> search) {
     return NearMisses(file)(search);
-}
-
-const std::vector<std::string>& NearMisses::linesIn(unsigned form) {
-    std::optional<std::vector<std::string>>& lines = lines_[form];
-    if (!lines) {
-        lines.emplace();
-        lines->reserve(file_.lineCount());
-        for (const std::string_view key : file_.keys())
-            lines->push_back(normal(key, form));
-    }
-    return *lines;
 }
 
 std::string NearMisses::operator()(std::span<const std::string_view> search) {
@@ -102,8 +106,9 @@ std::string NearMisses::operator()(std::span<const std::string_view> search) {
                  {Blanks, "in blanks and tabs"},
                  {Case, "in letter case"},
                  {Blanks | Case, "in blanks, tabs and letter case"}};
-    // As they are, the keys need no copies.
-    const std::vector<std::string_view> keys = file.keys();
+    if (!keys_)
+        keys_ = file.keys();
+    const std::vector<std::string_view>& keys = *keys_;
     for (const auto& kind : kinds) {
         for (const bool whole : {true, false}) {
             if (whole && kind.ignore == 0)
@@ -111,9 +116,7 @@ std::string NearMisses::operator()(std::span<const std::string_view> search) {
             if (!whole && ends.empty())
                 continue;
             const std::span<const std::string_view> wanted = whole ? search : trimmed;
-            const std::size_t at = kind.ignore == 0
-                                       ? findNormal(keys, wanted, 0)
-                                       : findNormal(linesIn(kind.ignore), wanted, kind.ignore);
+            const std::size_t at = findNormal(keys, wanted, kind.ignore);
             if (at == std::string::npos)
                 continue;
             std::string why = "the lines stand at line " + std::to_string(at + 1);

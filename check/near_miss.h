@@ -3,7 +3,6 @@
 // ends of the search text.
 #pragma once
 
-#include <array>
 #include <optional>
 #include <span>
 #include <string>
@@ -18,18 +17,17 @@ class InstallFile;
 // all" when no such place is there.
 std::string nearMiss(const InstallFile& file, std::span<const std::string_view> search);
 
-// The same for many search texts in one file as it stands: its lines are put
-// in each normal form once, when first needed.
+// The same for many search texts in one file as it stands: its keys are
+// taken once, and compared in each normal form as they are, without copies,
+// which costs less than making the file normal even for a hundred steps.
 class NearMisses {
 public:
     explicit NearMisses(const InstallFile& file) : file_(file) {}
     std::string operator()(std::span<const std::string_view> search);
 
 private:
-    const std::vector<std::string>& linesIn(unsigned form);
-
     const InstallFile& file_;
-    std::array<std::optional<std::vector<std::string>>, 4> lines_;
+    std::optional<std::vector<std::string_view>> keys_;
 };
 
 } // namespace torvale
