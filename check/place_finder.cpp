@@ -110,10 +110,7 @@ double Finder::similarity(std::size_t i, std::size_t j) {
     else if (searchHash_[i] == fileHash_[j] && searchNormal_[i] == fileNormal_[j])
         s = 0.95;
     else {
-        if (searchBigrams_.empty())
-            for (const std::string& line : searchNormal_)
-                searchBigrams_.push_back(bigramsOf(line));
-        const double d = dice(searchBigrams_[i], bigramsOf(fileNormal_[j]));
+        const double d = dice(searchBigrams(i), fileBigrams(j));
         s = d < 0.35 ? 0 : 0.9 * d * d;
     }
     sims_.emplace(key, s);
@@ -226,7 +223,7 @@ double Finder::joinedSimilarity(std::size_t i, std::size_t j) {
     const auto known = joined_.find(key);
     if (known != joined_.end())
         return known->second;
-    const double d = dice(bigramsOf(searchNormal_[i] + searchNormal_[i + 1]), bigramsOf(fileNormal_[j]));
+    const double d = dice(joinedSearchBigrams(i), fileBigrams(j));
     return joined_[key] = d < 0.6 ? 0 : 0.8 * d * d;
 }
 
@@ -236,9 +233,37 @@ double Finder::splitSimilarity(std::size_t i, std::size_t j) {
     const auto known = split_.find(key);
     if (known != split_.end())
         return known->second;
-    const double d = dice(bigramsOf(searchNormal_[i]),
-                          bigramsOf(std::string(fileNormal_[j]) + std::string(fileNormal_[j + 1])));
+    const double d = dice(searchBigrams(i), joinedFileBigrams(j));
     return split_[key] = d < 0.6 ? 0 : 0.8 * d * d;
+}
+
+const std::vector<std::uint16_t>& Finder::searchBigrams(std::size_t i) {
+    if (searchBigrams_.empty())
+        for (const std::string& line : searchNormal_)
+            searchBigrams_.push_back(bigramsOf(line));
+    return searchBigrams_[i];
+}
+
+const std::vector<std::uint16_t>& Finder::joinedSearchBigrams(std::size_t i) {
+    const auto known = joinedSearchBigrams_.find(i);
+    if (known != joinedSearchBigrams_.end())
+        return known->second;
+    return joinedSearchBigrams_[i] = bigramsOf(searchNormal_[i] + searchNormal_[i + 1]);
+}
+
+const std::vector<std::uint16_t>& Finder::fileBigrams(std::size_t j) {
+    const auto known = fileBigrams_.find(j);
+    if (known != fileBigrams_.end())
+        return known->second;
+    return fileBigrams_[j] = bigramsOf(fileNormal_[j]);
+}
+
+const std::vector<std::uint16_t>& Finder::joinedFileBigrams(std::size_t j) {
+    const auto known = joinedFileBigrams_.find(j);
+    if (known != joinedFileBigrams_.end())
+        return known->second;
+    return joinedFileBigrams_[j] =
+               bigramsOf(std::string(fileNormal_[j]) + std::string(fileNormal_[j + 1]));
 }
 
 double Finder::fileWeight(std::size_t j) {

@@ -67,6 +67,13 @@ private:
     // Search line i against file lines j and j + 1, as one line.
     double splitSimilarity(std::size_t i, std::size_t j);
     double fileWeight(std::size_t j);
+    // Pairs of bytes of the search lines, of two search lines joined, of a
+    // file line and of two file lines joined: each made once, since every
+    // candidate place compares them again.
+    const std::vector<std::uint16_t>& searchBigrams(std::size_t i);
+    const std::vector<std::uint16_t>& joinedSearchBigrams(std::size_t i);
+    const std::vector<std::uint16_t>& fileBigrams(std::size_t j);
+    const std::vector<std::uint16_t>& joinedFileBigrams(std::size_t j);
 
     const FileIndex& index_;
     std::span<const std::string_view> file_, search_;
@@ -78,6 +85,8 @@ private:
     std::vector<double> weight_;
     double totalWeight_ = 0;
     std::vector<std::vector<std::uint16_t>> searchBigrams_;
+    std::unordered_map<std::size_t, std::vector<std::uint16_t>> joinedSearchBigrams_, fileBigrams_,
+        joinedFileBigrams_;
     std::unordered_map<std::uint64_t, double> sims_, joined_, split_;
     std::unordered_map<std::size_t, double> fileWeights_;
 };
