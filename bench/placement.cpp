@@ -1,8 +1,8 @@
 // How often the check places a search text written for an older YaBB in a
 // newer one, against GNU patch's fuzz and a plain similarity window; and how fast.
+#include "check/line_diff.h"
 #include "check/nearest_place.h"
 
-#include <git2.h>
 
 #include <algorithm>
 #include <chrono>
@@ -18,6 +18,8 @@
 #include <vector>
 
 namespace fs = std::filesystem;
+using torvale::LineHunk;
+using torvale::lineHunks;
 using torvale::nearestPlace;
 
 namespace {
@@ -105,39 +107,24 @@ void pairInHunk(const std::vector<std::string>& old, const std::vector<std::stri
 // unchanged lines to their line, a changed line to the line of its hunk most
 // like it, a line moved elsewhere to the one added line the same as it.
 std::vector<Range> wentTo(const std::vector<std::string>& old, const std::vector<std::string>& now) {
-    const std::string a = joined(old), b = joined(now);
-    git_diff_options options;
-    git_diff_options_init(&options, GIT_DIFF_OPTIONS_VERSION);
-    options.flags = GIT_DIFF_FORCE_TEXT | GIT_DIFF_PATIENCE;
-    options.context_lines = 0;
-    options.interhunk_lines = 0;
-    git_patch* patch = nullptr;
     std::vector<Range> to(old.size());
     std::vector<bool> taken(now.size(), true);
-    git_patch_from_buffers(&patch, a.data(), a.size(), "a", b.data(), b.size(), "b", &options);
     long offset = 0; // new line minus old line outside the hunks
     std::size_t next = 0;
-    for (std::size_t h = 0; patch && h < git_patch_num_hunks(patch); ++h) {
-        const git_diff_hunk* hunk = nullptr;
-        std::size_t count = 0;
-        git_patch_get_hunk(&hunk, &count, patch, h);
-        // A hunk of no old lines names the line before it.
-        const std::size_t oldStart = hunk->old_lines ? std::size_t(hunk->old_start - 1) : std::size_t(hunk->old_start);
-        const std::size_t newStart = hunk->new_lines ? std::size_t(hunk->new_start - 1) : std::size_t(hunk->new_start);
-        for (; next < oldStart && next < old.size(); ++next)
+    for (const LineHunk& hunk : lineHunks(joined(old), joined(now))) {
+        for (; next < hunk.before && next < old.size(); ++next)
             to[next] = {long(next) + offset, long(next) + offset};
-        pairInHunk(old, now, oldStart, newStart, std::size_t(hunk->old_lines), std::size_t(hunk->new_lines), to);
-        for (std::size_t k = 0; k < std::size_t(hunk->new_lines); ++k)
-            taken[newStart + k] = false;
-        for (std::size_t k = 0; k < std::size_t(hunk->old_lines); ++k)
-            if (to[oldStart + k].first >= 0)
-                taken[std::size_t(to[oldStart + k].first)] = true;
-        next = oldStart + std::size_t(hunk->old_lines);
-        offset = long(newStart + std::size_t(hunk->new_lines)) - long(next);
+        pairInHunk(old, now, hunk.before, hunk.after, hunk.removed, hunk.added, to);
+        for (std::size_t k = 0; k < hunk.added; ++k)
+            taken[hunk.after + k] = false;
+        for (std::size_t k = 0; k < hunk.removed; ++k)
+            if (to[hunk.before + k].first >= 0)
+                taken[std::size_t(to[hunk.before + k].first)] = true;
+        next = hunk.before + hunk.removed;
+        offset = long(hunk.after + hunk.added) - long(next);
     }
     for (; next < old.size(); ++next)
         to[next] = {long(next) + offset, long(next) + offset};
-    git_patch_free(patch);
     // Moves: a line gone here that was added once elsewhere, the same but for blanks.
     std::map<std::string, std::vector<std::size_t>> added;
     for (std::size_t j = 0; j < now.size(); ++j)
@@ -239,7 +226,6 @@ int main(int argc, char** argv) {
     const fs::path root = argv[1];
     const unsigned seed = argc > 2 ? unsigned(std::atoi(argv[2])) : 20261208u;
     const int perFile = argc > 3 ? std::atoi(argv[3]) : 30;
-    git_libgit2_init();
     std::mt19937 rng(seed);
     const fs::path dir = fs::temp_directory_path() / ("torvale-placement-" + std::to_string(getpid()));
     fs::create_directories(dir);
