@@ -40,6 +40,18 @@ std::string_view withoutLf(std::string_view line) {
 
 } // namespace
 
+std::vector<std::string_view> perlLines(std::string_view bytes) {
+    std::vector<std::string_view> lines;
+    for (std::size_t start = 0; start < bytes.size();) {
+        const void* lf = std::memchr(bytes.data() + start, '\n', bytes.size() - start);
+        const std::size_t end =
+            lf ? std::size_t(static_cast<const char*>(lf) - bytes.data()) + 1 : bytes.size();
+        lines.push_back(bytes.substr(start, end - start));
+        start = end;
+    }
+    return lines;
+}
+
 std::string lineKey(std::string_view line) {
     line = withoutLf(line);
     std::string key;
@@ -80,13 +92,7 @@ InstallFile::InstallFile(std::string_view bytes, std::shared_ptr<const void> own
     Store& store = *store_;
     store.bytes = bytes;
     store.owner = std::move(owner);
-    for (std::size_t start = 0; start < bytes.size();) {
-        const void* lf = std::memchr(bytes.data() + start, '\n', bytes.size() - start);
-        const std::size_t end =
-            lf ? std::size_t(static_cast<const char*>(lf) - bytes.data()) + 1 : bytes.size();
-        store.raws.push_back(bytes.substr(start, end - start));
-        start = end;
-    }
+    store.raws = perlLines(bytes);
     std::vector<Line> lines;
     lines.reserve(store.raws.size());
     for (std::size_t i = 0; i < store.raws.size(); ++i) {
@@ -294,7 +300,7 @@ void InstallFile::replace(std::size_t at, std::size_t count,
         if (!line.bare)
             return whole == text;
         const bool lf = whole.ends_with('\n');
-        return text.size() == line.size + lf && text.starts_with(line.key()) &&
+        return text.size() == std::size_t(line.size) + (lf ? 1 : 0) && text.starts_with(line.key()) &&
                (!lf || text.back() == '\n');
     };
     std::size_t head = 0;

@@ -16,6 +16,10 @@
 
 namespace torvale {
 
+// The lines of a file as Perl's <$FILE> gives them: each up to and with its
+// "\n", the last one without when the bytes do not end with one.
+std::vector<std::string_view> perlLines(std::string_view bytes);
+
 // What the installer compares of a line: its bytes without any carriage
 // return and without its final line feed.
 std::string lineKey(std::string_view line);

@@ -17,17 +17,6 @@ namespace {
 
 constexpr const char* kBoard = "/forum";
 
-std::vector<std::string_view> perlLines(std::string_view bytes) {
-    std::vector<std::string_view> lines;
-    for (std::size_t start = 0; start < bytes.size();) {
-        const std::size_t lf = bytes.find('\n', start);
-        const std::size_t end = lf == std::string_view::npos ? bytes.size() : lf + 1;
-        lines.push_back(bytes.substr(start, end - start));
-        start = end;
-    }
-    return lines;
-}
-
 // The lines whose ends alone differ, from 1; nothing when more than line ends differ.
 std::optional<std::vector<std::size_t>> lineEndsApart(std::string_view made,
                                                       std::string_view wanted) {

@@ -9,26 +9,11 @@
 
 namespace torvale {
 
-namespace {
-
-std::vector<std::string_view> splitAfterLf(std::string_view text) {
-    std::vector<std::string_view> lines;
-    for (std::size_t start = 0; start < text.size();) {
-        const std::size_t lf = text.find('\n', start);
-        const std::size_t end = lf == std::string_view::npos ? text.size() : lf + 1;
-        lines.push_back(text.substr(start, end - start));
-        start = end;
-    }
-    return lines;
-}
-
-} // namespace
-
 std::string describeRoundTrip(const std::string& name, const std::optional<std::string>& before,
                               const std::optional<std::string>& now) {
     if (!before || !now)
         return name + ": " + (before ? "is gone" : "was made") + " after the round trip";
-    const std::vector<std::string_view> a = splitAfterLf(*before), b = splitAfterLf(*now);
+    const std::vector<std::string_view> a = perlLines(*before), b = perlLines(*now);
     std::size_t first = 0;
     while (first < a.size() && first < b.size() && a[first] == b[first])
         ++first;

@@ -46,18 +46,6 @@ constexpr std::string_view kAfterEnd = "</add after>";
 constexpr std::string_view kReplace = "<replace>";
 constexpr std::string_view kReplaceEnd = "</replace>";
 
-// The lines of a file as <$FILE> gives them: each up to and with its "\n".
-std::vector<std::string_view> perlLines(std::string_view bytes) {
-    std::vector<std::string_view> lines;
-    for (std::size_t start = 0; start < bytes.size();) {
-        const void* lf = std::memchr(bytes.data() + start, '\n', bytes.size() - start);
-        const std::size_t end =
-            lf ? std::size_t(static_cast<const char*>(lf) - bytes.data()) + 1 : bytes.size();
-        lines.push_back(bytes.substr(start, end - start));
-        start = end;
-    }
-    return lines;
-}
 
 std::string chomped(std::string_view line) {
     if (line.ends_with('\n'))

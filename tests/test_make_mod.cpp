@@ -19,16 +19,6 @@ namespace {
 
 constexpr std::uint32_t kCases = 1000;
 
-std::vector<std::string_view> perlLines(std::string_view bytes) {
-    std::vector<std::string_view> lines;
-    for (std::size_t start = 0; start < bytes.size();) {
-        const std::size_t end = std::min(bytes.find('\n', start), bytes.size() - 1) + 1;
-        lines.push_back(bytes.substr(start, end - start));
-        start = end;
-    }
-    return lines;
-}
-
 bool blank(std::string_view line) {
     return line.find_first_not_of(" \t") == std::string_view::npos;
 }
