@@ -10,16 +10,6 @@
 #include <cstring>
 #include <string>
 
-namespace {
-
-constexpr int kExitComplete = 0;
-constexpr int kExitStopped = 1;
-constexpr int kExitUnreadable = 2;
-constexpr int kExitUsage = 64;
-constexpr int kExitCannotWrite = 74;
-
-} // namespace
-
 int makeCommand(int argc, char** argv) {
     const char* out = nullptr;
     const char* paths[2] = {nullptr, nullptr};

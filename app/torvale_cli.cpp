@@ -23,11 +23,6 @@
 
 namespace {
 
-constexpr int kExitComplete = 0;
-constexpr int kExitStopped = 1;
-constexpr int kExitUnreadable = 2;
-constexpr int kExitUsage = 64;
-constexpr int kExitCannotWrite = 74;
 
 constexpr const char* kHelp =
     R"(Usage: torvale-cli COMMAND FILE

@@ -67,7 +67,7 @@ void TFormMain::addNearestPlaceEntries(const StepCheck& step, const Node* node,
                  .arg(node->kind() == akSearchReplace
                           ? QStringLiteral("the text that replaces them")
                           : QStringLiteral("the text it adds beside them")),
-             ReportModel::Mark::Warning, key, {}});
+             ReportModel::Mark::Warning, key});
     const bool failed = step.status == StepCheck::Status::NotFound ||
                         (step.status == StepCheck::Status::NotReached && !step.foundPast);
     if (!failed || !step.nearest)

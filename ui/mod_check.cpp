@@ -26,14 +26,8 @@ namespace torvale {
 
 namespace {
 
-// A line of a file, shown in a report: cut short, blanks at its ends kept
-// visible by the quotes.
 QString quoted(std::string_view line, TextEncoding encoding) {
-    constexpr int kShown = 120;
-    QString text = decodeText(line, encoding);
-    if (text.size() > kShown)
-        text = text.left(kShown) + QChar(0x2026);
-    return QStringLiteral("\u201C%1\u201D").arg(text);
+    return quotedLine(line, encoding, 120);
 }
 
 QString sentence(std::string_view words) {

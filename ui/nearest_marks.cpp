@@ -28,11 +28,7 @@ QString counted(int count, const char* one, const char* many) {
 }
 
 QString quoted(std::string_view line, TextEncoding encoding) {
-    constexpr int kShown = 100;
-    QString text = decodeText(line, encoding);
-    if (text.size() > kShown)
-        text = text.left(kShown) + QChar(0x2026);
-    return QStringLiteral("\u201C%1\u201D").arg(text);
+    return quotedLine(line, encoding, 100);
 }
 
 bool inPlace(const NearestPlace& place, const PlaceLine& line) {

@@ -31,6 +31,13 @@ QString normaliseBreaks(QString text) {
 
 } // namespace
 
+QString quotedLine(std::string_view line, TextEncoding encoding, int shown) {
+    QString text = decodeText(line, encoding);
+    if (text.size() > shown)
+        text = text.left(shown) + QChar(0x2026);
+    return QStringLiteral("\u201C%1\u201D").arg(text);
+}
+
 QString decodeText(std::string_view bytes, TextEncoding encoding) {
     if (encoding == TextEncoding::Utf8)
         return normaliseBreaks(QString::fromUtf8(bytes.data(), qsizetype(bytes.size())));

@@ -17,6 +17,10 @@ namespace torvale {
 // break of Qt's text widgets.
 QString decodeText(std::string_view bytes, TextEncoding encoding);
 
+// A line of a file as a report shows it: cut short after shown characters,
+// blanks at its ends kept visible by the quotes.
+QString quotedLine(std::string_view line, TextEncoding encoding, int shown);
+
 // Display text to bytes. Every line break ('\n', '\r', CR LF, or the paragraph separator of
 // a text document) becomes CR LF, the line end of mod files. Characters that the
 // encoding cannot hold become '?'.

@@ -22,7 +22,7 @@ public:
         QString text;
         Mark mark = Mark::None;
         QVariant key; // invalid for entries that lead nowhere
-        QString detail; // more than the line shows, for its tooltip
+        QString detail = {}; // more than the line shows, for its tooltip
     };
     // A row of the top level: a heading with entries, or an entry on its own.
     struct Row {
