@@ -115,16 +115,21 @@ struct LargeForum {
     }
 };
 
-void BM_SelectLargeForumFile(benchmark::State& state) {
-    LargeForum forum(state.range(0));
-    NoPrompts prompts;
-    torvale::TFormMain window(&prompts);
+// The forum's mod opened in the window, on the EditingFile page; its tree.
+QTreeView* openOnEditingFile(torvale::TFormMain& window, const LargeForum& forum) {
     window.setForumScriptLocation(forum.location);
     window.show();
     window.openCommandLine({forum.mod});
     auto* pages = window.findChild<QTabWidget*>(QStringLiteral("PageControl1"));
     pages->setCurrentWidget(window.findChild<QWidget*>(QStringLiteral("tsEditingFile")));
-    auto* tree = window.findChild<QTreeView*>(QStringLiteral("tvActions"));
+    return window.findChild<QTreeView*>(QStringLiteral("tvActions"));
+}
+
+void BM_SelectLargeForumFile(benchmark::State& state) {
+    LargeForum forum(state.range(0));
+    NoPrompts prompts;
+    torvale::TFormMain window(&prompts);
+    QTreeView* tree = openOnEditingFile(window, forum);
     const auto select = [tree](int row) {
         tree->selectionModel()->setCurrentIndex(tree->model()->index(row, 0),
                                                 QItemSelectionModel::ClearAndSelect);
@@ -161,12 +166,7 @@ void BM_StepResultOfLargeForumFile(benchmark::State& state) {
                 "<add after>\r\n# and another\r\n</add after>\r\n\r\n");
     NoPrompts prompts;
     torvale::TFormMain window(&prompts);
-    window.setForumScriptLocation(forum.location);
-    window.show();
-    window.openCommandLine({forum.mod});
-    auto* pages = window.findChild<QTabWidget*>(QStringLiteral("PageControl1"));
-    pages->setCurrentWidget(window.findChild<QWidget*>(QStringLiteral("tsEditingFile")));
-    auto* tree = window.findChild<QTreeView*>(QStringLiteral("tvActions"));
+    QTreeView* tree = openOnEditingFile(window, forum);
     QAction* toggle = window.findChild<QAction*>(QStringLiteral("actStepResult"));
     const bool toggleOnly = state.range(1) == 1;
     const auto select = [tree](int group) {
