@@ -277,7 +277,11 @@ InstallFile::Line InstallFile::adopt(std::string_view line) {
     store.added.push_back(whole);
     const std::string_view bare = withoutLf(whole);
     std::string_view key = bare;
-    if (bare.find('\r') != std::string_view::npos)
+    // As for the bytes read: a CR LF line's key is the line itself.
+    const std::size_t cr = bare.find('\r');
+    if (cr + 1 == bare.size())
+        key = bare.substr(0, cr);
+    else if (cr != std::string_view::npos)
         key = store.keepKey(bare);
     return {key.data(), std::uint32_t(key.size()), 0, ~std::int32_t(store.added.size() - 1)};
 }

@@ -31,24 +31,13 @@ using yabmod::StepRun;
 // of steps.
 class ModLines {
 public:
-    explicit ModLines(std::string_view mod) : mod_(mod) {}
-    std::string firstSearchLine(std::size_t modLine) {
-        if (starts_.empty())
-            for (std::size_t at = 0; at < mod_.size();) {
-                starts_.push_back(at);
-                const std::size_t lf = mod_.find('\n', at);
-                at = lf == std::string_view::npos ? mod_.size() : lf + 1;
-            }
-        if (modLine >= starts_.size())
-            return {};
-        const std::size_t start = starts_[modLine];
-        const std::size_t lf = mod_.find('\n', start);
-        return lineKey(mod_.substr(start, lf == std::string_view::npos ? mod_.size() - start : lf - start));
+    explicit ModLines(std::string_view mod) : lines(perlLines(mod)) {}
+    std::string firstSearchLine(std::size_t modLine) const {
+        return modLine < lines.size() ? lineKey(lines[modLine]) : std::string();
     }
-
-private:
-    std::string_view mod_;
-    std::vector<std::size_t> starts_;
+    // Split once for all who read the mod: the installer's runs and the
+    // comparison with the editor's reading.
+    const std::vector<std::string_view> lines;
 };
 
 // What a step found, looked at while the run has its file at hand.
@@ -75,7 +64,8 @@ public:
         }
         // The editor's reading is compared on another core while the
         // installer runs: it needs only the mod.
-        auto differences = std::async(std::launch::async, readingDifferences, mod_);
+        auto differences =
+            std::async(std::launch::async, readingDifferences, mod_, &modLines_.lines);
         if (options_.forumDirectory.empty()) {
             untested();
             warnAboutTheMod(differences.get());
@@ -110,6 +100,7 @@ private:
     Run runWatched(bool keepGoing) {
         yabmod::Options options;
         options.keepGoing = keepGoing;
+        options.modLines = &modLines_.lines;
         std::map<int, Seen>& seen = keepGoing ? seenPast_ : seen_;
         options.onStep = [this, &seen](const yabmod::StepView& view) {
             if (view.after) {
@@ -139,6 +130,7 @@ private:
         };
         yabmod::Options options;
         options.keepGoing = true;
+        options.modLines = &modLines_.lines;
         const Run run = yabmod::runInstaller(mod_, {"/forum", "/html"}, yabmod::Mode::Install,
                                              empty, options);
         for (const yabmod::FileRun& f : run.files) {
@@ -362,8 +354,10 @@ private:
                 return yabmod::DiskEntry{};
             return yabmod::DiskEntry{yabmod::DiskEntry::Kind::File, *change->second};
         };
+        yabmod::Options options;
+        options.modLines = &modLines_.lines;
         const Run removed =
-            yabmod::runInstaller(mod_, folders_, yabmod::Mode::Uninstall, afterInstall);
+            yabmod::runInstaller(mod_, folders_, yabmod::Mode::Uninstall, afterInstall, options);
         if (removed.end != Run::End::Done) {
             check.restores = false;
             check.problems.push_back("the uninstall stops at step " +

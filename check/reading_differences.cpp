@@ -28,12 +28,10 @@ struct EditorStep {
 // The mod's lines as Perl splits them, with the line of each byte offset.
 class Lines {
 public:
-    explicit Lines(std::string_view mod) : mod_(mod) {
-        for (std::size_t at = 0; at < mod.size();) {
-            starts_.push_back(at);
-            const std::size_t lf = mod.find('\n', at);
-            at = lf == std::string_view::npos ? mod.size() : lf + 1;
-        }
+    Lines(std::string_view mod, const std::vector<std::string_view>& lines) : mod_(mod) {
+        starts_.reserve(lines.size());
+        for (const std::string_view line : lines)
+            starts_.push_back(std::size_t(line.data() - mod.data()));
     }
     std::size_t lineOf(std::size_t offset) const {
         return std::size_t(std::upper_bound(starts_.begin(), starts_.end(), offset) - starts_.begin());
@@ -82,6 +80,14 @@ private:
 bool sameWithoutCr(std::string_view a, std::string_view b) {
     if (a == b)
         return true; // nearly always: both have the same carriage returns
+    // Else most often one has a carriage return at its end, as a key of a CR
+    // LF line has not.
+    if (a.size() + 1 == b.size() && b.back() == '\r' && b.starts_with(a) &&
+        a.find('\r') == std::string_view::npos)
+        return true;
+    if (b.size() + 1 == a.size() && a.back() == '\r' && a.starts_with(b) &&
+        b.find('\r') == std::string_view::npos)
+        return true;
     std::size_t i = 0, j = 0;
     for (;;) {
         while (i < a.size() && a[i] == '\r')
@@ -156,8 +162,13 @@ std::string whySkipped(const Lines& lines, std::size_t line, std::size_t firstEd
 
 } // namespace
 
-std::vector<ReadingDifference> readingDifferences(std::string_view mod) {
-    const Lines lines(mod);
+std::vector<ReadingDifference> readingDifferences(std::string_view mod,
+                                                  const std::vector<std::string_view>* modLines) {
+    std::vector<std::string_view> own;
+    if (!modLines)
+        own = perlLines(mod);
+    const std::vector<std::string_view>& split = modLines ? *modLines : own;
+    const Lines lines(mod, split);
     EditorSteps editor(lines);
     readMod(SharedBytes{nullptr, mod}, editor, kMaxBlockText, &editor);
     std::unordered_map<std::size_t, EditorStep*> byLine;
@@ -168,6 +179,7 @@ std::vector<ReadingDifference> readingDifferences(std::string_view mod) {
     yabmod::Options options;
     options.keepGoing = true;
     options.readingOnly = true;
+    options.modLines = &split;
     options.onStep = [&](const yabmod::StepView& view) {
         const yabmod::StepRun& s = view.step;
         const auto e = byLine.find(s.modLine);

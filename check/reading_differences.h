@@ -10,6 +10,8 @@
 namespace torvale {
 
 // Each place, by the mod's line, in the order of the mod.
-std::vector<ReadingDifference> readingDifferences(std::string_view mod);
+// modLines, when given, are perlLines(mod).
+std::vector<ReadingDifference> readingDifferences(
+    std::string_view mod, const std::vector<std::string_view>* modLines = nullptr);
 
 } // namespace torvale

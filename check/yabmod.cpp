@@ -9,6 +9,7 @@
 #include <cstring>
 #include <deque>
 #include <memory>
+#include <span>
 
 namespace torvale::yabmod {
 
@@ -60,7 +61,9 @@ class Installer {
 public:
     Installer(std::string_view mod, const Folders& folders, Mode mode, const ReadFile& read,
               const Options& options)
-        : mod_(perlLines(mod)), folders_(folders), mode_(mode), options_(options), disk_(read) {}
+        : own_(options.modLines ? std::vector<std::string_view>() : perlLines(mod)),
+          mod_(options.modLines ? *options.modLines : own_), folders_(folders), mode_(mode),
+          options_(options), disk_(read) {}
 
     Run run() {
         try {
@@ -398,7 +401,8 @@ private:
         throw Stop{};
     }
 
-    const std::vector<std::string_view> mod_;
+    const std::vector<std::string_view> own_;
+    const std::span<const std::string_view> mod_;
     const Folders& folders_;
     const Mode mode_;
     const Options& options_;

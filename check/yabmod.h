@@ -144,6 +144,9 @@ struct Options {
     int lastStep = 0;
     // Run::changes is filled; those who only watch the steps spare its copies.
     bool withChanges = true;
+    // perlLines(mod), for those who run the same mod more than once: a mod
+    // of a million lines is split once.
+    const std::vector<std::string_view>* modLines = nullptr;
 };
 
 Run runInstaller(std::string_view mod, const Folders& folders, Mode mode,
