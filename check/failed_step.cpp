@@ -1,16 +1,23 @@
-// A failed step looked into: the file's index and normal forms made on the
-// first failure in it, and kept until a step changes the file.
+// A failed step looked into on a thread of its own: the file's keys taken as
+// they stand, and its index made once for the failures that see it alike.
 #include "failed_step.h"
 
 #include "install_file.h"
+#include "near_miss.h"
+#include "place_finder.h"
 
 namespace torvale {
 
+struct FailedSteps::File {
+    explicit File(const InstallFile& file) : lines(file.snapshot()) {}
+    InstallFile::Snapshot lines;
+};
+
 namespace {
 
-void placeOnDisk(NearestPlace& place, const InstallFile& file) {
+void placeOnDisk(NearestPlace& place, const InstallFile::Snapshot& file) {
     const auto disk = [&file](std::size_t line) {
-        const std::int64_t origin = line ? file.originOf(line - 1) : -1;
+        const std::int32_t origin = line ? file.origins[line - 1] : -1;
         return origin >= 0 ? std::size_t(origin) + 1 : 0;
     };
     place.diskFirst = disk(place.first);
@@ -21,19 +28,74 @@ void placeOnDisk(NearestPlace& place, const InstallFile& file) {
 
 } // namespace
 
+FailedSteps::~FailedSteps() {
+    finish();
+}
+
 void FailedSteps::look(const yabmod::StepView& view, std::string& reason,
                        std::optional<NearestPlace>& nearest) {
-    if (!looked_ || looked_->file != &view.file || looked_->fileRun != view.step.file) {
-        looked_.emplace();
-        looked_->file = &view.file;
-        looked_->fileRun = view.step.file;
-        looked_->index.emplace(view.file.keys());
-        looked_->misses.emplace(view.file);
+    if (!current_ || currentFile_ != &view.file || currentRun_ != view.step.file) {
+        current_ = std::make_shared<const File>(view.file);
+        currentFile_ = &view.file;
+        currentRun_ = view.step.file;
     }
-    reason = (*looked_->misses)(view.search);
-    nearest = nearestPlace(*looked_->index, view.search);
-    if (nearest)
-        placeOnDisk(*nearest, view.file);
+    auto task = std::make_unique<Task>();
+    task->file = current_;
+    task->search.assign(view.search.begin(), view.search.end());
+    task->reason = &reason;
+    task->nearest = &nearest;
+    {
+        const std::lock_guard lock(mutex_);
+        tasks_.push_back(std::move(task));
+    }
+    if (!worker_.joinable())
+        worker_ = std::thread([this] { work(); });
+    wake_.notify_one();
+}
+
+void FailedSteps::work() {
+    const File* seen = nullptr;
+    std::optional<place::FileIndex> index;
+    std::optional<NearMisses> misses;
+    for (;;) {
+        Task* task = nullptr;
+        {
+            std::unique_lock lock(mutex_);
+            wake_.wait(lock, [this] { return next_ < tasks_.size() || done_; });
+            if (next_ == tasks_.size())
+                return;
+            task = tasks_[next_++].get();
+        }
+        const InstallFile::Snapshot& file = task->file->lines;
+        if (seen != task->file.get()) {
+            seen = task->file.get();
+            index.emplace(file.keys);
+            misses.emplace(file.keys);
+        }
+        const std::vector<std::string_view> search(task->search.begin(), task->search.end());
+        task->answer = (*misses)(search);
+        task->place = nearestPlace(*index, search);
+        if (task->place)
+            placeOnDisk(*task->place, file);
+    }
+}
+
+void FailedSteps::finish() {
+    {
+        const std::lock_guard lock(mutex_);
+        done_ = true;
+    }
+    wake_.notify_one();
+    if (worker_.joinable())
+        worker_.join();
+    for (const std::unique_ptr<Task>& task : tasks_) {
+        *task->reason = std::move(task->answer);
+        *task->nearest = std::move(task->place);
+    }
+    tasks_.clear();
+    next_ = 0;
+    done_ = false;
+    current_.reset();
 }
 
 } // namespace torvale

@@ -1,36 +1,60 @@
 // What a check tells of a step whose search text is not found: why, and where
-// its lines most likely went, from a file made ready once for all its failures.
+// its lines most likely went, looked into on another core while the run goes on.
 #pragma once
 
-#include "near_miss.h"
 #include "nearest_place.h"
-#include "place_finder.h"
 #include "yabmod.h"
 
+#include <condition_variable>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
+#include <vector>
 
 namespace torvale {
 
+class InstallFile;
+
 class FailedSteps {
 public:
-    // A step changed the file: what was made of it is dropped.
-    void fileChanged() { looked_.reset(); }
+    FailedSteps() = default;
+    FailedSteps(const FailedSteps&) = delete;
+    FailedSteps& operator=(const FailedSteps&) = delete;
+    ~FailedSteps();
+
+    // A step changed the file: the next failure takes it as it stands anew.
+    void fileChanged() { current_.reset(); }
     // Why the step's search text is not found in its file as it stands, and
-    // its nearest place there, with its lines on disk.
+    // its nearest place there, with its lines on disk: written into reason
+    // and nearest by finish(), which they must outlive.
     void look(const yabmod::StepView& view, std::string& reason,
               std::optional<NearestPlace>& nearest);
+    // Waits for every look asked for, and hands out the answers.
+    void finish();
 
 private:
-    // The file of a failed step made ready for looking into, shared by the
-    // failed steps after it until a step changes the file or another opens.
-    struct LookedAt {
-        const InstallFile* file = nullptr;
-        std::size_t fileRun = 0;
-        std::optional<place::FileIndex> index;
-        std::optional<NearMisses> misses;
+    struct File; // the file as a failed step saw it
+    struct Task {
+        std::shared_ptr<const File> file;
+        std::vector<std::string> search;
+        std::string* reason;
+        std::optional<NearestPlace>* nearest;
+        std::string answer;
+        std::optional<NearestPlace> place;
     };
-    std::optional<LookedAt> looked_;
+    void work();
+
+    std::shared_ptr<const File> current_;
+    const InstallFile* currentFile_ = nullptr;
+    std::size_t currentRun_ = 0; // the file's block in the mod
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::vector<std::unique_ptr<Task>> tasks_; // under mutex_
+    std::size_t next_ = 0;                     // the first task not taken; under mutex_
+    bool done_ = false;                        // under mutex_
+    std::thread worker_;
 };
 
 } // namespace torvale

@@ -141,6 +141,19 @@ std::vector<std::string_view> InstallFile::keys() const {
     return out;
 }
 
+InstallFile::Snapshot InstallFile::snapshot() const {
+    Snapshot out;
+    out.keys.reserve(count_);
+    out.origins.reserve(count_);
+    for (const auto& block : blocks_)
+        for (const Line& line : block->lines) {
+            out.keys.push_back(line.key());
+            out.origins.push_back(std::max(line.origin, -1));
+        }
+    out.keeps = store_;
+    return out;
+}
+
 const InstallFile::Line& InstallFile::lineAt(std::size_t line) const {
     const Place at = locate(line);
     return block(at.block).lines[at.index];

@@ -56,6 +56,15 @@ public:
     std::string_view key(std::size_t line) const { return lineAt(line).key(); }
     // Every line's key in order, in one sweep (key() of each would look each up).
     std::vector<std::string_view> keys() const;
+    // The file as it stands, for another thread to look at while this one
+    // goes on changing the file: the keys stay where they are, for the file
+    // only ever adds to the bytes they lie in.
+    struct Snapshot {
+        std::vector<std::string_view> keys;
+        std::vector<std::int32_t> origins; // as originOf()
+        std::shared_ptr<const void> keeps; // the bytes of the keys
+    };
+    Snapshot snapshot() const;
     // The line's bytes as they would be written now, its line feed included.
     std::string output(std::size_t line) const { return output(lineAt(line)); }
 

@@ -40,11 +40,25 @@ public:
     const std::vector<std::string_view> lines;
 };
 
-// What a step found, looked at while the run has its file at hand.
+// What the steps found, looked at while the run has their file at hand: by
+// the step's number, for a mod may have tens of thousands of them.
 struct Seen {
-    std::size_t diskLine = 0;
-    std::string reason;
-    std::optional<NearestPlace> nearest;
+    std::vector<std::size_t> diskLines; // of a found step; 0 when the mod put it in
+    struct Failure {
+        std::string reason;
+        std::optional<NearestPlace> nearest;
+    };
+    std::map<int, Failure> failures; // each failed step looked into
+    std::size_t diskLine(int step) const {
+        return std::size_t(step) < diskLines.size() ? diskLines[std::size_t(step)] : 0;
+    }
+    void take(int step, StepCheck& into) {
+        const auto f = failures.find(step);
+        if (f == failures.end())
+            return;
+        into.reason = std::move(f->second.reason);
+        into.nearest = std::move(f->second.nearest);
+    }
 };
 
 class Check {
@@ -85,6 +99,7 @@ public:
         const bool stopped = exact.end != Run::End::Done;
         const Run past = stopped ? runWatched(true) : Run{};
         const Run& all = stopped ? past : exact;
+        failed_.finish(); // the failed steps' answers, looked into meanwhile
         listFiles(exact, all);
         listSteps(exact, all);
         warnAboutTheRun(exact);
@@ -101,22 +116,24 @@ private:
         yabmod::Options options;
         options.keepGoing = keepGoing;
         options.modLines = &modLines_.lines;
-        std::map<int, Seen>& seen = keepGoing ? seenPast_ : seen_;
+        Seen& seen = keepGoing ? seenPast_ : seen_;
         options.onStep = [this, &seen](const yabmod::StepView& view) {
             if (view.after) {
                 // The step changed its file.
                 failed_.fileChanged();
                 return;
             }
-            Seen& s = seen[view.step.number];
+            const int number = view.step.number;
             if (view.step.found) {
                 const std::int64_t origin = view.file.originOf(*view.step.found);
-                s.diskLine = origin >= 0 ? std::size_t(origin) + 1 : 0;
-            } else {
+                if (seen.diskLines.size() <= std::size_t(number))
+                    seen.diskLines.resize(std::size_t(number) + 1);
+                seen.diskLines[std::size_t(number)] = origin >= 0 ? std::size_t(origin) + 1 : 0;
+            } else if (analysed_++ < kMostAnalysed) {
                 // Each costs a look through the whole file: a mod that fails
                 // everywhere is told of its first failures in full.
-                if (analysed_++ < kMostAnalysed)
-                    failed_.look(view, s.reason, s.nearest);
+                Seen::Failure& f = seen.failures[number];
+                failed_.look(view, f.reason, f.nearest);
             }
         };
         failed_.fileChanged();
@@ -247,7 +264,7 @@ private:
         }
     }
 
-    void describe(StepCheck& step, const StepRun& s, std::map<int, Seen>& seen) {
+    void describe(StepCheck& step, const StepRun& s, Seen& seen) {
         switch (s.result) {
         case StepRun::Result::Found:
             step.status = Status::Found;
@@ -255,8 +272,7 @@ private:
             return;
         case StepRun::Result::NotFound:
             step.status = Status::NotFound;
-            step.reason = seen[s.number].reason;
-            step.nearest = seen[s.number].nearest;
+            seen.take(s.number, step);
             return;
         case StepRun::Result::Mismatch:
             step.status = Status::Mismatch;
@@ -273,16 +289,14 @@ private:
         }
     }
 
-    static void describeFound(StepCheck& step, const StepRun& s, std::map<int, Seen>& seen) {
+    static void describeFound(StepCheck& step, const StepRun& s, Seen& seen) {
         if (!s.found) {
-            if (s.result == StepRun::Result::NotFound) {
-                step.reason = seen[s.number].reason;
-                step.nearest = seen[s.number].nearest;
-            }
+            if (s.result == StepRun::Result::NotFound)
+                seen.take(s.number, step);
             return;
         }
         step.line = *s.found + 1;
-        step.diskLine = seen[s.number].diskLine;
+        step.diskLine = seen.diskLine(s.number);
         step.again = s.again == std::string::npos ? 0 : s.again + 1;
     }
 
@@ -389,7 +403,7 @@ private:
     yabmod::ReadFile read_;
     yabmod::Folders folders_;
     CheckReport report_;
-    std::map<int, Seen> seen_, seenPast_;
+    Seen seen_, seenPast_;
     // Failed steps looked into for a reason and a nearest place so far.
     static constexpr int kMostAnalysed = 200;
     int analysed_ = 0;

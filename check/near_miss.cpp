@@ -78,9 +78,10 @@ std::string nearMiss(const InstallFile& file, std::span<const std::string_view> 
     return NearMisses(file)(search);
 }
 
-std::string NearMisses::operator()(std::span<const std::string_view> search) {
-    const InstallFile& file = file_;
-    if (file.lineCount() == 0)
+NearMisses::NearMisses(const InstallFile& file) : keys_(file.keys()) {}
+
+std::string NearMisses::operator()(std::span<const std::string_view> search) const {
+    if (keys_.empty())
         return "the file is empty";
     // Empty lines at the ends of a search text are the most common slip: a
     // line break copied with the text.
@@ -106,9 +107,7 @@ std::string NearMisses::operator()(std::span<const std::string_view> search) {
                  {Blanks, "in blanks and tabs"},
                  {Case, "in letter case"},
                  {Blanks | Case, "in blanks, tabs and letter case"}};
-    if (!keys_)
-        keys_ = file.keys();
-    const std::vector<std::string_view>& keys = *keys_;
+    const std::vector<std::string_view>& keys = keys_;
     for (const auto& kind : kinds) {
         for (const bool whole : {true, false}) {
             if (whole && kind.ignore == 0)

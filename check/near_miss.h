@@ -3,7 +3,6 @@
 // ends of the search text.
 #pragma once
 
-#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -22,12 +21,13 @@ std::string nearMiss(const InstallFile& file, std::span<const std::string_view> 
 // which costs less than making the file normal even for a hundred steps.
 class NearMisses {
 public:
-    explicit NearMisses(const InstallFile& file) : file_(file) {}
-    std::string operator()(std::span<const std::string_view> search);
+    explicit NearMisses(const InstallFile& file);
+    // The file's keys, whose bytes outlive this object.
+    explicit NearMisses(std::vector<std::string_view> keys) : keys_(std::move(keys)) {}
+    std::string operator()(std::span<const std::string_view> search) const;
 
 private:
-    const InstallFile& file_;
-    std::optional<std::vector<std::string_view>> keys_;
+    std::vector<std::string_view> keys_;
 };
 
 } // namespace torvale
