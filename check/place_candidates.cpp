@@ -5,6 +5,7 @@
 #include "line_likeness.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cmath>
 #include <tuple>
@@ -40,19 +41,22 @@ std::vector<long> Finder::candidateStarts() {
                 for (const std::size_t i : same->second)
                     votes[long(j) - long(i)] += 2 * weight_[i];
         }
-    // The words' places from the file's index, in the order of the file, so
-    // that the sums below come out as a sweep through the file makes them.
+    // The words' places in the order of the file, so that the sums below
+    // come out as a sweep through the file makes them. Most of the file's
+    // words are none of the search's: a filter of bits turns them away.
+    std::array<std::uint64_t, 64> filter{};
+    for (const auto& [w, searchLines] : wordLines)
+        filter[(w >> 6) & 63] |= std::uint64_t(1) << (w & 63);
     std::unordered_map<std::uint64_t, std::size_t> documents;
     std::vector<std::tuple<std::uint32_t, std::uint32_t, std::uint64_t>> places; // line, word of it, word
-    for (const auto& [w, searchLines] : wordLines) {
-        const auto found = index_.words.find(w);
-        if (found == index_.words.end())
-            continue;
-        documents[w] = found->second.size();
-        for (const auto& [line, nth] : found->second)
-            places.emplace_back(line, nth, w);
-    }
-    std::ranges::sort(places);
+    for (std::uint32_t j = 0; j + 1 < index_.wordStart.size(); ++j)
+        for (std::uint32_t k = index_.wordStart[j]; k < index_.wordStart[j + 1]; ++k) {
+            const std::uint64_t w = index_.wordHashes[k];
+            if (!(filter[(w >> 6) & 63] >> (w & 63) & 1) || !wordLines.contains(w))
+                continue;
+            ++documents[w];
+            places.emplace_back(j, k - index_.wordStart[j], w);
+        }
     std::vector<std::pair<std::uint64_t, std::size_t>> hits; // word, file line
     hits.reserve(places.size());
     for (const auto& [line, nth, w] : places)

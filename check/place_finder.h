@@ -30,8 +30,12 @@ struct FileIndex {
     std::vector<std::string_view> normal; // into normalText
     std::vector<std::uint64_t> hash;      // of each normal form
     std::unordered_map<std::uint64_t, std::uint32_t> count; // lines of each normal form
-    // Each word's places, in the order of the file: line, and which word of it.
-    std::unordered_map<std::uint64_t, std::vector<std::pair<std::uint32_t, std::uint32_t>>> words;
+    // Each line's words of three letters or more, by their hashes, in order:
+    // line j's are wordHashes[wordStart[j]] up to wordHashes[wordStart[j + 1]].
+    // A search sweeps them for its own few words, which costs less than
+    // an index of every word for a file that changes between failed steps.
+    std::vector<std::uint64_t> wordHashes;
+    std::vector<std::uint32_t> wordStart;
 };
 
 struct Candidate {
