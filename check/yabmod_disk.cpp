@@ -68,11 +68,14 @@ DiskEntry readFromDisk(const std::string& path) {
 Disk::Resolved Disk::resolve(std::string_view path) {
     Resolved out;
     // Nearly every path the installer makes is whole and plain already.
-    const bool plain = path.size() > 1 && path.starts_with('/') && !path.ends_with('/') &&
-                       !path.ends_with("/.") && !path.ends_with("/..") &&
-                       path.find("//") == std::string_view::npos &&
-                       path.find("/./") == std::string_view::npos &&
-                       path.find("/../") == std::string_view::npos;
+    // Whole, and no part of it empty, "." or "..": one look at each slash.
+    bool plain = path.size() > 1 && path.front() == '/' && path.back() != '/';
+    for (std::size_t slash = 0; plain && slash != std::string_view::npos;) {
+        const std::size_t next = path.find('/', slash + 1);
+        const std::string_view part = path.substr(slash + 1, next - slash - 1);
+        plain = !part.empty() && part != "." && part != "..";
+        slash = next;
+    }
     if (plain) {
         out.key = path;
         return out;
