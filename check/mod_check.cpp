@@ -238,6 +238,7 @@ private:
         std::map<int, const StepRun*> reached;
         for (const StepRun& s : exact.steps)
             reached[s.number] = &s;
+        report_.steps.reserve(all.steps.size());
         for (const StepRun& s : all.steps) {
             StepCheck step;
             step.step = s.number;
