@@ -1,0 +1,122 @@
+// The placement benchmark's reference: the old file's lines paired with the
+// new file's by libgit2's line diff, changed lines with the most alike.
+#include "placement_reference.h"
+
+#include "check/line_diff.h"
+
+#include <algorithm>
+#include <map>
+
+namespace placement {
+
+using torvale::LineHunk;
+using torvale::lineHunks;
+
+std::string joined(const std::vector<std::string>& lines) {
+    std::string out;
+    for (const std::string& l : lines)
+        out += l + "\n";
+    return out;
+}
+
+std::string normal(const std::string& line) {
+    std::string out;
+    for (const char c : line)
+        if (c != ' ' && c != '\t')
+            out.push_back(c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c);
+    return out;
+}
+
+std::vector<std::uint16_t> bigrams(const std::string& s) {
+    std::vector<std::uint16_t> out;
+    for (std::size_t i = 0; i + 1 < s.size(); ++i)
+        out.push_back(std::uint16_t(std::uint8_t(s[i]) << 8 | std::uint8_t(s[i + 1])));
+    std::ranges::sort(out);
+    return out;
+}
+
+double dice(const std::vector<std::uint16_t>& a, const std::vector<std::uint16_t>& b) {
+    if (a.empty() && b.empty())
+        return 1;
+    std::size_t common = 0;
+    for (std::size_t i = 0, j = 0; i < a.size() && j < b.size();)
+        a[i] < b[j] ? ++i : b[j] < a[i] ? ++j : (++common, ++i, ++j);
+    return 2.0 * double(common) / double(a.size() + b.size());
+}
+
+namespace {
+
+
+// Inside a hunk, the old lines paired with the new lines most like them, in
+// order, as a changed line is shown beside what it became.
+void pairInHunk(const std::vector<std::string>& old, const std::vector<std::string>& now, std::size_t o0,
+                std::size_t n0, std::size_t on, std::size_t nn, std::vector<Range>& to) {
+    if (on == 0 || nn == 0 || on * nn > 250000)
+        return;
+    std::vector<std::vector<std::uint16_t>> a, b;
+    for (std::size_t i = 0; i < on; ++i)
+        a.push_back(bigrams(normal(old[o0 + i])));
+    for (std::size_t j = 0; j < nn; ++j)
+        b.push_back(bigrams(normal(now[n0 + j])));
+    std::vector<double> score((on + 1) * (nn + 1), 0);
+    const auto at = [nn](std::size_t i, std::size_t j) { return i * (nn + 1) + j; };
+    for (std::size_t i = 1; i <= on; ++i)
+        for (std::size_t j = 1; j <= nn; ++j) {
+            const double d = dice(a[i - 1], b[j - 1]);
+            score[at(i, j)] = std::max({score[at(i - 1, j)], score[at(i, j - 1)],
+                                        d >= 0.5 ? score[at(i - 1, j - 1)] + d : 0.0});
+        }
+    for (std::size_t i = on, j = nn; i > 0 && j > 0;) {
+        const double d = dice(a[i - 1], b[j - 1]);
+        if (d >= 0.5 && score[at(i, j)] == score[at(i - 1, j - 1)] + d) {
+            to[o0 + i - 1] = {long(n0 + j - 1), long(n0 + j - 1)};
+            --i, --j;
+        } else if (score[at(i, j)] == score[at(i - 1, j)]) {
+            --i;
+        } else {
+            --j;
+        }
+    }
+}
+
+} // namespace
+
+std::vector<Range> wentTo(const std::vector<std::string>& old, const std::vector<std::string>& now) {
+    std::vector<Range> to(old.size());
+    std::vector<bool> taken(now.size(), true);
+    long offset = 0; // new line minus old line outside the hunks
+    std::size_t next = 0;
+    for (const LineHunk& hunk : lineHunks(joined(old), joined(now))) {
+        for (; next < hunk.before && next < old.size(); ++next)
+            to[next] = {long(next) + offset, long(next) + offset};
+        pairInHunk(old, now, hunk.before, hunk.after, hunk.removed, hunk.added, to);
+        for (std::size_t k = 0; k < hunk.added; ++k)
+            taken[hunk.after + k] = false;
+        for (std::size_t k = 0; k < hunk.removed; ++k)
+            if (to[hunk.before + k].first >= 0)
+                taken[std::size_t(to[hunk.before + k].first)] = true;
+        next = hunk.before + hunk.removed;
+        offset = long(hunk.after + hunk.added) - long(next);
+    }
+    for (; next < old.size(); ++next)
+        to[next] = {long(next) + offset, long(next) + offset};
+    // Moves: a line gone here that was added once elsewhere, the same but for blanks.
+    std::map<std::string, std::vector<std::size_t>> added;
+    for (std::size_t j = 0; j < now.size(); ++j)
+        if (!taken[j])
+            added[normal(now[j])].push_back(j);
+    for (std::size_t i = 0; i < old.size(); ++i) {
+        if (to[i].first >= 0)
+            continue;
+        const auto it = added.find(normal(old[i]));
+        if (it != added.end() && it->second.size() == 1 && !normal(old[i]).empty())
+            to[i] = {long(it->second[0]), long(it->second[0])};
+    }
+    return to;
+}
+
+bool overlaps(Range a, Range b) {
+    return a.first >= 0 && b.first >= 0 && a.first <= b.last && b.first <= a.last;
+}
+
+} // namespace placement
