@@ -1,8 +1,8 @@
 // How often the check places a search text written for an older YaBB in a
 // newer one, against GNU patch's fuzz and a plain similarity window; and how fast.
 #include "check/nearest_place.h"
+#include "check/place_finder.h"
 #include "placement_reference.h"
-
 
 #include <algorithm>
 #include <chrono>
@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <random>
 #include <sstream>
 #include <string>
@@ -52,7 +53,6 @@ std::vector<std::string> keysOf(const fs::path& path) {
         lines.push_back(line);
     return lines;
 }
-
 
 // The plain window: the m lines in a row whose mean similarity is highest.
 Range window(const std::vector<std::vector<std::uint16_t>>& file, const std::vector<std::string>& search) {
@@ -103,6 +103,43 @@ Range patched(const fs::path& dir, const std::vector<std::string>& now, const st
     return {q - long(before), q + long(search.size() - before) - 1};
 }
 
+// A miss in full, for TORVALE_PLACEMENT_SHOW: each search line with where the
+// diff says it went (u unchanged, h paired in its hunk, m moved), the expected
+// lines, and the place chosen with its lines set against the search text.
+void showMiss(const char* name, const char* from, const char* to, std::size_t at,
+              const std::vector<std::string>& search, const std::vector<Range>& went,
+              const std::vector<std::string_view>& now, Range expected,
+              const std::optional<torvale::NearestPlace>& place) {
+    std::printf("== %s %s -> %s, old line %zu\n", name, from, to, at + 1);
+    for (std::size_t k = 0; k < search.size(); ++k) {
+        const Range r = went[at + k];
+        std::printf("  S %c%-5ld| %s\n", r.first < 0 ? '-' : r.how, r.first + 1, search[k].c_str());
+    }
+    for (long k = expected.first; k <= expected.last; ++k)
+        std::printf("  E%ld| %s\n", k + 1, std::string(now[std::size_t(k)]).c_str());
+    // What the finder makes of the expected place, aligned from there.
+    std::size_t k0 = 0;
+    while (went[at + k0].first < 0)
+        ++k0;
+    const torvale::place::FileIndex index(now);
+    std::vector<std::string_view> keys(search.begin(), search.end());
+    torvale::place::Finder finder(index, keys);
+    if (const auto there = finder.alignedAt(went[at + k0].first - long(k0)))
+        std::printf("  expected place aligned: %zu-%zu sim %.2f\n", there->first + 1, there->last + 1,
+                    there->similarity);
+    if (!place) {
+        std::printf("  ours: none\n");
+        return;
+    }
+    std::printf("  ours %zu-%zu sim %.2f%s\n", place->first, place->last, place->similarity,
+                place->ambiguous ? " ambiguous" : "");
+    const char* kinds = "=~-+";
+    for (const torvale::PlaceLine& l : place->lines)
+        std::printf("  O%c s%zu f%zu| %s\n", kinds[int(l.kind)], l.searchLine, l.fileLine, l.fileText.c_str());
+    if (place->otherFirst)
+        std::printf("  other %zu-%zu sim %.2f\n", place->otherFirst, place->otherLast, place->otherSimilarity);
+}
+
 struct Tally {
     int right = 0;
     int total = 0;
@@ -120,6 +157,8 @@ int main(int argc, char** argv) {
     const unsigned seed = argc > 2 ? unsigned(std::atoi(argv[2])) : 20261208u;
     const int perFile = argc > 3 ? std::atoi(argv[3]) : 30;
     std::mt19937 rng(seed);
+    // TORVALE_PLACEMENT_QUICK: the check alone, without patch and the window, and no speed run.
+    const bool quick = std::getenv("TORVALE_PLACEMENT_QUICK") != nullptr;
     const fs::path dir = fs::temp_directory_path() / ("torvale-placement-" + std::to_string(getpid()));
     fs::create_directories(dir);
     const std::pair<const char*, const char*> pairs[] = {{"2.5.4", "2.6.11"}, {"2.6.11", "2.7"}, {"2.5.4", "2.7"}};
@@ -179,19 +218,8 @@ int main(int argc, char** argv) {
                 const bool right = place && overlaps({long(place->first) - 1, long(place->last) - 1}, expected);
                 ++ours.total;
                 ours.right += right;
-                if (!right && std::getenv("TORVALE_PLACEMENT_SHOW")) {
-                    std::printf("== %s %s -> %s, old line %zu\n", name, from, to, at + 1);
-                    for (const std::string& l : search)
-                        std::printf("  S| %s\n", l.c_str());
-                    for (long k = expected.first; k <= expected.last; ++k)
-                        std::printf("  E%ld| %s\n", k + 1, now[std::size_t(k)].c_str());
-                    if (place) {
-                        std::printf("  ours %zu-%zu sim %.2f%s\n", place->first, place->last, place->similarity,
-                                    place->ambiguous ? " ambiguous" : "");
-                        for (std::size_t k = place->first; k <= place->last; ++k)
-                            std::printf("  O%zu| %s\n", k, now[k - 1].c_str());
-                    }
-                }
+                if (!right && std::getenv("TORVALE_PLACEMENT_SHOW"))
+                    showMiss(name, from, to, at, search, went, nowViews, expected, place);
                 if (place && place->ambiguous)
                     ++ambiguous;
                 // Where it names two places as about as good, the user is shown both.
@@ -203,6 +231,8 @@ int main(int argc, char** argv) {
                     ++clear.total;
                     clear.right += right;
                 }
+                if (quick)
+                    continue;
                 ++plain.total;
                 plain.right += overlaps(window(nowBigrams, search), expected);
                 ++patch.total;
@@ -228,6 +258,8 @@ int main(int argc, char** argv) {
                 patchBlanks.share());
     std::printf("  similarity window          %4d / %4d  %5.1f%%\n", plain.right, plain.total, plain.share());
 
+    if (quick)
+        return 0;
     // Speed: the 2.7 files one after the other, up to 20,000 lines.
     std::vector<std::string> big;
     while (big.size() < 20000)

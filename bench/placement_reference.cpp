@@ -69,7 +69,7 @@ void pairInHunk(const std::vector<std::string>& old, const std::vector<std::stri
     for (std::size_t i = on, j = nn; i > 0 && j > 0;) {
         const double d = dice(a[i - 1], b[j - 1]);
         if (d >= 0.5 && score[at(i, j)] == score[at(i - 1, j - 1)] + d) {
-            to[o0 + i - 1] = {long(n0 + j - 1), long(n0 + j - 1)};
+            to[o0 + i - 1] = {long(n0 + j - 1), long(n0 + j - 1), 'h'};
             --i, --j;
         } else if (score[at(i, j)] == score[at(i - 1, j)]) {
             --i;
@@ -88,7 +88,7 @@ std::vector<Range> wentTo(const std::vector<std::string>& old, const std::vector
     std::size_t next = 0;
     for (const LineHunk& hunk : lineHunks(joined(old), joined(now))) {
         for (; next < hunk.before && next < old.size(); ++next)
-            to[next] = {long(next) + offset, long(next) + offset};
+            to[next] = {long(next) + offset, long(next) + offset, 'u'};
         pairInHunk(old, now, hunk.before, hunk.after, hunk.removed, hunk.added, to);
         for (std::size_t k = 0; k < hunk.added; ++k)
             taken[hunk.after + k] = false;
@@ -99,7 +99,7 @@ std::vector<Range> wentTo(const std::vector<std::string>& old, const std::vector
         offset = long(hunk.after + hunk.added) - long(next);
     }
     for (; next < old.size(); ++next)
-        to[next] = {long(next) + offset, long(next) + offset};
+        to[next] = {long(next) + offset, long(next) + offset, 'u'};
     // Moves: a line gone here that was added once elsewhere, the same but for blanks.
     std::map<std::string, std::vector<std::size_t>> added;
     for (std::size_t j = 0; j < now.size(); ++j)
@@ -110,7 +110,7 @@ std::vector<Range> wentTo(const std::vector<std::string>& old, const std::vector
             continue;
         const auto it = added.find(normal(old[i]));
         if (it != added.end() && it->second.size() == 1 && !normal(old[i]).empty())
-            to[i] = {long(it->second[0]), long(it->second[0])};
+            to[i] = {long(it->second[0]), long(it->second[0]), 'm'};
     }
     return to;
 }

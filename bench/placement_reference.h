@@ -10,6 +10,7 @@ namespace placement {
 
 struct Range {
     long first = -1, last = -1; // from 0, both included; first -1: nowhere
+    char how = ' ';             // how the line got there: u unchanged, h paired in its hunk, m moved
 };
 
 // The lines, each ended by a line feed.

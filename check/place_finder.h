@@ -46,6 +46,9 @@ public:
     // Every run whose lines are the same but for blanks, tabs and letter case.
     std::vector<Candidate> sameButFor() const;
     std::vector<Candidate> aligned();
+    // The alignment around one start (from 0), as aligned() makes it for
+    // each of its candidate starts: for a look at a place it passed over.
+    std::optional<Candidate> alignedAt(long start) { return align(start); }
 
 private:
     // A line that stands once in the file outweighs one that stands often,
