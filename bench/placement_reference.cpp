@@ -46,28 +46,45 @@ double dice(const std::vector<std::uint16_t>& a, const std::vector<std::uint16_t
 
 namespace {
 
+// A line with no letter or digit (blank, a lone brace, ");"): inside a changed
+// hunk or as a move it could pair with any other such line, so it says nothing
+// of where a search text went.
+bool bare(const std::string& line) {
+    return std::ranges::none_of(line, [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+    });
+}
 
 // Inside a hunk, the old lines paired with the new lines most like them, in
 // order, as a changed line is shown beside what it became.
 void pairInHunk(const std::vector<std::string>& old, const std::vector<std::string>& now, std::size_t o0,
-                std::size_t n0, std::size_t on, std::size_t nn, std::vector<Range>& to) {
+                std::size_t n0, std::size_t on, std::size_t nn, const std::vector<bool>& oldMoved,
+                const std::vector<bool>& newMoved, std::vector<Range>& to) {
     if (on == 0 || nn == 0 || on * nn > 250000)
         return;
+    // A bare line pairs with nothing here (it has no pairs of bytes to be
+    // alike in, so dice would call any two of them the same), nor does a line
+    // already known to have moved.
     std::vector<std::vector<std::uint16_t>> a, b;
     for (std::size_t i = 0; i < on; ++i)
-        a.push_back(bigrams(normal(old[o0 + i])));
+        a.push_back(bare(old[o0 + i]) || oldMoved[o0 + i] ? std::vector<std::uint16_t>{}
+                                                          : bigrams(normal(old[o0 + i])));
     for (std::size_t j = 0; j < nn; ++j)
-        b.push_back(bigrams(normal(now[n0 + j])));
+        b.push_back(bare(now[n0 + j]) || newMoved[n0 + j] ? std::vector<std::uint16_t>{}
+                                                          : bigrams(normal(now[n0 + j])));
+    const auto alike = [&](std::size_t i, std::size_t j) {
+        return a[i].empty() || b[j].empty() ? 0.0 : dice(a[i], b[j]);
+    };
     std::vector<double> score((on + 1) * (nn + 1), 0);
     const auto at = [nn](std::size_t i, std::size_t j) { return i * (nn + 1) + j; };
     for (std::size_t i = 1; i <= on; ++i)
         for (std::size_t j = 1; j <= nn; ++j) {
-            const double d = dice(a[i - 1], b[j - 1]);
+            const double d = alike(i - 1, j - 1);
             score[at(i, j)] = std::max({score[at(i - 1, j)], score[at(i, j - 1)],
                                         d >= 0.5 ? score[at(i - 1, j - 1)] + d : 0.0});
         }
     for (std::size_t i = on, j = nn; i > 0 && j > 0;) {
-        const double d = dice(a[i - 1], b[j - 1]);
+        const double d = alike(i - 1, j - 1);
         if (d >= 0.5 && score[at(i, j)] == score[at(i - 1, j - 1)] + d) {
             to[o0 + i - 1] = {long(n0 + j - 1), long(n0 + j - 1), 'h'};
             --i, --j;
@@ -84,12 +101,31 @@ void pairInHunk(const std::vector<std::string>& old, const std::vector<std::stri
 std::vector<Range> wentTo(const std::vector<std::string>& old, const std::vector<std::string>& now) {
     std::vector<Range> to(old.size());
     std::vector<bool> taken(now.size(), true);
+    const std::vector<LineHunk> hunks = lineHunks(joined(old), joined(now));
+    // Moves first: a line removed once and added once, the same but for
+    // blanks, went there, even where its own hunk has a line somewhat like it.
+    std::map<std::string, std::pair<std::vector<std::size_t>, std::vector<std::size_t>>> removedAdded;
+    for (const LineHunk& hunk : hunks) {
+        for (std::size_t k = 0; k < hunk.removed; ++k)
+            if (!bare(old[hunk.before + k]))
+                removedAdded[normal(old[hunk.before + k])].first.push_back(hunk.before + k);
+        for (std::size_t k = 0; k < hunk.added; ++k)
+            if (!bare(now[hunk.after + k]))
+                removedAdded[normal(now[hunk.after + k])].second.push_back(hunk.after + k);
+    }
+    std::vector<bool> oldMoved(old.size()), newMoved(now.size());
+    for (const auto& [line, where] : removedAdded)
+        if (where.first.size() == 1 && where.second.size() == 1) {
+            const std::size_t i = where.first[0], j = where.second[0];
+            to[i] = {long(j), long(j), 'm'};
+            oldMoved[i] = newMoved[j] = true;
+        }
     long offset = 0; // new line minus old line outside the hunks
     std::size_t next = 0;
-    for (const LineHunk& hunk : lineHunks(joined(old), joined(now))) {
+    for (const LineHunk& hunk : hunks) {
         for (; next < hunk.before && next < old.size(); ++next)
             to[next] = {long(next) + offset, long(next) + offset, 'u'};
-        pairInHunk(old, now, hunk.before, hunk.after, hunk.removed, hunk.added, to);
+        pairInHunk(old, now, hunk.before, hunk.after, hunk.removed, hunk.added, oldMoved, newMoved, to);
         for (std::size_t k = 0; k < hunk.added; ++k)
             taken[hunk.after + k] = false;
         for (std::size_t k = 0; k < hunk.removed; ++k)
@@ -109,7 +145,7 @@ std::vector<Range> wentTo(const std::vector<std::string>& old, const std::vector
         if (to[i].first >= 0)
             continue;
         const auto it = added.find(normal(old[i]));
-        if (it != added.end() && it->second.size() == 1 && !normal(old[i]).empty())
+        if (it != added.end() && it->second.size() == 1 && !bare(old[i]))
             to[i] = {long(it->second[0]), long(it->second[0]), 'm'};
     }
     return to;

@@ -22,8 +22,10 @@ std::vector<std::uint16_t> bigrams(const std::string& s);
 double dice(const std::vector<std::uint16_t>& a, const std::vector<std::uint16_t>& b);
 
 // Where each line of the old file went in the new one, by libgit2's line diff:
-// unchanged lines to their line, a changed line to the line of its hunk most
-// like it, a line moved elsewhere to the one added line the same as it.
+// unchanged lines to their line, a line removed once and added once the same
+// but for blanks to that line, a changed line to the line of its hunk most
+// like it, another line moved elsewhere to the one added line the same as it.
+// A line with no letter or digit goes only where it stands unchanged.
 std::vector<Range> wentTo(const std::vector<std::string>& old, const std::vector<std::string>& now);
 
 bool overlaps(Range a, Range b);
