@@ -49,6 +49,9 @@ std::vector<std::uint64_t> wordsOf(std::string_view normalLine);
 // The pairs of neighbouring bytes of a line, sorted, for the Dice coefficient.
 std::vector<std::uint16_t> bigramsOf(std::string_view s);
 double dice(const std::vector<std::uint16_t>& a, const std::vector<std::uint16_t>& b);
+// How much of part's pairs stand in whole (1 for a part without pairs): where
+// two lines were made one, each must be found in it, not just the longer.
+double contained(const std::vector<std::uint16_t>& part, const std::vector<std::uint16_t>& whole);
 
 // The pairs of bytes hashed into a set of 512 bits: a quick, rough likeness.
 using Bits = std::array<std::uint64_t, 8>;

@@ -12,6 +12,14 @@ namespace torvale::place {
 using namespace likeness;
 using Kind = PlaceLine::Kind;
 
+namespace {
+
+// How much of each of two lines made one must stand in the one line: else a
+// long line takes a short one joined onto it for free.
+constexpr double kPartFound = 0.6;
+
+} // namespace
+
 FileIndex::FileIndex(std::span<const std::string_view> file) {
     std::size_t size = 0;
     for (const std::string_view line : file)
@@ -224,7 +232,9 @@ double Finder::joinedSimilarity(std::size_t i, std::size_t j) {
     if (known != joined_.end())
         return known->second;
     const double d = dice(joinedSearchBigrams(i), fileBigrams(j));
-    return joined_[key] = d < 0.6 ? 0 : 0.8 * d * d;
+    const bool both = d >= 0.6 && contained(searchBigrams(i), fileBigrams(j)) >= kPartFound &&
+                      contained(searchBigrams(i + 1), fileBigrams(j)) >= kPartFound;
+    return joined_[key] = both ? 0.8 * d * d : 0;
 }
 
 // Search line i against file lines j and j + 1, as one line.
@@ -234,7 +244,9 @@ double Finder::splitSimilarity(std::size_t i, std::size_t j) {
     if (known != split_.end())
         return known->second;
     const double d = dice(searchBigrams(i), joinedFileBigrams(j));
-    return split_[key] = d < 0.6 ? 0 : 0.8 * d * d;
+    const bool both = d >= 0.6 && contained(fileBigrams(j), searchBigrams(i)) >= kPartFound &&
+                      contained(fileBigrams(j + 1), searchBigrams(i)) >= kPartFound;
+    return split_[key] = both ? 0.8 * d * d : 0;
 }
 
 const std::vector<std::uint16_t>& Finder::searchBigrams(std::size_t i) {

@@ -37,6 +37,10 @@ const std::string kPost = "sub Post {\n"
                           "    $subject =~ s/\\r//g;\n"
                           "}\n";
 
+// A file's head: banners of '#' around its name and version.
+const std::string kBanner = std::string(79, '#') + "\n# Sessions.pm\n" + std::string(79, '#') + "\n\n" +
+                            std::string(79, '#') + "\nour $VERSION = '2.6.11';\n";
+
 } // namespace
 
 TEST(NearestPlace, FindsWhereTheLinesWent) {
@@ -68,6 +72,8 @@ TEST(NearestPlace, FindsWhereTheLinesWent) {
         {"a line gone", kPost,
          "    my $subject = $FORM{'subject'};\n    $subject =~ s/\\n//g;\n    $subject =~ s/\\r//g;", 7, 8, "",
          0.5, false, {K::Same, K::Removed, K::Same}},
+        {"a long line does not swallow a short one joined onto it", kBanner,
+         std::string(79, '#') + "\nour $VERSION = '2.5.4';", 5, 6, "", 0.5, false, {K::Same, K::Changed}},
         {"two equally good places", twice,
          "    my $nick = $FORM{'name'};\n    if ($nick eq '') { fatal_error('no_name'); }", 2, 3, "", 0.6, true,
          {K::Changed, K::Changed}},
