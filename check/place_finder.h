@@ -59,8 +59,10 @@ private:
     // lines' rarer words.
     std::vector<long> candidateStarts();
     // Where no word narrows the search (short lines such as "$x = 2;", or
-    // words the file has nowhere): every line held to the first search lines.
-    void voteBySimilarity(std::map<long, double>& votes);
+    // words the file has nowhere, or lines sharing only common words with
+    // them): every line held to those search lines (up to four; none given:
+    // the first four).
+    void voteBySimilarity(std::map<long, double>& votes, std::vector<std::size_t> which);
     double similarity(std::size_t i, std::size_t j);
     // The search text aligned with the file around start: every search line
     // paired with a file line, left out, or with file lines added between.

@@ -41,6 +41,15 @@ const std::string kPost = "sub Post {\n"
 const std::string kBanner = std::string(79, '#') + "\n# Sessions.pm\n" + std::string(79, '#') + "\n\n" +
                             std::string(79, '#') + "\nour $VERSION = '2.6.11';\n";
 
+// The argument of the call sought stands more often on another line.
+const std::string kShow = "sub Show {\n"
+                          "    my $uname = $INFO{'u'}; $uname =~ s/\\W//g; $uname = lc $uname;\n"
+                          "    print \"$uname\\n\";\n"
+                          "    print \"Done\\n\";\n"
+                          "    print \"More\\n\";\n"
+                          "    load_user($uname);\n"
+                          "}\n";
+
 } // namespace
 
 TEST(NearestPlace, FindsWhereTheLinesWent) {
@@ -74,6 +83,8 @@ TEST(NearestPlace, FindsWhereTheLinesWent) {
          0.5, false, {K::Same, K::Removed, K::Same}},
         {"a long line does not swallow a short one joined onto it", kBanner,
          std::string(79, '#') + "\nour $VERSION = '2.5.4';", 5, 6, "", 0.5, false, {K::Same, K::Changed}},
+        {"a renamed function among lines that repeat its argument", kShow, "    LoadUser($uname);", 6, 6, "",
+         0.6, false, {K::Changed}},
         {"two equally good places", twice,
          "    my $nick = $FORM{'name'};\n    if ($nick eq '') { fatal_error('no_name'); }", 2, 3, "", 0.6, true,
          {K::Changed, K::Changed}},
