@@ -17,6 +17,9 @@ namespace {
 // How much of each of two lines made one must stand in the one line: else a
 // long line takes a short one joined onto it for free.
 constexpr double kPartFound = 0.6;
+// The places the same but for blanks and case kept, for the nearest place to
+// choose the one nested as the search text is.
+constexpr std::size_t kSameKept = 16;
 
 } // namespace
 
@@ -61,14 +64,14 @@ Finder::Finder(const FileIndex& file, std::span<const std::string_view> search)
     }
 }
 
-// Every run whose lines are the same but for blanks, tabs and letter case.
+// The runs whose lines are the same but for blanks, tabs and letter case.
 std::vector<Candidate> Finder::sameButFor() const {
     std::vector<Candidate> out;
     const std::size_t m = search_.size();
     if (m == 0 || m > file_.size() ||
         std::ranges::all_of(searchNormal_, [](const std::string& s) { return s.empty(); }))
         return out;
-    for (std::size_t a = 0; a + m <= file_.size() && out.size() < 2; ++a) {
+    for (std::size_t a = 0; a + m <= file_.size() && out.size() < kSameKept; ++a) {
         std::size_t k = 0;
         while (k < m && fileHash_[a + k] == searchHash_[k] && fileNormal_[a + k] == searchNormal_[k])
             ++k;

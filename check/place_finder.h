@@ -43,7 +43,8 @@ struct Candidate {
 class Finder {
 public:
     Finder(const FileIndex& file, std::span<const std::string_view> search);
-    // Every run whose lines are the same but for blanks, tabs and letter case.
+    // The runs whose lines are the same but for blanks, tabs and letter
+    // case, in the order of the file (the first sixteen).
     std::vector<Candidate> sameButFor() const;
     std::vector<Candidate> aligned();
     // The alignment around one start (from 0), as aligned() makes it for
