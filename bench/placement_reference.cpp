@@ -96,6 +96,56 @@ void pairInHunk(const std::vector<std::string>& old, const std::vector<std::stri
     }
 }
 
+// Then a line removed and a line added that are each other's clearly
+// most alike of all the lines removed and added, and nearly the same.
+void nearMoves(const std::vector<std::string>& old, const std::vector<std::string>& now,
+               const std::vector<LineHunk>& hunks, std::vector<bool>& oldMoved, std::vector<bool>& newMoved,
+               std::vector<Range>& to) {
+    constexpr double kNear = 0.8, kClear = 0.1;
+    std::vector<std::size_t> removed, added;
+    for (const LineHunk& hunk : hunks) {
+        for (std::size_t k = 0; k < hunk.removed; ++k)
+            if (!oldMoved[hunk.before + k] && normal(old[hunk.before + k]).size() >= 10)
+                removed.push_back(hunk.before + k);
+        for (std::size_t k = 0; k < hunk.added; ++k)
+            if (!newMoved[hunk.after + k] && normal(now[hunk.after + k]).size() >= 10)
+                added.push_back(hunk.after + k);
+    }
+    std::vector<std::vector<std::uint16_t>> a, b;
+    for (const std::size_t i : removed)
+        a.push_back(bigrams(normal(old[i])));
+    for (const std::size_t j : added)
+        b.push_back(bigrams(normal(now[j])));
+    // For each line its best and second best likeness, and the best's index.
+    struct Best {
+        double first = 0, second = 0;
+        std::size_t at = 0;
+        void offer(double d, std::size_t k) {
+            if (d > first)
+                second = first, first = d, at = k;
+            else if (d > second)
+                second = d;
+        }
+    };
+    std::vector<Best> ofRemoved(removed.size()), ofAdded(added.size());
+    for (std::size_t r = 0; r < removed.size(); ++r)
+        for (std::size_t d = 0; d < added.size(); ++d) {
+            const double like = dice(a[r], b[d]);
+            ofRemoved[r].offer(like, d);
+            ofAdded[d].offer(like, r);
+        }
+    for (std::size_t r = 0; r < removed.size(); ++r) {
+        const Best& mine = ofRemoved[r];
+        const Best& theirs = ofAdded[mine.at];
+        if (mine.first >= kNear && theirs.at == r && mine.second <= mine.first - kClear &&
+            theirs.second <= theirs.first - kClear) {
+            const std::size_t i = removed[r], j = added[mine.at];
+            to[i] = {long(j), long(j), 'm'};
+            oldMoved[i] = newMoved[j] = true;
+        }
+    }
+}
+
 } // namespace
 
 std::vector<Range> wentTo(const std::vector<std::string>& old, const std::vector<std::string>& now) {
@@ -120,6 +170,7 @@ std::vector<Range> wentTo(const std::vector<std::string>& old, const std::vector
             to[i] = {long(j), long(j), 'm'};
             oldMoved[i] = newMoved[j] = true;
         }
+    nearMoves(old, now, hunks, oldMoved, newMoved, to);
     long offset = 0; // new line minus old line outside the hunks
     std::size_t next = 0;
     for (const LineHunk& hunk : hunks) {

@@ -23,9 +23,11 @@ double dice(const std::vector<std::uint16_t>& a, const std::vector<std::uint16_t
 
 // Where each line of the old file went in the new one, by libgit2's line diff:
 // unchanged lines to their line, a line removed once and added once the same
-// but for blanks to that line, a changed line to the line of its hunk most
-// like it, another line moved elsewhere to the one added line the same as it.
-// A line with no letter or digit goes only where it stands unchanged.
+// but for blanks to that line, a line removed and a line added that are
+// nearly the same and clearly each other's most alike to that line, a changed
+// line to the line of its hunk most like it, another line moved elsewhere to
+// the one added line the same as it. A line with no letter or digit goes only
+// where it stands unchanged.
 std::vector<Range> wentTo(const std::vector<std::string>& old, const std::vector<std::string>& now);
 
 bool overlaps(Range a, Range b);
