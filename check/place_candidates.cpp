@@ -70,8 +70,8 @@ std::vector<long> Finder::candidateStarts() {
         const auto d = documents.find(w);
         return std::log(1.0 + n / double(d == documents.end() ? 1 : d->second));
     };
-    // Search lines with words none of whose lines found are like them (a
-    // renamed function, or only common words shared): held to every line.
+    // Search lines whose words found no line like them (a renamed function,
+    // or only common words shared): held to every line as well.
     std::vector<std::size_t> unnarrowed;
     for (std::size_t i = 0; i < m; ++i) {
         double all = 0;
