@@ -1,8 +1,8 @@
 // How often the check places a search text written for an older YaBB in a
 // newer one, against GNU patch's fuzz and a plain similarity window; and how fast.
-#include "check/line_diff.h"
 #include "check/nearest_place.h"
-
+#include "check/place_finder.h"
+#include "placement_reference.h"
 
 #include <algorithm>
 #include <chrono>
@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <random>
 #include <sstream>
 #include <string>
@@ -18,8 +19,12 @@
 #include <vector>
 
 namespace fs = std::filesystem;
-using torvale::LineHunk;
-using torvale::lineHunks;
+using placement::bigrams;
+using placement::dice;
+using placement::joined;
+using placement::overlaps;
+using placement::Range;
+using placement::wentTo;
 using torvale::nearestPlace;
 
 namespace {
@@ -47,118 +52,6 @@ std::vector<std::string> keysOf(const fs::path& path) {
     if (!line.empty())
         lines.push_back(line);
     return lines;
-}
-
-std::string joined(const std::vector<std::string>& lines) {
-    std::string out;
-    for (const std::string& l : lines)
-        out += l + "\n";
-    return out;
-}
-
-struct Range {
-    long first = -1, last = -1; // from 0, both included; first -1: nowhere
-};
-
-std::string normal(const std::string& line) {
-    std::string out;
-    for (const char c : line)
-        if (c != ' ' && c != '\t')
-            out.push_back(c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c);
-    return out;
-}
-
-std::vector<std::uint16_t> bigrams(const std::string& s);
-double dice(const std::vector<std::uint16_t>& a, const std::vector<std::uint16_t>& b);
-
-// Inside a hunk, the old lines paired with the new lines most like them, in
-// order, as a changed line is shown beside what it became.
-void pairInHunk(const std::vector<std::string>& old, const std::vector<std::string>& now, std::size_t o0,
-                std::size_t n0, std::size_t on, std::size_t nn, std::vector<Range>& to) {
-    if (on == 0 || nn == 0 || on * nn > 250000)
-        return;
-    std::vector<std::vector<std::uint16_t>> a, b;
-    for (std::size_t i = 0; i < on; ++i)
-        a.push_back(bigrams(normal(old[o0 + i])));
-    for (std::size_t j = 0; j < nn; ++j)
-        b.push_back(bigrams(normal(now[n0 + j])));
-    std::vector<double> score((on + 1) * (nn + 1), 0);
-    const auto at = [nn](std::size_t i, std::size_t j) { return i * (nn + 1) + j; };
-    for (std::size_t i = 1; i <= on; ++i)
-        for (std::size_t j = 1; j <= nn; ++j) {
-            const double d = dice(a[i - 1], b[j - 1]);
-            score[at(i, j)] = std::max({score[at(i - 1, j)], score[at(i, j - 1)],
-                                        d >= 0.5 ? score[at(i - 1, j - 1)] + d : 0.0});
-        }
-    for (std::size_t i = on, j = nn; i > 0 && j > 0;) {
-        const double d = dice(a[i - 1], b[j - 1]);
-        if (d >= 0.5 && score[at(i, j)] == score[at(i - 1, j - 1)] + d) {
-            to[o0 + i - 1] = {long(n0 + j - 1), long(n0 + j - 1)};
-            --i, --j;
-        } else if (score[at(i, j)] == score[at(i - 1, j)]) {
-            --i;
-        } else {
-            --j;
-        }
-    }
-}
-
-// Where each line of the old file went in the new one, by libgit2's line diff:
-// unchanged lines to their line, a changed line to the line of its hunk most
-// like it, a line moved elsewhere to the one added line the same as it.
-std::vector<Range> wentTo(const std::vector<std::string>& old, const std::vector<std::string>& now) {
-    std::vector<Range> to(old.size());
-    std::vector<bool> taken(now.size(), true);
-    long offset = 0; // new line minus old line outside the hunks
-    std::size_t next = 0;
-    for (const LineHunk& hunk : lineHunks(joined(old), joined(now))) {
-        for (; next < hunk.before && next < old.size(); ++next)
-            to[next] = {long(next) + offset, long(next) + offset};
-        pairInHunk(old, now, hunk.before, hunk.after, hunk.removed, hunk.added, to);
-        for (std::size_t k = 0; k < hunk.added; ++k)
-            taken[hunk.after + k] = false;
-        for (std::size_t k = 0; k < hunk.removed; ++k)
-            if (to[hunk.before + k].first >= 0)
-                taken[std::size_t(to[hunk.before + k].first)] = true;
-        next = hunk.before + hunk.removed;
-        offset = long(hunk.after + hunk.added) - long(next);
-    }
-    for (; next < old.size(); ++next)
-        to[next] = {long(next) + offset, long(next) + offset};
-    // Moves: a line gone here that was added once elsewhere, the same but for blanks.
-    std::map<std::string, std::vector<std::size_t>> added;
-    for (std::size_t j = 0; j < now.size(); ++j)
-        if (!taken[j])
-            added[normal(now[j])].push_back(j);
-    for (std::size_t i = 0; i < old.size(); ++i) {
-        if (to[i].first >= 0)
-            continue;
-        const auto it = added.find(normal(old[i]));
-        if (it != added.end() && it->second.size() == 1 && !normal(old[i]).empty())
-            to[i] = {long(it->second[0]), long(it->second[0])};
-    }
-    return to;
-}
-
-bool overlaps(Range a, Range b) {
-    return a.first >= 0 && b.first >= 0 && a.first <= b.last && b.first <= a.last;
-}
-
-std::vector<std::uint16_t> bigrams(const std::string& s) {
-    std::vector<std::uint16_t> out;
-    for (std::size_t i = 0; i + 1 < s.size(); ++i)
-        out.push_back(std::uint16_t(std::uint8_t(s[i]) << 8 | std::uint8_t(s[i + 1])));
-    std::ranges::sort(out);
-    return out;
-}
-
-double dice(const std::vector<std::uint16_t>& a, const std::vector<std::uint16_t>& b) {
-    if (a.empty() && b.empty())
-        return 1;
-    std::size_t common = 0;
-    for (std::size_t i = 0, j = 0; i < a.size() && j < b.size();)
-        a[i] < b[j] ? ++i : b[j] < a[i] ? ++j : (++common, ++i, ++j);
-    return 2.0 * double(common) / double(a.size() + b.size());
 }
 
 // The plain window: the m lines in a row whose mean similarity is highest.
@@ -210,6 +103,43 @@ Range patched(const fs::path& dir, const std::vector<std::string>& now, const st
     return {q - long(before), q + long(search.size() - before) - 1};
 }
 
+// A miss in full, for TORVALE_PLACEMENT_SHOW: each search line with where the
+// diff says it went (u unchanged, h paired in its hunk, m moved), the expected
+// lines, and the place chosen with its lines set against the search text.
+void showMiss(const char* name, const char* from, const char* to, std::size_t at,
+              const std::vector<std::string>& search, const std::vector<Range>& went,
+              const std::vector<std::string_view>& now, Range expected,
+              const std::optional<torvale::NearestPlace>& place) {
+    std::printf("== %s %s -> %s, old line %zu\n", name, from, to, at + 1);
+    for (std::size_t k = 0; k < search.size(); ++k) {
+        const Range r = went[at + k];
+        std::printf("  S %c%-5ld| %s\n", r.first < 0 ? '-' : r.how, r.first + 1, search[k].c_str());
+    }
+    for (long k = expected.first; k <= expected.last; ++k)
+        std::printf("  E%ld| %s\n", k + 1, std::string(now[std::size_t(k)]).c_str());
+    // What the finder makes of the expected place, aligned from there.
+    std::size_t k0 = 0;
+    while (went[at + k0].first < 0)
+        ++k0;
+    const torvale::place::FileIndex index(now);
+    std::vector<std::string_view> keys(search.begin(), search.end());
+    torvale::place::Finder finder(index, keys);
+    if (const auto there = finder.alignedAt(went[at + k0].first - long(k0)))
+        std::printf("  expected place aligned: %zu-%zu sim %.2f\n", there->first + 1, there->last + 1,
+                    there->similarity);
+    if (!place) {
+        std::printf("  ours: none\n");
+        return;
+    }
+    std::printf("  ours %zu-%zu sim %.2f%s\n", place->first, place->last, place->similarity,
+                place->ambiguous ? " ambiguous" : "");
+    const char* kinds = "=~-+";
+    for (const torvale::PlaceLine& l : place->lines)
+        std::printf("  O%c s%zu f%zu| %s\n", kinds[int(l.kind)], l.searchLine, l.fileLine, l.fileText.c_str());
+    if (place->otherFirst)
+        std::printf("  other %zu-%zu sim %.2f\n", place->otherFirst, place->otherLast, place->otherSimilarity);
+}
+
 struct Tally {
     int right = 0;
     int total = 0;
@@ -227,6 +157,8 @@ int main(int argc, char** argv) {
     const unsigned seed = argc > 2 ? unsigned(std::atoi(argv[2])) : 20261208u;
     const int perFile = argc > 3 ? std::atoi(argv[3]) : 30;
     std::mt19937 rng(seed);
+    // TORVALE_PLACEMENT_QUICK: the check alone, without patch and the window, and no speed run.
+    const bool quick = std::getenv("TORVALE_PLACEMENT_QUICK") != nullptr;
     const fs::path dir = fs::temp_directory_path() / ("torvale-placement-" + std::to_string(getpid()));
     fs::create_directories(dir);
     const std::pair<const char*, const char*> pairs[] = {{"2.5.4", "2.6.11"}, {"2.6.11", "2.7"}, {"2.5.4", "2.7"}};
@@ -286,19 +218,8 @@ int main(int argc, char** argv) {
                 const bool right = place && overlaps({long(place->first) - 1, long(place->last) - 1}, expected);
                 ++ours.total;
                 ours.right += right;
-                if (!right && std::getenv("TORVALE_PLACEMENT_SHOW")) {
-                    std::printf("== %s %s -> %s, old line %zu\n", name, from, to, at + 1);
-                    for (const std::string& l : search)
-                        std::printf("  S| %s\n", l.c_str());
-                    for (long k = expected.first; k <= expected.last; ++k)
-                        std::printf("  E%ld| %s\n", k + 1, now[std::size_t(k)].c_str());
-                    if (place) {
-                        std::printf("  ours %zu-%zu sim %.2f%s\n", place->first, place->last, place->similarity,
-                                    place->ambiguous ? " ambiguous" : "");
-                        for (std::size_t k = place->first; k <= place->last; ++k)
-                            std::printf("  O%zu| %s\n", k, now[k - 1].c_str());
-                    }
-                }
+                if (!right && std::getenv("TORVALE_PLACEMENT_SHOW"))
+                    showMiss(name, from, to, at, search, went, nowViews, expected, place);
                 if (place && place->ambiguous)
                     ++ambiguous;
                 // Where it names two places as about as good, the user is shown both.
@@ -310,6 +231,8 @@ int main(int argc, char** argv) {
                     ++clear.total;
                     clear.right += right;
                 }
+                if (quick)
+                    continue;
                 ++plain.total;
                 plain.right += overlaps(window(nowBigrams, search), expected);
                 ++patch.total;
@@ -335,6 +258,8 @@ int main(int argc, char** argv) {
                 patchBlanks.share());
     std::printf("  similarity window          %4d / %4d  %5.1f%%\n", plain.right, plain.total, plain.share());
 
+    if (quick)
+        return 0;
     // Speed: the 2.7 files one after the other, up to 20,000 lines.
     std::vector<std::string> big;
     while (big.size() < 20000)

@@ -5,6 +5,10 @@
 # Exits 1 when fewer than 90% are placed right or a step takes 50 ms or more.
 #
 # Usage: bench/placement.sh [BUILD_DIR] [SEED] [CASES_PER_FILE]
+# With TORVALE_PLACEMENT_SHOW set it lists each miss: the search lines with
+# where the diff says each went, the expected lines, what the check makes of
+# the expected place, and the place it chose, line by line.
+# TORVALE_PLACEMENT_QUICK: the check alone (no patch, window or speed run).
 set -euo pipefail
 
 top=$(cd "$(dirname "$0")/.." && pwd)

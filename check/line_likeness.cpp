@@ -64,19 +64,31 @@ std::vector<std::uint16_t> bigramsOf(std::string_view s) {
     return out;
 }
 
-double dice(const std::vector<std::uint16_t>& a, const std::vector<std::uint16_t>& b) {
-    if (a.empty() || b.empty())
-        return 0;
-    std::size_t common = 0;
+namespace {
+
+std::size_t common(const std::vector<std::uint16_t>& a, const std::vector<std::uint16_t>& b) {
+    std::size_t n = 0;
     for (std::size_t i = 0, j = 0; i < a.size() && j < b.size();) {
         if (a[i] < b[j])
             ++i;
         else if (b[j] < a[i])
             ++j;
         else
-            ++common, ++i, ++j;
+            ++n, ++i, ++j;
     }
-    return 2.0 * double(common) / double(a.size() + b.size());
+    return n;
+}
+
+} // namespace
+
+double dice(const std::vector<std::uint16_t>& a, const std::vector<std::uint16_t>& b) {
+    if (a.empty() || b.empty())
+        return 0;
+    return 2.0 * double(common(a, b)) / double(a.size() + b.size());
+}
+
+double contained(const std::vector<std::uint16_t>& part, const std::vector<std::uint16_t>& whole) {
+    return part.empty() ? 1.0 : double(common(part, whole)) / double(part.size());
 }
 
 Bits bitsOf(std::string_view s) {

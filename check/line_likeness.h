@@ -27,7 +27,9 @@ std::string_view rtrim(std::string_view s);
 std::string lowered(std::string_view s);
 std::string unblanked(std::string_view s);
 
-// Calls f with the hash of each word of three letters or more of a line.
+// Calls f with the hash of each word of three letters or more of a line,
+// its underscores left out: YaBB's later versions renamed LoadUser to
+// load_user and $usernameCC to $username_cc, and the word must still be found.
 template <typename F>
 void forEachWord(std::string_view normalLine, F&& f) {
     for (std::size_t i = 0; i < normalLine.size();) {
@@ -35,12 +37,15 @@ void forEachWord(std::string_view normalLine, F&& f) {
             ++i;
             continue;
         }
-        std::size_t end = i;
-        while (end < normalLine.size() && word(normalLine[end]))
-            ++end;
-        if (end - i >= 3)
-            f(hashOf(normalLine.substr(i, end - i)));
-        i = end;
+        std::uint64_t h = 1469598103934665603ull; // as hashOf, over the letters but '_'
+        std::size_t letters = 0;
+        for (; i < normalLine.size() && word(normalLine[i]); ++i)
+            if (normalLine[i] != '_') {
+                h = (h ^ std::uint8_t(normalLine[i])) * 1099511628211ull;
+                ++letters;
+            }
+        if (letters >= 3)
+            f(h);
     }
 }
 // A line's words, each once, sorted.
@@ -49,6 +54,9 @@ std::vector<std::uint64_t> wordsOf(std::string_view normalLine);
 // The pairs of neighbouring bytes of a line, sorted, for the Dice coefficient.
 std::vector<std::uint16_t> bigramsOf(std::string_view s);
 double dice(const std::vector<std::uint16_t>& a, const std::vector<std::uint16_t>& b);
+// How much of part's pairs stand in whole (1 for a part without pairs): where
+// two lines were made one, each must be found in it, not just the longer.
+double contained(const std::vector<std::uint16_t>& part, const std::vector<std::uint16_t>& whole);
 
 // The pairs of bytes hashed into a set of 512 bits: a quick, rough likeness.
 using Bits = std::array<std::uint64_t, 8>;

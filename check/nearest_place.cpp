@@ -8,6 +8,7 @@
 #include "place_finder.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 namespace torvale {
@@ -31,6 +32,33 @@ std::string onlyDifference(const std::vector<PlaceLine>& lines) {
     if (all([](std::string_view a, std::string_view b) { return lowered(a) == lowered(b); }))
         return "letter case";
     return "blanks, tabs and letter case";
+}
+
+// How far the leading blanks of a place's lines are from the search lines'
+// (a tab as four blanks), per line paired: the code around a search text is
+// nested as deep as it was more often than not, so of places equally similar
+// the one nested alike is the likelier.
+double indentGap(const Candidate& c) {
+    const auto indent = [](std::string_view line) {
+        double n = 0;
+        for (const char ch : line) {
+            if (ch == ' ')
+                n += 1;
+            else if (ch == '\t')
+                n += 4;
+            else
+                break;
+        }
+        return n;
+    };
+    double gap = 0;
+    int paired = 0;
+    for (const PlaceLine& l : c.lines)
+        if (l.searchLine && l.fileLine) {
+            gap += std::abs(indent(l.searchText) - indent(l.fileText));
+            ++paired;
+        }
+    return paired ? gap / paired : 0;
 }
 
 NearestPlace placeOf(Candidate best) {
@@ -64,6 +92,9 @@ std::optional<NearestPlace> nearestPlace(const place::FileIndex& file,
     Finder finder(file, search);
     std::vector<Candidate> same = finder.sameButFor();
     if (!same.empty()) {
+        std::ranges::stable_sort(same, [](const Candidate& a, const Candidate& b) {
+            return indentGap(a) < indentGap(b);
+        });
         NearestPlace place = placeOf(same[0]);
         place.only = onlyDifference(place.lines);
         addOther(place, same.size() > 1 ? &same[1] : nullptr);
@@ -72,8 +103,13 @@ std::optional<NearestPlace> nearestPlace(const place::FileIndex& file,
     std::vector<Candidate> found = finder.aligned();
     if (found.empty())
         return std::nullopt;
+    // The most similar first; of those equally similar, the one nested as
+    // the search text is, then the first in the file.
     std::ranges::stable_sort(found, [](const Candidate& a, const Candidate& b) {
-        return a.similarity != b.similarity ? a.similarity > b.similarity : a.first < b.first;
+        if (a.similarity != b.similarity)
+            return a.similarity > b.similarity;
+        const double gapA = indentGap(a), gapB = indentGap(b);
+        return gapA != gapB ? gapA < gapB : a.first < b.first;
     });
     const Candidate& best = found[0];
     const auto other = std::ranges::find_if(found, [&](const Candidate& c) {

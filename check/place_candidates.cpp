@@ -57,15 +57,26 @@ std::vector<long> Finder::candidateStarts() {
             ++documents[w];
             places.emplace_back(j, k - index_.wordStart[j], w);
         }
+    // A word counts once on a line: a line that repeats a common word is no
+    // more like the search line than one that has it once.
     std::vector<std::pair<std::uint64_t, std::size_t>> hits; // word, file line
     hits.reserve(places.size());
-    for (const auto& [line, nth, w] : places)
-        hits.emplace_back(w, line);
+    std::size_t lineStart = 0; // where the hits of the current line begin
+    for (const auto& [line, nth, w] : places) {
+        if (lineStart < hits.size() && hits[lineStart].second != line)
+            lineStart = hits.size();
+        if (std::none_of(hits.begin() + std::ptrdiff_t(lineStart), hits.end(),
+                         [w = w](const auto& h) { return h.first == w; }))
+            hits.emplace_back(w, line);
+    }
     const double n = double(file_.size());
     const auto idf = [&](std::uint64_t w) {
         const auto d = documents.find(w);
         return std::log(1.0 + n / double(d == documents.end() ? 1 : d->second));
     };
+    // Search lines whose words found no line like them (a renamed function,
+    // or only common words shared): held to every line as well.
+    std::vector<std::size_t> unnarrowed;
     for (std::size_t i = 0; i < m; ++i) {
         double all = 0;
         for (const std::uint64_t w : searchWords[i])
@@ -87,15 +98,21 @@ std::vector<long> Finder::candidateStarts() {
         std::size_t keep = std::min<std::size_t>(best.size(), 64);
         std::partial_sort(best.begin(), best.begin() + std::ptrdiff_t(keep), best.end(), byScore);
         best.resize(keep);
-        for (auto& [score, j] : best)
-            score = similarity(i, j) + 0.1 * score;
+        bool alike = false;
+        for (auto& [score, j] : best) {
+            const double sim = similarity(i, j);
+            alike = alike || sim > 0;
+            score = sim + 0.1 * score;
+        }
         keep = std::min<std::size_t>(best.size(), 16);
         std::partial_sort(best.begin(), best.begin() + std::ptrdiff_t(keep), best.end(), byScore);
         for (std::size_t k = 0; k < keep; ++k)
             votes[long(best[k].second) - long(i)] += weight_[i] * best[k].first;
+        if (!alike)
+            unnarrowed.push_back(i);
     }
-    if (votes.empty())
-        voteBySimilarity(votes);
+    if (votes.empty() || !unnarrowed.empty())
+        voteBySimilarity(votes, votes.empty() ? std::vector<std::size_t>{} : unnarrowed);
     std::vector<std::pair<double, long>> ranked;
     for (const auto& [start, vote] : votes)
         ranked.emplace_back(vote, start);
@@ -112,11 +129,16 @@ std::vector<long> Finder::candidateStarts() {
     return out;
 }
 
-void Finder::voteBySimilarity(std::map<long, double>& votes) {
-    const std::size_t lines = std::min<std::size_t>(search_.size(), 4);
+void Finder::voteBySimilarity(std::map<long, double>& votes, std::vector<std::size_t> which) {
+    if (which.empty())
+        for (std::size_t i = 0; i < std::min<std::size_t>(search_.size(), 4); ++i)
+            which.push_back(i);
+    if (which.size() > 4)
+        which.resize(4);
+    const std::size_t lines = which.size();
     std::vector<Bits> wanted;
     std::vector<int> wantedOnes;
-    for (std::size_t i = 0; i < lines; ++i) {
+    for (const std::size_t i : which) {
         wanted.push_back(bitsOf(searchNormal_[i]));
         wantedOnes.push_back(ones(wanted.back()));
     }
@@ -139,13 +161,14 @@ void Finder::voteBySimilarity(std::map<long, double>& votes) {
         std::size_t keep = std::min<std::size_t>(best[i].size(), 64);
         std::partial_sort(best[i].begin(), best[i].begin() + std::ptrdiff_t(keep), best[i].end(), byScore);
         best[i].resize(keep);
+        const std::size_t line = which[i];
         for (auto& [score, j] : best[i])
-            score = similarity(i, j);
+            score = similarity(line, j);
         keep = std::min<std::size_t>(keep, 16);
         std::partial_sort(best[i].begin(), best[i].begin() + std::ptrdiff_t(keep), best[i].end(), byScore);
         for (std::size_t k = 0; k < keep; ++k)
             if (best[i][k].first > 0)
-                votes[long(best[i][k].second) - long(i)] += weight_[i] * best[i][k].first;
+                votes[long(best[i][k].second) - long(line)] += weight_[line] * best[i][k].first;
     }
 }
 

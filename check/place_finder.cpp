@@ -12,6 +12,17 @@ namespace torvale::place {
 using namespace likeness;
 using Kind = PlaceLine::Kind;
 
+namespace {
+
+// How much of each of two lines made one must stand in the one line: else a
+// long line takes a short one joined onto it for free.
+constexpr double kPartFound = 0.6;
+// The places the same but for blanks and case kept, for the nearest place to
+// choose the one nested as the search text is.
+constexpr std::size_t kSameKept = 16;
+
+} // namespace
+
 FileIndex::FileIndex(std::span<const std::string_view> file) {
     std::size_t size = 0;
     for (const std::string_view line : file)
@@ -61,14 +72,14 @@ Finder::Finder(const FileIndex& file, std::span<const std::string_view> search)
     }
 }
 
-// Every run whose lines are the same but for blanks, tabs and letter case.
+// The runs whose lines are the same but for blanks, tabs and letter case.
 std::vector<Candidate> Finder::sameButFor() const {
     std::vector<Candidate> out;
     const std::size_t m = search_.size();
     if (m == 0 || m > file_.size() ||
         std::ranges::all_of(searchNormal_, [](const std::string& s) { return s.empty(); }))
         return out;
-    for (std::size_t a = 0; a + m <= file_.size() && out.size() < 2; ++a) {
+    for (std::size_t a = 0; a + m <= file_.size() && out.size() < kSameKept; ++a) {
         std::size_t k = 0;
         while (k < m && fileHash_[a + k] == searchHash_[k] && fileNormal_[a + k] == searchNormal_[k])
             ++k;
@@ -232,7 +243,9 @@ double Finder::joinedSimilarity(std::size_t i, std::size_t j) {
     if (known != joined_.end())
         return known->second;
     const double d = dice(joinedSearchBigrams(i), fileBigrams(j));
-    return joined_[key] = d < 0.6 ? 0 : 0.8 * d * d;
+    const bool both = d >= 0.6 && contained(searchBigrams(i), fileBigrams(j)) >= kPartFound &&
+                      contained(searchBigrams(i + 1), fileBigrams(j)) >= kPartFound;
+    return joined_[key] = both ? 0.8 * d * d : 0;
 }
 
 // Search line i against file lines j and j + 1, as one line.
@@ -242,7 +255,9 @@ double Finder::splitSimilarity(std::size_t i, std::size_t j) {
     if (known != split_.end())
         return known->second;
     const double d = dice(searchBigrams(i), joinedFileBigrams(j));
-    return split_[key] = d < 0.6 ? 0 : 0.8 * d * d;
+    const bool both = d >= 0.6 && contained(fileBigrams(j), searchBigrams(i)) >= kPartFound &&
+                      contained(fileBigrams(j + 1), searchBigrams(i)) >= kPartFound;
+    return split_[key] = both ? 0.8 * d * d : 0;
 }
 
 const std::vector<std::uint16_t>& Finder::searchBigrams(std::size_t i) {

@@ -47,9 +47,13 @@ struct Candidate {
 class Finder {
 public:
     Finder(const FileIndex& file, std::span<const std::string_view> search);
-    // Every run whose lines are the same but for blanks, tabs and letter case.
+    // The runs whose lines are the same but for blanks, tabs and letter
+    // case, in the order of the file (the first sixteen).
     std::vector<Candidate> sameButFor() const;
     std::vector<Candidate> aligned();
+    // The alignment around one start (from 0), as aligned() makes it for
+    // each of its candidate starts: for a look at a place it passed over.
+    std::optional<Candidate> alignedAt(long start) { return align(start); }
 
 private:
     // A line that stands once in the file outweighs one that stands often,
@@ -60,8 +64,10 @@ private:
     // lines' rarer words.
     std::vector<long> candidateStarts();
     // Where no word narrows the search (short lines such as "$x = 2;", or
-    // words the file has nowhere): every line held to the first search lines.
-    void voteBySimilarity(std::map<long, double>& votes);
+    // words the file has nowhere, or lines sharing only common words with
+    // them): every line held to those search lines (up to four; none given:
+    // the first four).
+    void voteBySimilarity(std::map<long, double>& votes, std::vector<std::size_t> which);
     double similarity(std::size_t i, std::size_t j);
     // The search text aligned with the file around start: every search line
     // paired with a file line, left out, or with file lines added between.
