@@ -118,6 +118,23 @@ double Finder::weightOf(std::string_view line, std::uint64_t hash) const {
     return content / (1.0 + 0.5 * std::log2(often));
 }
 
+namespace {
+
+// Whether the Dice coefficient of two lines' pairs of bytes (bigramsOf: one
+// pair a byte but the last, of at most 400 bytes) can come to floor, by
+// their counts alone: most lines a search line meets are far longer or
+// shorter, and are passed over without making their pairs.
+bool canReach(std::size_t lengthA, std::size_t lengthB, double floor) {
+    const auto pairs = [](std::size_t length) {
+        length = std::min<std::size_t>(length, 400);
+        return length ? length - 1 : 0;
+    };
+    const std::size_t a = pairs(lengthA), b = pairs(lengthB);
+    return a && b && 2.0 * double(std::min(a, b)) / double(a + b) >= floor;
+}
+
+} // namespace
+
 double Finder::similarity(std::size_t i, std::size_t j) {
     const std::uint64_t key = std::uint64_t(i) << 40 | j;
     const auto known = sims_.find(key);
@@ -128,7 +145,7 @@ double Finder::similarity(std::size_t i, std::size_t j) {
         s = 1;
     else if (searchHash_[i] == fileHash_[j] && searchNormal_[i] == fileNormal_[j])
         s = 0.95;
-    else {
+    else if (canReach(searchNormal_[i].size(), fileNormal_[j].size(), 0.35)) {
         const double d = dice(searchBigrams(i), fileBigrams(j));
         s = d < 0.35 ? 0 : 0.9 * d * d;
     }
@@ -242,6 +259,8 @@ double Finder::joinedSimilarity(std::size_t i, std::size_t j) {
     const auto known = joined_.find(key);
     if (known != joined_.end())
         return known->second;
+    if (!canReach(searchNormal_[i].size() + searchNormal_[i + 1].size(), fileNormal_[j].size(), 0.6))
+        return joined_[key] = 0;
     const double d = dice(joinedSearchBigrams(i), fileBigrams(j));
     const bool both = d >= 0.6 && contained(searchBigrams(i), fileBigrams(j)) >= kPartFound &&
                       contained(searchBigrams(i + 1), fileBigrams(j)) >= kPartFound;
@@ -254,6 +273,8 @@ double Finder::splitSimilarity(std::size_t i, std::size_t j) {
     const auto known = split_.find(key);
     if (known != split_.end())
         return known->second;
+    if (!canReach(searchNormal_[i].size(), fileNormal_[j].size() + fileNormal_[j + 1].size(), 0.6))
+        return split_[key] = 0;
     const double d = dice(searchBigrams(i), joinedFileBigrams(j));
     const bool both = d >= 0.6 && contained(fileBigrams(j), searchBigrams(i)) >= kPartFound &&
                       contained(fileBigrams(j + 1), searchBigrams(i)) >= kPartFound;
