@@ -62,5 +62,7 @@ double contained(const std::vector<std::uint16_t>& part, const std::vector<std::
 using Bits = std::array<std::uint64_t, 8>;
 Bits bitsOf(std::string_view s);
 int ones(const Bits& b);
+// The bits set in both.
+int common(const Bits& a, const Bits& b);
 
 } // namespace torvale::likeness

@@ -143,13 +143,11 @@ void Finder::voteBySimilarity(std::map<long, double>& votes, std::vector<std::si
         wantedOnes.push_back(ones(wanted.back()));
     }
     std::vector<std::vector<std::pair<double, std::size_t>>> best(lines);
+    const std::vector<FileIndex::LineBits>& fileBits = index_.lineBits();
     for (std::size_t j = 0; j < file_.size(); ++j) {
-        const Bits bits = bitsOf(fileNormal_[j]);
-        const int mine = ones(bits);
+        const int mine = fileBits[j].ones;
         for (std::size_t i = 0; i < lines; ++i) {
-            int common = 0;
-            for (std::size_t k = 0; k < bits.size(); ++k)
-                common += std::popcount(bits[k] & wanted[i][k]);
+            const int common = likeness::common(fileBits[j].bits, wanted[i]);
             if (mine + wantedOnes[i] > 0 && 2.0 * common >= 0.35 * (mine + wantedOnes[i]))
                 best[i].emplace_back(2.0 * common / (mine + wantedOnes[i]), j);
         }

@@ -61,6 +61,18 @@ FileIndex::FileIndex(std::span<const std::string_view> file) {
     wordStart.push_back(std::uint32_t(wordHashes.size()));
 }
 
+const std::vector<FileIndex::LineBits>& FileIndex::lineBits() const {
+    if (lineBits_.size() != normal.size()) {
+        lineBits_.clear();
+        lineBits_.reserve(normal.size());
+        for (const std::string_view line : normal) {
+            const Bits bits = bitsOf(line);
+            lineBits_.push_back({bits, ones(bits)});
+        }
+    }
+    return lineBits_;
+}
+
 Finder::Finder(const FileIndex& file, std::span<const std::string_view> search)
     : index_(file), file_(file.lines), search_(search), fileNormal_(file.normal),
       fileHash_(file.hash), count_(file.count) {

@@ -2,6 +2,7 @@
 // make it: the file's lines in normal form, their weights, and the candidates.
 #pragma once
 
+#include "line_likeness.h"
 #include "nearest_place.h"
 
 #include <cstdint>
@@ -36,6 +37,17 @@ struct FileIndex {
     // an index of every word for a file that changes between failed steps.
     std::vector<std::uint64_t> wordHashes;
     std::vector<std::uint32_t> wordStart;
+    // Each line's pairs of bytes as bits, and how many bits: made for the
+    // first search that holds every line to its own, and kept for the rest.
+    // Not to be asked from two threads at once.
+    struct LineBits {
+        likeness::Bits bits;
+        int ones;
+    };
+    const std::vector<LineBits>& lineBits() const;
+
+private:
+    mutable std::vector<LineBits> lineBits_;
 };
 
 struct Candidate {
