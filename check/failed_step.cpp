@@ -6,6 +6,9 @@
 #include "near_miss.h"
 #include "place_finder.h"
 
+#include <exception>
+#include <utility>
+
 namespace torvale {
 
 struct FailedSteps::File {
@@ -29,7 +32,15 @@ void placeOnDisk(NearestPlace& place, const InstallFile::Snapshot& file) {
 } // namespace
 
 FailedSteps::~FailedSteps() {
-    finish();
+    // Only when the run ended otherwise: the answers are not wanted any more.
+    {
+        const std::lock_guard lock(mutex_);
+        done_ = true;
+        next_ = tasks_.size();
+    }
+    wake_.notify_one();
+    if (worker_.joinable())
+        worker_.join();
 }
 
 void FailedSteps::look(const yabmod::StepView& view, std::string& reason,
@@ -66,17 +77,26 @@ void FailedSteps::work() {
                 return;
             task = tasks_[next_++].get();
         }
-        const InstallFile::Snapshot& file = task->file->lines;
-        if (seen != task->file.get()) {
-            seen = task->file.get();
-            index.emplace(file.keys);
-            misses.emplace(file.keys);
+        // What goes wrong here (memory running out) is handed to the run's
+        // thread, as it would have come up there.
+        try {
+            const InstallFile::Snapshot& file = task->file->lines;
+            if (seen != task->file.get()) {
+                seen = nullptr;
+                index.emplace(file.keys);
+                misses.emplace(file.keys);
+                seen = task->file.get();
+            }
+            const std::vector<std::string_view> search(task->search.begin(), task->search.end());
+            task->answer = (*misses)(search);
+            task->place = nearestPlace(*index, search);
+            if (task->place)
+                placeOnDisk(*task->place, file);
+        } catch (...) {
+            const std::lock_guard lock(mutex_);
+            if (!failure_)
+                failure_ = std::current_exception();
         }
-        const std::vector<std::string_view> search(task->search.begin(), task->search.end());
-        task->answer = (*misses)(search);
-        task->place = nearestPlace(*index, search);
-        if (task->place)
-            placeOnDisk(*task->place, file);
     }
 }
 
@@ -96,6 +116,8 @@ void FailedSteps::finish() {
     next_ = 0;
     done_ = false;
     current_.reset();
+    if (std::exception_ptr failure = std::exchange(failure_, nullptr))
+        std::rethrow_exception(failure);
 }
 
 } // namespace torvale

@@ -6,6 +6,7 @@
 #include "yabmod.h"
 
 #include <condition_variable>
+#include <exception>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -31,7 +32,8 @@ public:
     // and nearest by finish(), which they must outlive.
     void look(const yabmod::StepView& view, std::string& reason,
               std::optional<NearestPlace>& nearest);
-    // Waits for every look asked for, and hands out the answers.
+    // Waits for every look asked for, and hands out the answers; what went
+    // wrong in a look is thrown here.
     void finish();
 
 private:
@@ -54,6 +56,7 @@ private:
     std::vector<std::unique_ptr<Task>> tasks_; // under mutex_
     std::size_t next_ = 0;                     // the first task not taken; under mutex_
     bool done_ = false;                        // under mutex_
+    std::exception_ptr failure_;               // under mutex_
     std::thread worker_;
 };
 
