@@ -56,17 +56,23 @@ std::vector<std::uint64_t> wordsOf(std::string_view normalLine) {
 
 // The pairs of neighbouring bytes of a line, sorted, for the Dice coefficient.
 std::vector<std::uint16_t> bigramsOf(std::string_view s) {
-    s = s.substr(0, 400); // the start of a very long line says enough
-    std::vector<std::uint16_t> out;
-    for (std::size_t i = 0; i + 1 < s.size(); ++i)
-        out.push_back(std::uint16_t(std::uint8_t(s[i]) << 8 | std::uint8_t(s[i + 1])));
-    std::ranges::sort(out);
+    std::vector<std::uint16_t> out(kMostPairs);
+    out.resize(bigramsInto(s, out.data()));
     return out;
+}
+
+std::size_t bigramsInto(std::string_view s, std::uint16_t* out) {
+    s = s.substr(0, kMostPairs + 1); // the start of a very long line says enough
+    std::size_t n = 0;
+    for (std::size_t i = 0; i + 1 < s.size(); ++i)
+        out[n++] = std::uint16_t(std::uint8_t(s[i]) << 8 | std::uint8_t(s[i + 1]));
+    std::sort(out, out + n);
+    return n;
 }
 
 namespace {
 
-std::size_t common(const std::vector<std::uint16_t>& a, const std::vector<std::uint16_t>& b) {
+std::size_t common(Pairs a, Pairs b) {
     std::size_t n = 0;
     for (std::size_t i = 0, j = 0; i < a.size() && j < b.size();) {
         if (a[i] < b[j])
@@ -81,13 +87,13 @@ std::size_t common(const std::vector<std::uint16_t>& a, const std::vector<std::u
 
 } // namespace
 
-double dice(const std::vector<std::uint16_t>& a, const std::vector<std::uint16_t>& b) {
+double dice(Pairs a, Pairs b) {
     if (a.empty() || b.empty())
         return 0;
     return 2.0 * double(common(a, b)) / double(a.size() + b.size());
 }
 
-double contained(const std::vector<std::uint16_t>& part, const std::vector<std::uint16_t>& whole) {
+double contained(Pairs part, Pairs whole) {
     return part.empty() ? 1.0 : double(common(part, whole)) / double(part.size());
 }
 

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -53,10 +54,14 @@ std::vector<std::uint64_t> wordsOf(std::string_view normalLine);
 
 // The pairs of neighbouring bytes of a line, sorted, for the Dice coefficient.
 std::vector<std::uint16_t> bigramsOf(std::string_view s);
-double dice(const std::vector<std::uint16_t>& a, const std::vector<std::uint16_t>& b);
+// The same written to out, room for kMostPairs; returns how many.
+constexpr std::size_t kMostPairs = 399;
+std::size_t bigramsInto(std::string_view s, std::uint16_t* out);
+using Pairs = std::span<const std::uint16_t>;
+double dice(Pairs a, Pairs b);
 // How much of part's pairs stand in whole (1 for a part without pairs): where
 // two lines were made one, each must be found in it, not just the longer.
-double contained(const std::vector<std::uint16_t>& part, const std::vector<std::uint16_t>& whole);
+double contained(Pairs part, Pairs whole);
 
 // The pairs of bytes hashed into a set of 512 bits: a quick, rough likeness.
 using Bits = std::array<std::uint64_t, 8>;

@@ -149,9 +149,8 @@ bool canReach(std::size_t lengthA, std::size_t lengthB, double floor) {
 
 double Finder::similarity(std::size_t i, std::size_t j) {
     const std::uint64_t key = std::uint64_t(i) << 40 | j;
-    const auto known = sims_.find(key);
-    if (known != sims_.end())
-        return known->second;
+    if (const std::optional<double> known = sims_.find(key))
+        return *known;
     double s = 0;
     if (search_[i] == file_[j])
         s = 1;
@@ -161,8 +160,7 @@ double Finder::similarity(std::size_t i, std::size_t j) {
         const double d = dice(searchBigrams(i), fileBigrams(j));
         s = d < 0.35 ? 0 : 0.9 * d * d;
     }
-    sims_.emplace(key, s);
-    return s;
+    return sims_.insert(key, s);
 }
 
 // The search text aligned with the file around start: every search line
@@ -268,65 +266,78 @@ std::optional<Candidate> Finder::align(long start) {
 // Search lines i and i + 1 against file line j, as one line.
 double Finder::joinedSimilarity(std::size_t i, std::size_t j) {
     const std::uint64_t key = std::uint64_t(i) << 40 | j;
-    const auto known = joined_.find(key);
-    if (known != joined_.end())
-        return known->second;
+    if (const std::optional<double> known = joined_.find(key))
+        return *known;
     if (!canReach(searchNormal_[i].size() + searchNormal_[i + 1].size(), fileNormal_[j].size(), 0.6))
-        return joined_[key] = 0;
+        return joined_.insert(key, 0);
     const double d = dice(joinedSearchBigrams(i), fileBigrams(j));
     const bool both = d >= 0.6 && contained(searchBigrams(i), fileBigrams(j)) >= kPartFound &&
                       contained(searchBigrams(i + 1), fileBigrams(j)) >= kPartFound;
-    return joined_[key] = both ? 0.8 * d * d : 0;
+    return joined_.insert(key, both ? 0.8 * d * d : 0);
 }
 
 // Search line i against file lines j and j + 1, as one line.
 double Finder::splitSimilarity(std::size_t i, std::size_t j) {
     const std::uint64_t key = std::uint64_t(i) << 40 | j;
-    const auto known = split_.find(key);
-    if (known != split_.end())
-        return known->second;
+    if (const std::optional<double> known = split_.find(key))
+        return *known;
     if (!canReach(searchNormal_[i].size(), fileNormal_[j].size() + fileNormal_[j + 1].size(), 0.6))
-        return split_[key] = 0;
+        return split_.insert(key, 0);
     const double d = dice(searchBigrams(i), joinedFileBigrams(j));
     const bool both = d >= 0.6 && contained(fileBigrams(j), searchBigrams(i)) >= kPartFound &&
                       contained(fileBigrams(j + 1), searchBigrams(i)) >= kPartFound;
-    return split_[key] = both ? 0.8 * d * d : 0;
+    return split_.insert(key, both ? 0.8 * d * d : 0);
 }
 
-const std::vector<std::uint16_t>& Finder::searchBigrams(std::size_t i) {
+likeness::Pairs Finder::pairsOf(std::string_view a, std::string_view b) {
+    constexpr std::size_t kChunk = std::size_t(1) << 15;
+    if (pairChunks_.empty() || pairsUsed_ + kMostPairs > kChunk) {
+        pairChunks_.push_back(std::make_unique_for_overwrite<std::uint16_t[]>(kChunk));
+        pairsUsed_ = 0;
+    }
+    std::uint16_t* at = pairChunks_.back().get() + pairsUsed_;
+    std::size_t n = 0;
+    if (b.empty()) {
+        n = bigramsInto(a, at);
+    } else {
+        // Joined lines: only as much as the pairs take in.
+        joinBuffer_.assign(a.substr(0, kMostPairs + 1));
+        joinBuffer_.append(b.substr(0, kMostPairs + 1 - joinBuffer_.size()));
+        n = bigramsInto(joinBuffer_, at);
+    }
+    pairsUsed_ += n;
+    return {at, n};
+}
+
+likeness::Pairs Finder::searchBigrams(std::size_t i) {
     if (searchBigrams_.empty())
         for (const std::string& line : searchNormal_)
-            searchBigrams_.push_back(bigramsOf(line));
+            searchBigrams_.push_back(pairsOf(line));
     return searchBigrams_[i];
 }
 
-const std::vector<std::uint16_t>& Finder::joinedSearchBigrams(std::size_t i) {
-    const auto known = joinedSearchBigrams_.find(i);
-    if (known != joinedSearchBigrams_.end())
-        return known->second;
-    return joinedSearchBigrams_[i] = bigramsOf(searchNormal_[i] + searchNormal_[i + 1]);
+likeness::Pairs Finder::joinedSearchBigrams(std::size_t i) {
+    if (const std::optional<likeness::Pairs> known = joinedSearchBigrams_.find(i))
+        return *known;
+    return joinedSearchBigrams_.insert(i, pairsOf(searchNormal_[i], searchNormal_[i + 1]));
 }
 
-const std::vector<std::uint16_t>& Finder::fileBigrams(std::size_t j) {
-    const auto known = fileBigrams_.find(j);
-    if (known != fileBigrams_.end())
-        return known->second;
-    return fileBigrams_[j] = bigramsOf(fileNormal_[j]);
+likeness::Pairs Finder::fileBigrams(std::size_t j) {
+    if (const std::optional<likeness::Pairs> known = fileBigrams_.find(j))
+        return *known;
+    return fileBigrams_.insert(j, pairsOf(fileNormal_[j]));
 }
 
-const std::vector<std::uint16_t>& Finder::joinedFileBigrams(std::size_t j) {
-    const auto known = joinedFileBigrams_.find(j);
-    if (known != joinedFileBigrams_.end())
-        return known->second;
-    return joinedFileBigrams_[j] =
-               bigramsOf(std::string(fileNormal_[j]) + std::string(fileNormal_[j + 1]));
+likeness::Pairs Finder::joinedFileBigrams(std::size_t j) {
+    if (const std::optional<likeness::Pairs> known = joinedFileBigrams_.find(j))
+        return *known;
+    return joinedFileBigrams_.insert(j, pairsOf(fileNormal_[j], fileNormal_[j + 1]));
 }
 
 double Finder::fileWeight(std::size_t j) {
-    const auto known = fileWeights_.find(j);
-    if (known != fileWeights_.end())
-        return known->second;
-    return fileWeights_[j] = weightOf(file_[j], fileHash_[j]);
+    if (const std::optional<double> known = fileWeights_.find(j))
+        return *known;
+    return fileWeights_.insert(j, weightOf(file_[j], fileHash_[j]));
 }
 
 } // namespace torvale::place

@@ -5,8 +5,10 @@
 #include "line_likeness.h"
 #include "nearest_place.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -56,6 +58,53 @@ struct Candidate {
     std::vector<PlaceLine> lines;
 };
 
+// Values kept by a key of 64 bits, in one array with open addressing: a
+// search asks for thousands, and a map of the library makes a node for each.
+// Values are handed out by copy, for a later insert may move them.
+template <typename T> class FlatCache {
+public:
+    std::optional<T> find(std::uint64_t key) const {
+        if (keys_.empty())
+            return std::nullopt;
+        const std::size_t at = slot(key);
+        return keys_[at] ? std::optional<T>(values_[at]) : std::nullopt;
+    }
+    T insert(std::uint64_t key, T value) {
+        if (2 * (used_ + 1) > keys_.size())
+            grow();
+        const std::size_t at = slot(key);
+        used_ += keys_[at] == 0;
+        keys_[at] = key + 1;
+        values_[at] = value;
+        return value;
+    }
+
+private:
+    std::size_t slot(std::uint64_t key) const {
+        // Fibonacci hashing spreads keys that differ in a few low bits.
+        const std::size_t mask = keys_.size() - 1;
+        std::size_t at = std::size_t((key * 0x9e3779b97f4a7c15ull) >> 20) & mask;
+        while (keys_[at] != 0 && keys_[at] != key + 1)
+            at = (at + 1) & mask;
+        return at;
+    }
+    void grow() {
+        std::vector<std::uint64_t> keys(std::max<std::size_t>(256, 2 * keys_.size()));
+        std::vector<T> values(keys.size());
+        std::swap(keys, keys_);
+        std::swap(values, values_);
+        for (std::size_t k = 0; k < keys.size(); ++k)
+            if (keys[k]) {
+                const std::size_t at = slot(keys[k] - 1);
+                keys_[at] = keys[k];
+                values_[at] = values[k];
+            }
+    }
+    std::vector<std::uint64_t> keys_; // key + 1; 0 for an empty slot
+    std::vector<T> values_;
+    std::size_t used_ = 0;
+};
+
 class Finder {
 public:
     Finder(const FileIndex& file, std::span<const std::string_view> search);
@@ -92,10 +141,12 @@ private:
     // Pairs of bytes of the search lines, of two search lines joined, of a
     // file line and of two file lines joined: each made once, since every
     // candidate place compares them again.
-    const std::vector<std::uint16_t>& searchBigrams(std::size_t i);
-    const std::vector<std::uint16_t>& joinedSearchBigrams(std::size_t i);
-    const std::vector<std::uint16_t>& fileBigrams(std::size_t j);
-    const std::vector<std::uint16_t>& joinedFileBigrams(std::size_t j);
+    // They lie in chunks that never move, made without an allocation each.
+    likeness::Pairs searchBigrams(std::size_t i);
+    likeness::Pairs joinedSearchBigrams(std::size_t i);
+    likeness::Pairs fileBigrams(std::size_t j);
+    likeness::Pairs joinedFileBigrams(std::size_t j);
+    likeness::Pairs pairsOf(std::string_view a, std::string_view b = {});
 
     const FileIndex& index_;
     std::span<const std::string_view> file_, search_;
@@ -106,11 +157,12 @@ private:
     const std::unordered_map<std::uint64_t, std::uint32_t>& count_;
     std::vector<double> weight_;
     double totalWeight_ = 0;
-    std::vector<std::vector<std::uint16_t>> searchBigrams_;
-    std::unordered_map<std::size_t, std::vector<std::uint16_t>> joinedSearchBigrams_, fileBigrams_,
-        joinedFileBigrams_;
-    std::unordered_map<std::uint64_t, double> sims_, joined_, split_;
-    std::unordered_map<std::size_t, double> fileWeights_;
+    std::vector<likeness::Pairs> searchBigrams_;
+    FlatCache<likeness::Pairs> joinedSearchBigrams_, fileBigrams_, joinedFileBigrams_;
+    std::vector<std::unique_ptr<std::uint16_t[]>> pairChunks_;
+    std::size_t pairsUsed_ = 0; // of the last chunk
+    std::string joinBuffer_;
+    FlatCache<double> sims_, joined_, split_, fileWeights_;
 };
 
 } // namespace torvale::place
