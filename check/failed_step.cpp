@@ -84,7 +84,7 @@ void FailedSteps::work() {
             if (seen != task->file.get()) {
                 seen = nullptr;
                 index.emplace(file.keys);
-                misses.emplace(file.keys);
+                misses.emplace(file.keys, &index->hash);
                 seen = task->file.get();
             }
             const std::vector<std::string_view> search(task->search.begin(), task->search.end());

@@ -3,6 +3,7 @@
 #include "near_miss.h"
 
 #include "install_file.h"
+#include "line_likeness.h"
 
 #include <vector>
 
@@ -56,13 +57,19 @@ bool sameNormal(std::string_view line, std::string_view wanted, unsigned ignore)
 
 // The first line where search stands, compared with what ignore leaves out.
 std::size_t findNormal(const std::vector<std::string_view>& file,
-                       std::span<const std::string_view> search, unsigned ignore) {
+                       std::span<const std::string_view> search, unsigned ignore,
+                       const std::vector<std::uint64_t>* hashes) {
     std::vector<std::string> wanted;
     for (const std::string_view s : search)
         wanted.push_back(normal(s, ignore));
     if (wanted.empty() || wanted.size() > file.size())
         return std::string::npos;
+    // Lines alike in any of the ways looked at are alike without blanks and
+    // case, so where that form's hash differs the first line cannot match.
+    const std::uint64_t first = hashes ? likeness::hashOf(normal(search[0], Blanks | Case)) : 0;
     for (std::size_t at = 0; at + wanted.size() <= file.size(); ++at) {
+        if (hashes && (*hashes)[at] != first)
+            continue;
         std::size_t k = 0;
         while (k < wanted.size() && sameNormal(file[at + k], wanted[k], ignore))
             ++k;
@@ -115,7 +122,7 @@ std::string NearMisses::operator()(std::span<const std::string_view> search) con
             if (!whole && ends.empty())
                 continue;
             const std::span<const std::string_view> wanted = whole ? search : trimmed;
-            const std::size_t at = findNormal(keys, wanted, kind.ignore);
+            const std::size_t at = findNormal(keys, wanted, kind.ignore, hashes_);
             if (at == std::string::npos)
                 continue;
             std::string why = "the lines stand at line " + std::to_string(at + 1);

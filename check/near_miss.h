@@ -3,6 +3,7 @@
 // ends of the search text.
 #pragma once
 
+#include <cstdint>
 #include <span>
 #include <string>
 #include <string_view>
@@ -22,12 +23,17 @@ std::string nearMiss(const InstallFile& file, std::span<const std::string_view> 
 class NearMisses {
 public:
     explicit NearMisses(const InstallFile& file);
-    // The file's keys, whose bytes outlive this object.
-    explicit NearMisses(std::vector<std::string_view> keys) : keys_(std::move(keys)) {}
+    // The file's keys, whose bytes outlive this object; and, when given, the
+    // hash (likeness::hashOf) of each key without blanks, tabs and letter
+    // case, which spares comparing most lines.
+    explicit NearMisses(std::vector<std::string_view> keys,
+                        const std::vector<std::uint64_t>* hashes = nullptr)
+        : keys_(std::move(keys)), hashes_(hashes) {}
     std::string operator()(std::span<const std::string_view> search) const;
 
 private:
     std::vector<std::string_view> keys_;
+    const std::vector<std::uint64_t>* hashes_ = nullptr;
 };
 
 } // namespace torvale

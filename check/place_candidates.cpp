@@ -143,11 +143,12 @@ void Finder::voteBySimilarity(std::map<long, double>& votes, std::vector<std::si
         wantedOnes.push_back(ones(wanted.back()));
     }
     std::vector<std::vector<std::pair<double, std::size_t>>> best(lines);
-    const std::vector<FileIndex::LineBits>& fileBits = index_.lineBits();
+    index_.keepLineBits();
     for (std::size_t j = 0; j < file_.size(); ++j) {
-        const int mine = fileBits[j].ones;
+        const FileIndex::LineBits line = index_.lineBits(j);
         for (std::size_t i = 0; i < lines; ++i) {
-            const int common = likeness::common(fileBits[j].bits, wanted[i]);
+            const int mine = line.ones;
+            const int common = likeness::common(line.bits, wanted[i]);
             if (mine + wantedOnes[i] > 0 && 2.0 * common >= 0.35 * (mine + wantedOnes[i]))
                 best[i].emplace_back(2.0 * common / (mine + wantedOnes[i]), j);
         }

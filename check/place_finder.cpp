@@ -61,16 +61,14 @@ FileIndex::FileIndex(std::span<const std::string_view> file) {
     wordStart.push_back(std::uint32_t(wordHashes.size()));
 }
 
-const std::vector<FileIndex::LineBits>& FileIndex::lineBits() const {
-    if (lineBits_.size() != normal.size()) {
-        lineBits_.clear();
-        lineBits_.reserve(normal.size());
-        for (const std::string_view line : normal) {
-            const Bits bits = bitsOf(line);
-            lineBits_.push_back({bits, ones(bits)});
-        }
+void FileIndex::keepLineBits() const {
+    if (!lineBitsAsked_ || !lineBits_.empty()) {
+        lineBitsAsked_ = true;
+        return;
     }
-    return lineBits_;
+    lineBits_.reserve(normal.size());
+    for (std::size_t j = 0; j < normal.size(); ++j)
+        lineBits_.push_back(lineBits(j));
 }
 
 Finder::Finder(const FileIndex& file, std::span<const std::string_view> search)

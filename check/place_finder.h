@@ -39,17 +39,27 @@ struct FileIndex {
     // an index of every word for a file that changes between failed steps.
     std::vector<std::uint64_t> wordHashes;
     std::vector<std::uint32_t> wordStart;
-    // Each line's pairs of bytes as bits, and how many bits: made for the
-    // first search that holds every line to its own, and kept for the rest.
-    // Not to be asked from two threads at once.
+    // Each line's pairs of bytes as bits, and how many bits, for the
+    // searches that hold every line to their own: kept from the second such
+    // search on, for a file looked at once is spared their memory (a sixth
+    // of the file's size in bits, each page of it faulted in). Not to be
+    // asked from two threads at once.
     struct LineBits {
         likeness::Bits bits;
         int ones;
     };
-    const std::vector<LineBits>& lineBits() const;
+    LineBits lineBits(std::size_t j) const {
+        if (!lineBits_.empty())
+            return lineBits_[j];
+        const likeness::Bits bits = likeness::bitsOf(normal[j]);
+        return {bits, likeness::ones(bits)};
+    }
+    // Called by each search before it asks lineBits().
+    void keepLineBits() const;
 
 private:
     mutable std::vector<LineBits> lineBits_;
+    mutable bool lineBitsAsked_ = false;
 };
 
 struct Candidate {
