@@ -351,51 +351,11 @@ private:
         }
     }
 
-    // Installed, then uninstalled from the mod itself, on the disk the
-    // install left.
     void checkUninstall(const Run& installed) {
-        UninstallCheck check;
-        if (installed.end != Run::End::Done) {
-            check.restores = false;
-            check.problems.push_back("the mod does not install, so it cannot be uninstalled");
-            report_.uninstall = std::move(check);
-            return;
-        }
-        const yabmod::ReadFile afterInstall = [&](const std::string& path) {
-            const auto change = installed.changes.find(path);
-            if (change == installed.changes.end())
-                return read_(path);
-            if (!change->second)
-                return yabmod::DiskEntry{};
-            return yabmod::DiskEntry{yabmod::DiskEntry::Kind::File, *change->second};
-        };
         yabmod::Options options;
         options.modLines = &modLines_.lines;
-        const Run removed =
-            yabmod::runInstaller(mod_, folders_, yabmod::Mode::Uninstall, afterInstall, options);
-        if (removed.end != Run::End::Done) {
-            check.restores = false;
-            check.problems.push_back("the uninstall stops at step " +
-                                     std::to_string(removed.failedStep) + " (line " +
-                                     std::to_string(removed.failedModLine) + " of the mod): " +
-                                     removed.message);
-        }
-        for (const auto& [path, bytes] : installed.changes) {
-            if (path.ends_with(".bak"))
-                continue;
-            const auto after = removed.changes.find(path);
-            const std::optional<std::string> now =
-                after != removed.changes.end() ? after->second.value() : bytes.value();
-            const std::optional<std::string> before = original(path);
-            if (now == before)
-                continue;
-            check.restores = false;
-            const std::string name = path.starts_with(folders_.board + "/")
-                                         ? path.substr(folders_.board.size() + 1)
-                                         : path;
-            check.problems.push_back(describeRoundTrip(name, before, now));
-        }
-        report_.uninstall = std::move(check);
+        report_.uninstall = uninstallAfter(installed, mod_, folders_, read_, options,
+                                           [this](const std::string& path) { return original(path); });
     }
 
     std::string_view mod_;
