@@ -11,14 +11,33 @@
 
 namespace torvale::likeness {
 
+// Each byte's class and lower case, looked up: an index is made of every
+// byte of a file, and a load costs less than the comparisons.
+struct ByteTable {
+    std::array<std::uint8_t, 256> kind{}; // 1 blank, 2 part of a word
+    std::array<char, 256> lower{};
+};
+inline constexpr ByteTable kBytes = [] {
+    ByteTable t;
+    for (int i = 0; i < 256; ++i) {
+        const char c = char(i);
+        t.kind[std::size_t(i)] = std::uint8_t((c == ' ' || c == '\t') |
+                                              ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+                                               c == '_')
+                                                  << 1);
+        t.lower[std::size_t(i)] = c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
+    }
+    return t;
+}();
+
 inline bool blank(char c) {
-    return c == ' ' || c == '\t';
+    return kBytes.kind[std::uint8_t(c)] & 1;
 }
 inline char lower(char c) {
-    return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
+    return kBytes.lower[std::uint8_t(c)];
 }
 inline bool word(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
+    return kBytes.kind[std::uint8_t(c)] & 2;
 }
 
 // What the comparison keeps of a line: no blanks or tabs, one letter case.
