@@ -18,10 +18,20 @@ void InstallFile::Block::makeRoom() {
 
 InstallFile::Block& InstallFile::own(std::size_t b) {
     std::shared_ptr<Block>& shared = blocks_[b];
-    // The copy has no room to spare: most blocks a copy changes get a line
-    // or two.
-    if (shared.use_count() > 1)
-        shared = std::make_shared<Block>(*shared);
+    // The copy has little room to spare: most blocks a copy changes get a
+    // line or two, and a copy with none would be copied again for them.
+    if (shared.use_count() > 1) {
+        const Block& from = *shared;
+        auto copy = std::make_shared<Block>();
+        copy->summary = from.summary;
+        copy->withCr = from.withCr;
+        const std::size_t room = std::min<std::size_t>(from.lines.size() + 16, kMostLines);
+        copy->lines.reserve(room);
+        copy->hashes.reserve(room);
+        copy->lines.assign(from.lines.begin(), from.lines.end());
+        copy->hashes.assign(from.hashes.begin(), from.hashes.end());
+        shared = std::move(copy);
+    }
     return *shared;
 }
 
