@@ -260,14 +260,14 @@ void timeRounds(benchmark::State& state, const std::function<void()>& before,
     state.counters["nodes"] = double(edits().window.model().document().nodeCount());
 }
 
-// Test Mod on the open 32 MiB mod against the forum folder here: the check,
-// the report panel filled and shown, and the failed steps marked.
-void BM_TestModInWindow(benchmark::State& state) {
+// Test Mod on the mod at modPath against the forum script, each round: the
+// check, the report panel filled and shown, and the failed steps marked.
+void timeTestMod(benchmark::State& state, const QString& forumScript, const QString& modPath) {
     NoPrompts prompts;
     torvale::TFormMain window(&prompts);
-    window.setForumScriptLocation(QStringLiteral(TORVALE_FORUM_DIR "/YaBB.pl"));
+    window.setForumScriptLocation(forumScript);
     window.show();
-    window.openCommandLine({modFile(editMib())});
+    window.openCommandLine({modPath});
     QAction* testMod = window.findChild<QAction*>(QStringLiteral("actTestMod"));
     auto* panel = window.findChild<QWidget*>(QStringLiteral("pnlTestReport"));
     for (auto _ : state) {
@@ -276,6 +276,12 @@ void BM_TestModInWindow(benchmark::State& state) {
     }
     if (!panel || !panel->isVisible())
         state.SkipWithError("no report shown");
+}
+
+// Test Mod on the open 32 MiB mod against the forum folder here: the check,
+// the report panel filled and shown, and the failed steps marked.
+void BM_TestModInWindow(benchmark::State& state) {
+    timeTestMod(state, QStringLiteral(TORVALE_FORUM_DIR "/YaBB.pl"), modFile(editMib()));
 }
 
 // Test Mod on a mod of a hundred steps that a forum file of 20,000 lines no
@@ -298,19 +304,7 @@ void BM_TestModHundredFailedInWindow(benchmark::State& state) {
         state.SkipWithError("cannot write the forum");
         return;
     }
-    NoPrompts prompts;
-    torvale::TFormMain window(&prompts);
-    window.setForumScriptLocation(forum + QStringLiteral("/YaBB.pl"));
-    window.show();
-    window.openCommandLine({dir.filePath(QStringLiteral("failing.mod"))});
-    QAction* testMod = window.findChild<QAction*>(QStringLiteral("actTestMod"));
-    auto* panel = window.findChild<QWidget*>(QStringLiteral("pnlTestReport"));
-    for (auto _ : state) {
-        testMod->trigger();
-        QApplication::processEvents(); // the panel painted
-    }
-    if (!panel || !panel->isVisible())
-        state.SkipWithError("no report shown");
+    timeTestMod(state, forum + QStringLiteral("/YaBB.pl"), dir.filePath(QStringLiteral("failing.mod")));
 }
 
 void BM_EditSelectNode(benchmark::State& state) {
