@@ -33,10 +33,15 @@ void placeOnDisk(NearestPlace& place, const InstallFile::Snapshot& file) {
 
 FailedSteps::~FailedSteps() {
     // Only when the run ended otherwise: the answers are not wanted any more.
+    stopWorker(true);
+}
+
+void FailedSteps::stopWorker(bool dropWaiting) {
     {
         const std::lock_guard lock(mutex_);
         done_ = true;
-        next_ = tasks_.size();
+        if (dropWaiting)
+            next_ = tasks_.size();
     }
     wake_.notify_one();
     if (worker_.joinable())
@@ -101,13 +106,7 @@ void FailedSteps::work() {
 }
 
 void FailedSteps::finish() {
-    {
-        const std::lock_guard lock(mutex_);
-        done_ = true;
-    }
-    wake_.notify_one();
-    if (worker_.joinable())
-        worker_.join();
+    stopWorker(false);
     for (const std::unique_ptr<Task>& task : tasks_) {
         *task->reason = std::move(task->answer);
         *task->nearest = std::move(task->place);

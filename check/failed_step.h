@@ -47,6 +47,9 @@ private:
         std::optional<NearestPlace> place;
     };
     void work();
+    // Tells the worker to end, past the looks asked for or, dropping them,
+    // after the one it is at, and waits for it.
+    void stopWorker(bool dropWaiting);
 
     std::shared_ptr<const File> current_;
     const InstallFile* currentFile_ = nullptr;

@@ -97,13 +97,7 @@ InstallFile::InstallFile(std::string_view bytes, std::shared_ptr<const void> own
     lines.reserve(store.raws.size());
     for (std::size_t i = 0; i < store.raws.size(); ++i) {
         const std::string_view bare = withoutLf(store.raws[i]);
-        std::string_view key = bare;
-        // A CR LF line's key is in the bytes; only other carriage returns need a copy.
-        const std::size_t cr = bare.find('\r');
-        if (cr + 1 == bare.size())
-            key = bare.substr(0, cr);
-        else if (cr != std::string_view::npos)
-            key = store.keepKey(bare);
+        const std::string_view key = store.keyOf(bare);
         lines.push_back({key.data(), std::uint32_t(key.size()), 0, std::int32_t(i)});
     }
     insertLines(0, lines);
@@ -284,18 +278,21 @@ std::string_view InstallFile::Store::keepKey(std::string_view line) {
     return {at, std::size_t(end - at)};
 }
 
+std::string_view InstallFile::Store::keyOf(std::string_view bare) {
+    // A CR LF line's key is in its own bytes; only other carriage returns
+    // need a copy.
+    const std::size_t cr = bare.find('\r');
+    if (cr + 1 == bare.size())
+        return bare.substr(0, cr);
+    return cr == std::string_view::npos ? bare : keepKey(bare);
+}
+
 InstallFile::Line InstallFile::adopt(std::string_view line) {
     Store& store = *store_;
     const std::string_view whole = store.keep(line);
     store.added.push_back(whole);
     const std::string_view bare = withoutLf(whole);
-    std::string_view key = bare;
-    // As for the bytes read: a CR LF line's key is the line itself.
-    const std::size_t cr = bare.find('\r');
-    if (cr + 1 == bare.size())
-        key = bare.substr(0, cr);
-    else if (cr != std::string_view::npos)
-        key = store.keepKey(bare);
+    const std::string_view key = store.keyOf(bare);
     return {key.data(), std::uint32_t(key.size()), 0, ~std::int32_t(store.added.size() - 1)};
 }
 

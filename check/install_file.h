@@ -144,6 +144,8 @@ private:
         std::size_t used = 0, size = 0; // of the last chunk
         std::string_view keep(std::string_view line);
         std::string_view keepKey(std::string_view line); // without its carriage returns
+        // The key of a line without its line feed: in place, or kept.
+        std::string_view keyOf(std::string_view bare);
         char* room(std::size_t bytes);
     };
     struct Place {

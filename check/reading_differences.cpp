@@ -82,11 +82,11 @@ bool sameWithoutCr(std::string_view a, std::string_view b) {
         return true; // nearly always: both have the same carriage returns
     // Else most often one has a carriage return at its end, as a key of a CR
     // LF line has not.
-    if (a.size() + 1 == b.size() && b.back() == '\r' && b.starts_with(a) &&
-        a.find('\r') == std::string_view::npos)
-        return true;
-    if (b.size() + 1 == a.size() && a.back() == '\r' && a.starts_with(b) &&
-        b.find('\r') == std::string_view::npos)
+    const auto crAtEndOnly = [](std::string_view shorter, std::string_view longer) {
+        return shorter.size() + 1 == longer.size() && longer.back() == '\r' &&
+               longer.starts_with(shorter) && shorter.find('\r') == std::string_view::npos;
+    };
+    if (crAtEndOnly(a, b) || crAtEndOnly(b, a))
         return true;
     std::size_t i = 0, j = 0;
     for (;;) {
