@@ -8,7 +8,6 @@
 #include <array>
 #include <bit>
 #include <cmath>
-#include <tuple>
 
 namespace torvale::place {
 
@@ -47,27 +46,22 @@ std::vector<long> Finder::candidateStarts() {
     std::array<std::uint64_t, 64> filter{};
     for (const auto& [w, searchLines] : wordLines)
         filter[(w >> 6) & 63] |= std::uint64_t(1) << (w & 63);
+    // A word counts once on a line: a line that repeats a common word is no
+    // more like the search line than one that has it once. documents counts
+    // every time it stands.
     std::unordered_map<std::uint64_t, std::size_t> documents;
-    std::vector<std::tuple<std::uint32_t, std::uint32_t, std::uint64_t>> places; // line, word of it, word
-    for (std::uint32_t j = 0; j + 1 < index_.wordStart.size(); ++j)
+    std::vector<std::pair<std::uint64_t, std::size_t>> hits; // word, file line
+    for (std::uint32_t j = 0; j + 1 < index_.wordStart.size(); ++j) {
+        const std::size_t lineStart = hits.size(); // where the hits of line j begin
         for (std::uint32_t k = index_.wordStart[j]; k < index_.wordStart[j + 1]; ++k) {
             const std::uint64_t w = index_.wordHashes[k];
             if (!(filter[(w >> 6) & 63] >> (w & 63) & 1) || !wordLines.contains(w))
                 continue;
             ++documents[w];
-            places.emplace_back(j, k - index_.wordStart[j], w);
+            if (std::none_of(hits.begin() + std::ptrdiff_t(lineStart), hits.end(),
+                             [w](const auto& h) { return h.first == w; }))
+                hits.emplace_back(w, j);
         }
-    // A word counts once on a line: a line that repeats a common word is no
-    // more like the search line than one that has it once.
-    std::vector<std::pair<std::uint64_t, std::size_t>> hits; // word, file line
-    hits.reserve(places.size());
-    std::size_t lineStart = 0; // where the hits of the current line begin
-    for (const auto& [line, nth, w] : places) {
-        if (lineStart < hits.size() && hits[lineStart].second != line)
-            lineStart = hits.size();
-        if (std::none_of(hits.begin() + std::ptrdiff_t(lineStart), hits.end(),
-                         [w = w](const auto& h) { return h.first == w; }))
-            hits.emplace_back(w, line);
     }
     const double n = double(file_.size());
     const auto idf = [&](std::uint64_t w) {

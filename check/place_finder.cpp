@@ -131,13 +131,12 @@ double Finder::weightOf(std::string_view line, std::uint64_t hash) const {
 namespace {
 
 // Whether the Dice coefficient of two lines' pairs of bytes (bigramsOf: one
-// pair a byte but the last, of at most 400 bytes) can come to floor, by
+// pair a byte but the last, of at most kMostPairs) can come to floor, by
 // their counts alone: most lines a search line meets are far longer or
 // shorter, and are passed over without making their pairs.
 bool canReach(std::size_t lengthA, std::size_t lengthB, double floor) {
     const auto pairs = [](std::size_t length) {
-        length = std::min<std::size_t>(length, 400);
-        return length ? length - 1 : 0;
+        return length ? std::min(length - 1, kMostPairs) : 0;
     };
     const std::size_t a = pairs(lengthA), b = pairs(lengthB);
     return a && b && 2.0 * double(std::min(a, b)) / double(a + b) >= floor;
