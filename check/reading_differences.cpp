@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <deque>
 #include <map>
+#include <span>
 #include <unordered_map>
 
 namespace torvale {
@@ -128,8 +129,28 @@ std::string shown(std::string_view line) {
     return "\"" + text.substr(0, 60) + (text.size() > 60 ? "...\"" : "\"");
 }
 
+// Whether the editor's text is the very run of the mod's lines the installer
+// read, but for the last line's line end: nearly always, and then a look at
+// where the lines lie spares comparing them line by line.
+bool sameRun(std::span<const std::string_view> read, std::string_view editor) {
+    if (read.empty())
+        return false;
+    const char* end = read.front().data();
+    for (const std::string_view line : read) {
+        if (line.empty() || line.data() != end)
+            return false;
+        end += line.size();
+    }
+    std::string_view run(read.front().data(), std::size_t(end - read.front().data()));
+    if (run.ends_with('\n'))
+        run.remove_suffix(run.ends_with("\r\n") ? 2 : 1);
+    return editor == run;
+}
+
 std::string textDifference(const char* what, const std::vector<std::string_view>& installer,
-                           std::string_view editor) {
+                           std::string_view editor, std::span<const std::string_view> read) {
+    if (sameRun(read, editor))
+        return {};
     const std::size_t k = firstDifference(installer, editor);
     if (k == std::string_view::npos)
         return {};
@@ -205,9 +226,11 @@ std::vector<ReadingDifference> readingDifferences(std::string_view mod,
         else if (!sameWithoutCr(name, step.file.view()))
             what = "the installer reads its file name as " + shown(name) + ", the editor as " +
                    shown(step.file.view());
-        else if (std::string t = textDifference("search text", view.search, step.search); !t.empty())
+        else if (std::string t = textDifference("search text", view.search, step.search, view.searchRead);
+                 !t.empty())
             what = std::move(t);
-        else if (std::string t = textDifference("action text", view.added, step.action); !t.empty())
+        else if (std::string t = textDifference("action text", view.added, step.action, view.added);
+                 !t.empty())
             what = std::move(t);
         if (!what.empty())
             found[s.modLine] = "step at line " + std::to_string(s.modLine) + ": " + what;

@@ -6,6 +6,7 @@
 #include "install_file.h"
 #include "yabmod_disk.h"
 
+#include <algorithm>
 #include <cstring>
 #include <deque>
 #include <memory>
@@ -28,10 +29,12 @@ char lower(char c) {
 
 // /^<edit\s file>/ixsm and its like: the tag at the very start of the line,
 // in either letter case, one whitespace character where the tag has its blank.
-bool opens(std::string_view line, std::string_view tag) {
-    if (line.size() < tag.size())
+[[gnu::always_inline]] inline bool opens(std::string_view line, std::string_view tag) {
+    // Most lines are code: every tag starts with "<", and the tag's second
+    // letter tells most tags apart.
+    if (line.size() < tag.size() || line[0] != '<' || lower(line[1]) != tag[1])
         return false;
-    for (std::size_t i = 0; i < tag.size(); ++i)
+    for (std::size_t i = 2; i < tag.size(); ++i)
         if (tag[i] == ' ' ? !perlSpace(line[i]) : lower(line[i]) != tag[i])
             return false;
     return true;
@@ -264,14 +267,27 @@ private:
         // dosearch: an empty search text becomes one undef line, as Perl
         // makes it by looking at its first line, once the file has one.
         keys_.clear();
-        keyStore_.clear();
         if (file.lineCount() > 0 && search_.empty())
             search_.emplace_back();
+        // The keys of lines with carriage returns are written into one
+        // buffer, made big enough first so that none of them moves.
+        std::size_t room = 0;
+        for (const std::string_view s : search_)
+            room += s.size();
+        keyStore_.clear();
+        keyStore_.reserve(room);
         for (const std::string_view s : search_) {
-            if (s.find('\r') == std::string_view::npos) {
-                keys_.push_back(s.ends_with('\n') ? s.substr(0, s.size() - 1) : s);
+            const std::string_view bare = s.ends_with('\n') ? s.substr(0, s.size() - 1) : s;
+            if (bare.find('\r') == std::string_view::npos) {
+                keys_.push_back(bare);
             } else {
-                keys_.push_back(keyStore_.emplace_back(lineKey(s)));
+                const std::size_t at = keyStore_.size();
+                for (std::size_t from = 0; from < bare.size();) {
+                    const std::size_t cr = std::min(bare.find('\r', from), bare.size());
+                    keyStore_.append(bare.substr(from, cr - from));
+                    from = cr + 1;
+                }
+                keys_.push_back(std::string_view(keyStore_).substr(at));
             }
         }
         step.searchLines = keys_.size();
@@ -286,7 +302,8 @@ private:
             step.result = Result::NotFound;
         }
         if (options_.onStep)
-            options_.onStep({step, run_.files.back(), file, keys_, added_, false});
+            options_.onStep({step, run_.files.back(), file, keys_, added_, false,
+                             std::span<const std::string_view>(search_)});
         if (options_.readingOnly) {
             run_.steps.push_back(step);
             return;
@@ -304,7 +321,8 @@ private:
             return;
         run_.steps.push_back(step);
         if (options_.onStep)
-            options_.onStep({run_.steps.back(), run_.files.back(), file, keys_, added_, true});
+            options_.onStep({run_.steps.back(), run_.files.back(), file, keys_, added_, true,
+                             std::span<const std::string_view>(search_)});
     }
 
     void install(InstallFile& file, std::size_t found, long offset) {
@@ -425,7 +443,7 @@ private:
     bool atEditFile_ = false;
 
     std::vector<std::string_view> keys_;
-    std::deque<std::string> keyStore_;
+    std::string keyStore_; // keys without their carriage returns
 };
 
 } // namespace

@@ -179,13 +179,15 @@ TEST(InstallFile, AgreesWithPerlsArrayOfLines) {
         for (std::size_t i = 0; i < model.size(); ++i)
             regular &= !model[i].empty() && (i + 1 == model.size() || model[i].ends_with('\n'));
         ASSERT_EQ(file.readsBackAsIs(), regular) << testing::PrintToString(original);
-        if (regular)
+        if (regular) {
             ASSERT_EQ(InstallFile(expected).keys(), file.keys());
+        }
         ASSERT_EQ(file.changed(), expected != original);
         const std::string diff = unifiedDiff(original, expected, "f");
         ASSERT_EQ(diff.empty(), expected == original);
-        if (!diff.empty())
+        if (!diff.empty()) {
             ASSERT_EQ(applyDiff(original, diff), expected) << testing::PrintToString(diff);
+        }
     }
 }
 
