@@ -4,6 +4,7 @@
 
 #include "install_hashes.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace torvale {
@@ -25,6 +26,7 @@ InstallFile::Block& InstallFile::own(std::size_t b) {
         auto copy = std::make_shared<Block>();
         copy->summary = from.summary;
         copy->withCr = from.withCr;
+        copy->crFrom = from.crFrom;
         const std::size_t room = std::min<std::size_t>(from.lines.size() + 16, kMostLines);
         copy->lines.reserve(room);
         copy->hashes.reserve(room);
@@ -117,14 +119,21 @@ void InstallFile::insertLines(std::size_t at, const std::vector<Line>& added) {
     const auto index = std::ptrdiff_t(place.index);
     std::vector<std::uint64_t> hashes;
     hashes.reserve(added.size());
-    for (const Line& line : added) {
+    std::size_t firstCr = added.size();
+    for (std::size_t k = 0; k < added.size(); ++k) {
+        const Line& line = added[k];
         hashes.push_back(hashOf(line.key()));
         if (holdsCr(line)) {
             ++block.withCr;
             ++withCr_;
+            firstCr = std::min(firstCr, k);
         }
         noLf_ += lacksLf(line);
     }
+    // The lines after those put in move on with them.
+    if (place.index <= block.crFrom)
+        block.crFrom = firstCr < added.size() ? std::uint32_t(place.index + firstCr)
+                                              : block.crFrom + std::uint32_t(added.size());
     block.lines.insert(block.lines.begin() + index, added.begin(), added.end());
     block.hashes.insert(block.hashes.begin() + index, hashes.begin(), hashes.end());
     count_ += added.size();
@@ -142,8 +151,12 @@ void InstallFile::insertLines(std::size_t at, const std::vector<Line>& added) {
         const auto b = std::ptrdiff_t(std::min(full.lines.size(), from + kBlockLines));
         part.lines.assign(full.lines.begin() + a, full.lines.begin() + b);
         part.hashes.assign(full.hashes.begin() + a, full.hashes.begin() + b);
-        for (const Line& line : part.lines)
-            part.withCr += holdsCr(line);
+        part.crFrom = std::uint32_t(part.lines.size());
+        for (std::size_t k = 0; k < part.lines.size(); ++k)
+            if (holdsCr(part.lines[k])) {
+                ++part.withCr;
+                part.crFrom = std::min(part.crFrom, std::uint32_t(k));
+            }
     }
     const auto where = blocks_.begin() + std::ptrdiff_t(place.block);
     *where = std::move(parts.front());
@@ -171,6 +184,9 @@ void InstallFile::erase(std::size_t at, std::size_t count) {
             }
             noLf_ -= lacksLf(*l);
         }
+        if (place.index < block.crFrom)
+            block.crFrom = block.crFrom >= place.index + take ? block.crFrom - std::uint32_t(take)
+                                                             : std::uint32_t(place.index);
         block.lines.erase(block.lines.begin() + from, block.lines.begin() + to);
         block.hashes.erase(block.hashes.begin() + from, block.hashes.begin() + to);
         count -= take;

@@ -224,7 +224,10 @@ InstallFile::find(std::span<const std::string_view> search) const {
 }
 
 bool InstallFile::stripIn(Block& block, std::size_t from, std::size_t to) {
-    for (std::size_t i = from; i < to && block.withCr; ++i) {
+    // A line without carriage returns is written the same stripped or not.
+    const bool fromClean = from <= block.crFrom;
+    std::size_t i = fromClean ? std::max<std::size_t>(from, block.crFrom) : from;
+    for (; i < to && block.withCr; ++i) {
         Line& line = block.lines[i];
         if (holdsCr(line)) {
             --block.withCr;
@@ -232,6 +235,8 @@ bool InstallFile::stripIn(Block& block, std::size_t from, std::size_t to) {
         }
         line.bare = 1;
     }
+    if (fromClean)
+        block.crFrom = std::max(block.crFrom, std::uint32_t(i));
     return block.withCr == 0;
 }
 
@@ -246,7 +251,7 @@ void InstallFile::stripBefore(std::size_t end) {
     // Files without carriage returns, nearly all of them, have nothing to strip.
     for (std::size_t b = 0; withCr_ && b < blocks_.size() && end > 0; ++b) {
         const std::size_t n = std::min(end, block(b).lines.size());
-        if (block(b).withCr)
+        if (block(b).withCr && n > block(b).crFrom)
             stripIn(own(b), 0, n);
         end -= n;
     }

@@ -127,6 +127,10 @@ private:
         std::vector<Line> lines;
         std::vector<std::uint64_t> hashes;
         std::uint32_t withCr = 0; // lines not yet stripped that hold a carriage return
+        // No line before this one holds a carriage return not yet stripped:
+        // each step strips the lines it looked at, from the file's start, and
+        // would otherwise go through them again and copy their blocks.
+        std::uint32_t crFrom = 0;
         // Room for the lines a block holds before it is split, so that lines
         // put in move the others but are seldom copied elsewhere.
         void makeRoom();

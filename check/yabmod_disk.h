@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 namespace torvale::yabmod {
 
@@ -75,8 +76,10 @@ private:
     bool canMake(const Resolved& at);
 
     const ReadFile& read_;
-    std::map<std::string, Entry> fromDisk_; // what read_ gave, read once
-    std::map<std::string, Entry> written_;  // the run's changes
+    // Hashed: a run looks paths up a dozen times a block, and the paths of
+    // a forum share a long start that a tree compares again and again.
+    std::unordered_map<std::string, Entry> fromDisk_; // what read_ gave, read once
+    std::unordered_map<std::string, Entry> written_;  // the run's changes
 };
 
 } // namespace torvale::yabmod
