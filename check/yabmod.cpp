@@ -395,7 +395,9 @@ private:
         disk_.takeBackBackup(*name);
         if (!disk_.canWrite(*name))
             installError(0, mod_.size(), "cannot write " + full);
-        disk_.write(*name, *current_);
+        // The lines are handed over: the next block opens the file anew.
+        disk_.write(*name, std::move(*current_));
+        current_.reset();
     }
 
     void endAfterLastStep() const {

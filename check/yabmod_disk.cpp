@@ -3,6 +3,7 @@
 #include "yabmod_disk.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -182,15 +183,25 @@ bool Disk::rename(std::string_view from, std::string_view to) {
 }
 
 std::optional<std::string> Disk::fopenName(std::string_view name) {
-    std::string out;
-    for (char c : name) {
-        if (c == '\\')
-            c = '/';
-        const bool word = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
-                          (c >= '0' && c <= '9') || c == '_';
-        if (word || (c != '\0' && std::strchr("/#%+,- .:@^", c)))
-            out.push_back(c);
+    // What each byte becomes: itself, "/" for "\\", or nothing (0).
+    static constexpr std::array<char, 256> kept = [] {
+        std::array<char, 256> table{};
+        for (int c = 0; c < 256; ++c) {
+            const bool word = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                              (c >= '0' && c <= '9') || c == '_';
+            if (word || std::string_view("/#%+,- .:@^").find(char(c)) != std::string_view::npos)
+                table[std::size_t(c)] = char(c);
+        }
+        table['\\'] = '/';
+        return table;
+    }();
+    std::string out(name.size(), '\0');
+    std::size_t n = 0;
+    for (const char c : name) {
+        out[n] = kept[static_cast<unsigned char>(c)];
+        n += out[n] != '\0';
     }
+    out.resize(n);
     if (out.find("/../") != std::string::npos)
         return std::nullopt;
     return out;
