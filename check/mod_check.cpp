@@ -76,13 +76,14 @@ public:
                                       : "it holds no mod tags: it is not a mod file";
             return std::move(report_);
         }
-        // The editor's reading is compared on another core while the
-        // installer runs: it needs only the mod.
-        auto differences =
-            std::async(std::launch::async, readingDifferences, mod_, &modLines_.lines);
+        // The editor's reading is made on another core while the installer
+        // runs: it needs only the mod.
+        auto editor = std::async(std::launch::async, [this] {
+            return EditorReading(mod_, modLines_.lines);
+        });
         if (options_.forumDirectory.empty()) {
             untested();
-            warnAboutTheMod(differences.get());
+            warnAboutTheMod(readingDifferences(editor.get(), mod_, modLines_.lines));
             return std::move(report_);
         }
         report_.tested = true;
@@ -107,7 +108,11 @@ public:
             addDiffs(all);
         if (options_.uninstall)
             checkUninstall(exact);
-        warnAboutTheMod(differences.get());
+        // A run that went through the whole mod read every step the
+        // installer reads; else a run that only reads tells them.
+        warnAboutTheMod(all.end == Run::End::Done
+                            ? editor.get().differencesFrom(all)
+                            : readingDifferences(editor.get(), mod_, modLines_.lines));
         return std::move(report_);
     }
 

@@ -108,7 +108,7 @@ std::string_view withoutLf(std::string_view line) {
 
 // The first line, from 0, where the installer's lines and the editor's text
 // part; npos when they agree.
-std::size_t firstDifference(const std::vector<std::string_view>& installer, std::string_view editor) {
+std::size_t firstDifference(std::span<const std::string_view> installer, std::string_view editor) {
     // A block without lines: the editor's empty text.
     if (installer.empty() && editor.empty())
         return std::string_view::npos;
@@ -147,9 +147,9 @@ bool sameRun(std::span<const std::string_view> read, std::string_view editor) {
     return editor == run;
 }
 
-std::string textDifference(const char* what, const std::vector<std::string_view>& installer,
-                           std::string_view editor, std::span<const std::string_view> read) {
-    if (sameRun(read, editor))
+std::string textDifference(const char* what, std::span<const std::string_view> installer,
+                           std::string_view editor) {
+    if (sameRun(installer, editor))
         return {};
     const std::size_t k = firstDifference(installer, editor);
     if (k == std::string_view::npos)
@@ -183,42 +183,59 @@ std::string whySkipped(const Lines& lines, std::size_t line, std::size_t firstEd
 
 } // namespace
 
-std::vector<ReadingDifference> readingDifferences(std::string_view mod,
-                                                  const std::vector<std::string_view>* modLines) {
-    std::vector<std::string_view> own;
-    if (!modLines)
-        own = perlLines(mod);
-    const std::vector<std::string_view>& split = modLines ? *modLines : own;
-    const Lines lines(mod, split);
-    EditorSteps editor(lines);
-    readMod(SharedBytes{nullptr, mod}, editor, kMaxBlockText, &editor);
-    std::unordered_map<std::size_t, EditorStep*> byLine;
-    for (EditorStep& e : editor.steps)
-        byLine.emplace(e.line, &e);
+struct EditorReading::Steps {
+    Steps(std::string_view mod, const std::vector<std::string_view>& split)
+        : modLines(split), lines(mod, split), editor(lines) {
+        readMod(SharedBytes{nullptr, mod}, editor, kMaxBlockText, &editor);
+        for (std::size_t k = 0; k < editor.steps.size(); ++k)
+            byLine.emplace(editor.steps[k].line, k);
+    }
+    const std::vector<std::string_view>& modLines;
+    const Lines lines;
+    EditorSteps editor;
+    std::unordered_map<std::size_t, std::size_t> byLine; // index into editor.steps
+};
+
+EditorReading::EditorReading(std::string_view mod, const std::vector<std::string_view>& modLines)
+    : steps_(std::make_unique<Steps>(mod, modLines)) {}
+EditorReading::EditorReading(EditorReading&&) noexcept = default;
+EditorReading::~EditorReading() = default;
+
+std::vector<ReadingDifference> EditorReading::differencesFrom(const yabmod::Run& run) const {
+    const Steps& steps = *steps_;
+    const Lines& lines = steps.lines;
+    const std::vector<EditorStep>& editor = steps.editor.steps;
+    const auto modLines = [&](std::size_t first, std::size_t count) {
+        return std::span<const std::string_view>(steps.modLines)
+            .subspan(std::min(first, steps.modLines.size()),
+                     std::min(count, steps.modLines.size() - std::min(first, steps.modLines.size())));
+    };
+    std::vector<bool> seen(editor.size());
     std::map<std::size_t, std::string> found;
-    // The installer's reading, compared step by step as it goes.
-    yabmod::Options options;
-    options.keepGoing = true;
-    options.readingOnly = true;
-    options.modLines = &split;
-    options.onStep = [&](const yabmod::StepView& view) {
-        const yabmod::StepRun& s = view.step;
-        const auto e = byLine.find(s.modLine);
-        if (e == byLine.end()) {
+    for (const yabmod::StepRun& s : run.steps) {
+        // An "<edit file>" before its action: the installer passes it by.
+        if (s.result == yabmod::StepRun::Result::NoAction)
+            continue;
+        const auto e = steps.byLine.find(s.modLine);
+        if (e == steps.byLine.end()) {
             found[s.modLine] = "the installer reads a step at line " + std::to_string(s.modLine) +
                                " that the editor does not show" +
                                (s.action == yabmod::StepRun::Action::None
                                     ? ": it has no action block of its own"
                                     : "");
-            return;
+            continue;
         }
-        EditorStep& step = *e->second;
-        step.seen = true;
+        const EditorStep& step = editor[e->second];
+        seen[e->second] = true;
         const int kind = s.action == yabmod::StepRun::Action::Replace     ? 1
                          : s.action == yabmod::StepRun::Action::AddBefore ? 2
                          : s.action == yabmod::StepRun::Action::AddAfter  ? 3
                                                                           : 0;
-        const std::string_view name = withoutLf(lines.line(view.fileRun.modLine + 1));
+        const std::string_view name = withoutLf(lines.line(run.files[s.file].modLine + 1));
+        // The texts as read, each line with its line end: compared without
+        // carriage returns, they are what the installer searches for and adds.
+        const std::span<const std::string_view> search = modLines(s.modLine, s.searchRead);
+        const std::span<const std::string_view> action = modLines(s.actionLine, s.actionRead);
         std::string what;
         if (kind != step.kind)
             what = kind == 0 ? "the installer finds no action for it"
@@ -226,26 +243,45 @@ std::vector<ReadingDifference> readingDifferences(std::string_view mod,
         else if (!sameWithoutCr(name, step.file.view()))
             what = "the installer reads its file name as " + shown(name) + ", the editor as " +
                    shown(step.file.view());
-        else if (std::string t = textDifference("search text", view.search, step.search, view.searchRead);
-                 !t.empty())
+        else if (std::string t = textDifference("search text", search, step.search); !t.empty())
             what = std::move(t);
-        else if (std::string t = textDifference("action text", view.added, step.action, view.added);
-                 !t.empty())
+        else if (std::string t = textDifference("action text", action, step.action); !t.empty())
             what = std::move(t);
         if (!what.empty())
             found[s.modLine] = "step at line " + std::to_string(s.modLine) + ": " + what;
-    };
-    const yabmod::Run run = yabmod::runInstaller(mod, {"/forum", "/html"}, yabmod::Mode::Install,
-                                                 yabmod::readFromDisk, options);
+    }
     const std::size_t firstEditFile = run.files.empty() ? 0 : run.files.front().modLine;
-    for (const EditorStep& e : editor.steps)
-        if (!e.seen)
-            found[e.line] = "the installer skips the step at line " + std::to_string(e.line) +
-                            ": " + whySkipped(lines, e.line, firstEditFile);
+    for (std::size_t k = 0; k < editor.size(); ++k)
+        if (!seen[k])
+            found[editor[k].line] = "the installer skips the step at line " +
+                                    std::to_string(editor[k].line) + ": " +
+                                    whySkipped(lines, editor[k].line, firstEditFile);
     std::vector<ReadingDifference> out;
     for (auto& [line, what] : found)
         out.push_back({line, std::move(what)});
     return out;
+}
+
+std::vector<ReadingDifference> readingDifferences(const EditorReading& editor,
+                                                  std::string_view mod,
+                                                  const std::vector<std::string_view>& modLines) {
+    yabmod::Options options;
+    options.keepGoing = true;
+    options.readingOnly = true;
+    options.withChanges = false;
+    options.modLines = &modLines;
+    return editor.differencesFrom(yabmod::runInstaller(mod, {"/forum", "/html"},
+                                                       yabmod::Mode::Install,
+                                                       yabmod::readFromDisk, options));
+}
+
+std::vector<ReadingDifference> readingDifferences(std::string_view mod,
+                                                  const std::vector<std::string_view>* modLines) {
+    std::vector<std::string_view> own;
+    if (!modLines)
+        own = perlLines(mod);
+    const std::vector<std::string_view>& split = modLines ? *modLines : own;
+    return readingDifferences(EditorReading(mod, split), mod, split);
 }
 
 } // namespace torvale

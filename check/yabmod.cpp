@@ -196,6 +196,7 @@ private:
             if (i >= mod_.size())
                 installError(j_, i, "no </search for> for step " + std::to_string(j_));
         }
+        step.searchRead = search_.size();
         ++i;
         long offset = 0;
         for (; i < mod_.size(); ++i) {
@@ -239,6 +240,8 @@ private:
                 break;
             }
         }
+        if (step.actionLine)
+            step.actionRead = i - 1 - step.actionLine;
         apply(step, offset);
         return i;
     }

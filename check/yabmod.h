@@ -88,6 +88,10 @@ struct StepRun {
     // Where the search text stands again further down, from 0; npos for nowhere.
     std::size_t again = std::string::npos;
     std::size_t searchLines = 0; // the lines searched for, after Perl's autovivification
+    // The lines of its texts as read from the mod: the search text's stand
+    // right after modLine, the action text's right after actionLine.
+    std::size_t searchRead = 0;
+    std::size_t actionRead = 0;
 };
 
 // A file an "<edit file>" block opened.

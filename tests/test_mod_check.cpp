@@ -5,6 +5,7 @@
 #include "check/mod_check.h"
 #include "check/near_miss.h"
 #include "check/reading_differences.h"
+#include "check/yabmod.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -289,8 +290,31 @@ TEST(ModCheck, NamesWhereTheInstallerReadsTheModOtherwise) {
          "<edit file>\nA.pm\nB.pm\n</edit file>\n\n<search for>\na\n</search for>\n\n<replace>\nb\n</replace>\n",
          6, "file name"},
     };
+    // A forum where every step is found, so that the check compares with
+    // the install itself instead of a run that only reads.
+    const yabmod::ReadFile forum = [](const std::string& path) {
+        using K = yabmod::DiskEntry::Kind;
+        if (path.ends_with(".pm"))
+            return yabmod::DiskEntry{K::File, "\na\nc\n"};
+        return path == "/forum" || path == "/forum/Sources" ? yabmod::DiskEntry{K::Folder, {}}
+                                                            : yabmod::DiskEntry{};
+    };
+    const auto listed = [](const std::vector<ReadingDifference>& found) {
+        std::vector<std::pair<std::size_t, std::string>> list;
+        for (const ReadingDifference& d : found)
+            list.emplace_back(d.modLine, d.what);
+        return list;
+    };
     for (const auto& c : cases) {
         const std::vector<ReadingDifference> found = readingDifferences(c.mod);
+        const std::vector<std::string_view> lines = perlLines(c.mod);
+        yabmod::Options options;
+        options.keepGoing = true;
+        const yabmod::Run installed =
+            yabmod::runInstaller(c.mod, {"/forum", "/html"}, yabmod::Mode::Install, forum, options);
+        ASSERT_EQ(installed.end, yabmod::Run::End::Done) << c.what << ": " << installed.message;
+        EXPECT_EQ(listed(EditorReading(c.mod, lines).differencesFrom(installed)), listed(found))
+            << c.what;
         if (!c.line) {
             EXPECT_TRUE(found.empty()) << c.what << ": " << found.front().what;
             continue;
