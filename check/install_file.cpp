@@ -42,13 +42,30 @@ std::string_view withoutLf(std::string_view line) {
 
 std::vector<std::string_view> perlLines(std::string_view bytes) {
     std::vector<std::string_view> lines;
-    for (std::size_t start = 0; start < bytes.size();) {
-        const void* lf = std::memchr(bytes.data() + start, '\n', bytes.size() - start);
-        const std::size_t end =
-            lf ? std::size_t(static_cast<const char*>(lf) - bytes.data()) + 1 : bytes.size();
-        lines.push_back(bytes.substr(start, end - start));
-        start = end;
+    const char* p = bytes.data();
+    const std::size_t n = bytes.size();
+    std::size_t start = 0, i = 0;
+#if defined(__SSE2__)
+    // Sixteen bytes looked at at once: a mod of 32 MiB has a million lines,
+    // and a call to find each line's end cost more than the line.
+    const __m128i lf = _mm_set1_epi8('\n');
+    for (; i + 16 <= n; i += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        for (unsigned mask = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(v, lf))); mask;
+             mask &= mask - 1) {
+            const std::size_t end = i + unsigned(std::countr_zero(mask)) + 1;
+            lines.emplace_back(p + start, end - start);
+            start = end;
+        }
     }
+#endif
+    for (; i < n; ++i)
+        if (p[i] == '\n') {
+            lines.emplace_back(p + start, i + 1 - start);
+            start = i + 1;
+        }
+    if (start < n)
+        lines.emplace_back(p + start, n - start);
     return lines;
 }
 
