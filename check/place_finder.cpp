@@ -23,54 +23,6 @@ constexpr std::size_t kSameKept = 16;
 
 } // namespace
 
-FileIndex::FileIndex(std::span<const std::string_view> file) {
-    std::size_t size = 0;
-    for (const std::string_view line : file)
-        size += line.size();
-    // Written through pointers: a push_back a byte costs several times more.
-    text.resize(size);
-    normalText.resize(size);
-    std::vector<std::pair<std::size_t, std::size_t>> ends; // of each line in text and in normalText
-    ends.reserve(file.size());
-    char* to = text.data();
-    char* normalTo = normalText.data();
-    for (const std::string_view line : file) {
-        to = std::copy(line.begin(), line.end(), to);
-        for (const char c : line) {
-            *normalTo = lower(c);
-            normalTo += !blank(c);
-        }
-        ends.emplace_back(std::size_t(to - text.data()), std::size_t(normalTo - normalText.data()));
-    }
-    normalText.resize(std::size_t(normalTo - normalText.data()));
-    lines.reserve(file.size());
-    normal.reserve(file.size());
-    hash.reserve(file.size());
-    count.reserve(file.size());
-    wordStart.reserve(file.size() + 1);
-    wordHashes.reserve(file.size() * 4);
-    std::pair<std::size_t, std::size_t> start{0, 0};
-    for (std::uint32_t j = 0; j < file.size(); start = ends[j++]) {
-        lines.push_back(std::string_view(text).substr(start.first, ends[j].first - start.first));
-        normal.push_back(std::string_view(normalText).substr(start.second, ends[j].second - start.second));
-        hash.push_back(hashOf(normal.back()));
-        ++count[hash.back()];
-        wordStart.push_back(std::uint32_t(wordHashes.size()));
-        forEachWord(normal.back(), [&](std::uint64_t w) { wordHashes.push_back(w); });
-    }
-    wordStart.push_back(std::uint32_t(wordHashes.size()));
-}
-
-void FileIndex::keepLineBits() const {
-    if (!lineBitsAsked_ || !lineBits_.empty()) {
-        lineBitsAsked_ = true;
-        return;
-    }
-    lineBits_.reserve(normal.size());
-    for (std::size_t j = 0; j < normal.size(); ++j)
-        lineBits_.push_back(lineBits(j));
-}
-
 Finder::Finder(const FileIndex& file, std::span<const std::string_view> search)
     : index_(file), file_(file.lines), search_(search), fileNormal_(file.normal),
       fileHash_(file.hash), count_(file.count) {
@@ -123,8 +75,7 @@ double Finder::weightOf(std::string_view line, std::uint64_t hash) const {
     for (const char c : line)
         letters += word(lower(c)) ? 1 : 0;
     const double content = std::clamp(double(letters) / 6.0, 0.08, 1.0);
-    const auto it = count_.find(hash);
-    const double often = it == count_.end() ? 1.0 : double(it->second);
+    const double often = std::max(1.0, double(count_.of(hash))); // 1 for a line it lacks
     return content / (1.0 + 0.5 * std::log2(often));
 }
 

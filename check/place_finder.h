@@ -2,6 +2,7 @@
 // make it: the file's lines in normal form, their weights, and the candidates.
 #pragma once
 
+#include "file_index.h"
 #include "line_likeness.h"
 #include "nearest_place.h"
 
@@ -17,50 +18,6 @@
 #include <vector>
 
 namespace torvale::place {
-
-// A file's lines as every search for a nearest place in it uses them: their
-// normal forms, how often each stands, and the lines each word stands on.
-// Made once for all the failed steps that look at the file as it stands.
-struct FileIndex {
-    // The lines are copied: the file they come from changes under a check.
-    explicit FileIndex(std::span<const std::string_view> lines);
-    FileIndex(const FileIndex&) = delete;
-    FileIndex& operator=(const FileIndex&) = delete;
-
-    std::string text;                     // the lines side by side
-    std::vector<std::string_view> lines;  // into text
-    std::string normalText;
-    std::vector<std::string_view> normal; // into normalText
-    std::vector<std::uint64_t> hash;      // of each normal form
-    std::unordered_map<std::uint64_t, std::uint32_t> count; // lines of each normal form
-    // Each line's words of three letters or more, by their hashes, in order:
-    // line j's are wordHashes[wordStart[j]] up to wordHashes[wordStart[j + 1]].
-    // A search sweeps them for its own few words, which costs less than
-    // an index of every word for a file that changes between failed steps.
-    std::vector<std::uint64_t> wordHashes;
-    std::vector<std::uint32_t> wordStart;
-    // Each line's pairs of bytes as bits, and how many bits, for the
-    // searches that hold every line to their own: kept from the second such
-    // search on, for a file looked at once is spared their memory (a sixth
-    // of the file's size in bits, each page of it faulted in). Not to be
-    // asked from two threads at once.
-    struct LineBits {
-        likeness::Bits bits;
-        int ones;
-    };
-    LineBits lineBits(std::size_t j) const {
-        if (!lineBits_.empty())
-            return lineBits_[j];
-        const likeness::Bits bits = likeness::bitsOf(normal[j]);
-        return {bits, likeness::ones(bits)};
-    }
-    // Called by each search before it asks lineBits().
-    void keepLineBits() const;
-
-private:
-    mutable std::vector<LineBits> lineBits_;
-    mutable bool lineBitsAsked_ = false;
-};
 
 struct Candidate {
     std::size_t first = 0, last = 0; // from 0
@@ -164,7 +121,7 @@ private:
     std::vector<std::string> searchNormal_;
     const std::vector<std::uint64_t>& fileHash_;
     std::vector<std::uint64_t> searchHash_;
-    const std::unordered_map<std::uint64_t, std::uint32_t>& count_;
+    const LineCounts& count_;
     std::vector<double> weight_;
     double totalWeight_ = 0;
     std::vector<likeness::Pairs> searchBigrams_;

@@ -1,0 +1,119 @@
+// A file's lines as the search for a nearest place uses them, and the memo
+// that makes each line's part once for all the states of a file it stands in.
+#pragma once
+
+#include "line_likeness.h"
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string_view>
+#include <vector>
+
+namespace torvale::place {
+
+// What the index holds of one line, whatever the state of the file.
+struct LineFacts {
+    std::string_view normal; // lower case, no blanks or tabs; in the memo
+    std::uint64_t hash = 0;  // of normal
+    std::uint32_t wordsFrom = 0, wordCount = 0; // into LineMemo::words()
+};
+
+// The facts of lines, by their bytes: between two failed steps in a file
+// nearly every line is the same, and a file has many lines alike ("}", empty
+// lines). The memo keeps a copy of each line it knows, so the lines asked
+// for need not outlive it.
+class LineMemo {
+public:
+    LineMemo() = default;
+    LineMemo(const LineMemo&) = delete;
+    LineMemo& operator=(const LineMemo&) = delete;
+
+    // By value: a later line may move the facts.
+    LineFacts of(std::string_view line);
+    std::span<const std::uint64_t> words(const LineFacts& f) const {
+        return std::span(words_).subspan(f.wordsFrom, f.wordCount);
+    }
+
+private:
+    struct Known {
+        std::string_view line; // a copy, in the chunks
+        std::uint64_t lineHash;
+        LineFacts facts;
+    };
+    static constexpr std::uint32_t kFree = ~std::uint32_t(0);
+    LineFacts make(std::string_view line, char* to);
+    char* room(std::size_t bytes);
+    void grow();
+
+    std::vector<std::uint32_t> slots_; // into known_; open addressing, half full at most
+    std::vector<Known> known_;
+    std::vector<std::uint64_t> words_;
+    // The lines and their normal forms, in chunks that never move.
+    std::vector<std::unique_ptr<char[]>> chunks_;
+    std::size_t used_ = 0, size_ = 0; // of the last chunk
+};
+
+// How many lines have each normal form's hash, in one array: a map of the
+// library made a node for each of a file's different lines.
+class LineCounts {
+public:
+    explicit LineCounts(std::size_t lines);
+    void add(std::uint64_t hash);
+    std::uint32_t of(std::uint64_t hash) const { return counts_[slot(hash)]; }
+
+private:
+    std::size_t slot(std::uint64_t hash) const;
+    std::size_t mask_;
+    // A free slot's hash is never read: left as it comes, not set for each index.
+    std::unique_ptr<std::uint64_t[]> hashes_;
+    std::vector<std::uint32_t> counts_; // 0 for a free slot
+};
+
+// A file's lines as every search for a nearest place in it uses them: their
+// normal forms, how often each stands, and the lines each word stands on.
+// Made once for all the failed steps that look at the file as it stands.
+struct FileIndex {
+    // The lines are not copied: they must outlive the index. Their facts
+    // come from memo, which may be kept for the next state of the file and
+    // for other files; else from a memo of the index's own.
+    explicit FileIndex(std::span<const std::string_view> lines,
+                       std::shared_ptr<LineMemo> memo = nullptr);
+    FileIndex(const FileIndex&) = delete;
+    FileIndex& operator=(const FileIndex&) = delete;
+
+    std::span<const std::string_view> lines;
+    std::vector<std::string_view> normal; // into the memo
+    std::vector<std::uint64_t> hash;      // of each normal form
+    LineCounts count;                     // lines of each normal form
+    // Each line's words of three letters or more, by their hashes, in order:
+    // line j's are wordHashes[wordStart[j]] up to wordHashes[wordStart[j + 1]].
+    // A search sweeps them for its own few words, which costs less than
+    // an index of every word for a file that changes between failed steps.
+    std::vector<std::uint64_t> wordHashes;
+    std::vector<std::uint32_t> wordStart;
+    // Each line's pairs of bytes as bits, and how many bits, for the
+    // searches that hold every line to their own: kept from the second such
+    // search on, for a file looked at once is spared their memory (a sixth
+    // of the file's size in bits, each page of it faulted in). Not to be
+    // asked from two threads at once.
+    struct LineBits {
+        likeness::Bits bits;
+        int ones;
+    };
+    LineBits lineBits(std::size_t j) const {
+        if (!lineBits_.empty())
+            return lineBits_[j];
+        const likeness::Bits bits = likeness::bitsOf(normal[j]);
+        return {bits, likeness::ones(bits)};
+    }
+    // Called by each search before it asks lineBits().
+    void keepLineBits() const;
+
+private:
+    std::shared_ptr<LineMemo> memo_; // holds the normal forms
+    mutable std::vector<LineBits> lineBits_;
+    mutable bool lineBitsAsked_ = false;
+};
+
+} // namespace torvale::place
