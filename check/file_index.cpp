@@ -20,7 +20,7 @@ std::size_t spread(std::uint64_t key, std::size_t mask) {
 
 } // namespace
 
-LineFacts LineMemo::of(std::string_view line) {
+std::uint32_t LineMemo::of(std::string_view line) {
     if (2 * (known_.size() + 1) > slots_.size())
         grow();
     const std::uint64_t lineHash = std::hash<std::string_view>{}(line);
@@ -29,13 +29,28 @@ LineFacts LineMemo::of(std::string_view line) {
     for (; slots_[at] != kFree; at = (at + 1) & mask) {
         const Known& k = known_[slots_[at]];
         if (k.lineHash == lineHash && k.line == line)
-            return k.facts;
+            return slots_[at];
     }
     char* const copy = room(2 * line.size());
     std::memcpy(copy, line.data(), line.size());
     slots_[at] = std::uint32_t(known_.size());
     known_.push_back({{copy, line.size()}, lineHash, make(line, copy + line.size())});
-    return known_.back().facts;
+    return slots_[at];
+}
+
+likeness::Pairs LineMemo::pairs(std::uint32_t id) {
+    if (pairs_.size() <= id)
+        pairs_.resize(known_.size());
+    if (!pairs_[id].data())
+        pairs_[id] = pairChunks_.of(known_[id].facts.normal);
+    return pairs_[id];
+}
+
+likeness::Pairs LineMemo::joinedPairs(std::uint32_t first, std::uint32_t second) {
+    const std::uint64_t key = std::uint64_t(first) << 32 | second;
+    if (const std::optional<likeness::Pairs> known = joinedPairs_.find(key))
+        return *known;
+    return joinedPairs_.insert(key, pairChunks_.of(known_[first].facts.normal, known_[second].facts.normal));
 }
 
 void LineMemo::grow() {
@@ -98,12 +113,14 @@ void LineCounts::add(std::uint64_t hash) {
 FileIndex::FileIndex(std::span<const std::string_view> file, std::shared_ptr<LineMemo> memo)
     : lines(file), count(file.size()),
       memo_(memo ? std::move(memo) : std::make_shared<LineMemo>()) {
+    ids.reserve(file.size());
     normal.reserve(file.size());
     hash.reserve(file.size());
     wordStart.reserve(file.size() + 1);
     wordHashes.reserve(file.size() * 4);
     for (const std::string_view line : file) {
-        const LineFacts f = memo_->of(line);
+        ids.push_back(memo_->of(line));
+        const LineFacts& f = memo_->facts(ids.back());
         normal.push_back(f.normal);
         hash.push_back(f.hash);
         count.add(f.hash);

@@ -2,6 +2,7 @@
 // that makes each line's part once for all the states of a file it stands in.
 #pragma once
 
+#include "flat_cache.h"
 #include "line_likeness.h"
 
 #include <cstdint>
@@ -29,11 +30,17 @@ public:
     LineMemo(const LineMemo&) = delete;
     LineMemo& operator=(const LineMemo&) = delete;
 
-    // By value: a later line may move the facts.
-    LineFacts of(std::string_view line);
+    // The number of the line's facts, the same for every line alike.
+    std::uint32_t of(std::string_view line);
+    const LineFacts& facts(std::uint32_t id) const { return known_[id].facts; }
     std::span<const std::uint64_t> words(const LineFacts& f) const {
         return std::span(words_).subspan(f.wordsFrom, f.wordCount);
     }
+    // The pairs of bytes of a line's normal form, and of two lines' joined,
+    // made at the first ask: the searches compare the lines around their
+    // candidates, and those of later failed steps the same lines again.
+    likeness::Pairs pairs(std::uint32_t id);
+    likeness::Pairs joinedPairs(std::uint32_t first, std::uint32_t second);
 
 private:
     struct Known {
@@ -52,6 +59,9 @@ private:
     // The lines and their normal forms, in chunks that never move.
     std::vector<std::unique_ptr<char[]>> chunks_;
     std::size_t used_ = 0, size_ = 0; // of the last chunk
+    std::vector<likeness::Pairs> pairs_; // by id; no data where not made yet
+    FlatCache<likeness::Pairs> joinedPairs_;
+    likeness::PairChunks pairChunks_;
 };
 
 // How many lines have each normal form's hash, in one array: a map of the
@@ -83,6 +93,7 @@ struct FileIndex {
     FileIndex& operator=(const FileIndex&) = delete;
 
     std::span<const std::string_view> lines;
+    std::vector<std::uint32_t> ids;       // of each line's facts in the memo
     std::vector<std::string_view> normal; // into the memo
     std::vector<std::uint64_t> hash;      // of each normal form
     LineCounts count;                     // lines of each normal form
@@ -109,6 +120,8 @@ struct FileIndex {
     }
     // Called by each search before it asks lineBits().
     void keepLineBits() const;
+    // Not to be used from two threads at once either.
+    LineMemo& memo() const { return *memo_; }
 
 private:
     std::shared_ptr<LineMemo> memo_; // holds the normal forms

@@ -237,49 +237,17 @@ double Finder::splitSimilarity(std::size_t i, std::size_t j) {
     return split_.insert(key, both ? 0.8 * d * d : 0);
 }
 
-likeness::Pairs Finder::pairsOf(std::string_view a, std::string_view b) {
-    constexpr std::size_t kChunk = std::size_t(1) << 15;
-    if (pairChunks_.empty() || pairsUsed_ + kMostPairs > kChunk) {
-        pairChunks_.push_back(std::make_unique_for_overwrite<std::uint16_t[]>(kChunk));
-        pairsUsed_ = 0;
-    }
-    std::uint16_t* at = pairChunks_.back().get() + pairsUsed_;
-    std::size_t n = 0;
-    if (b.empty()) {
-        n = bigramsInto(a, at);
-    } else {
-        // Joined lines: only as much as the pairs take in.
-        joinBuffer_.assign(a.substr(0, kMostPairs + 1));
-        joinBuffer_.append(b.substr(0, kMostPairs + 1 - joinBuffer_.size()));
-        n = bigramsInto(joinBuffer_, at);
-    }
-    pairsUsed_ += n;
-    return {at, n};
-}
-
 likeness::Pairs Finder::searchBigrams(std::size_t i) {
     if (searchBigrams_.empty())
         for (const std::string& line : searchNormal_)
-            searchBigrams_.push_back(pairsOf(line));
+            searchBigrams_.push_back(pairs_.of(line));
     return searchBigrams_[i];
 }
 
 likeness::Pairs Finder::joinedSearchBigrams(std::size_t i) {
     if (const std::optional<likeness::Pairs> known = joinedSearchBigrams_.find(i))
         return *known;
-    return joinedSearchBigrams_.insert(i, pairsOf(searchNormal_[i], searchNormal_[i + 1]));
-}
-
-likeness::Pairs Finder::fileBigrams(std::size_t j) {
-    if (const std::optional<likeness::Pairs> known = fileBigrams_.find(j))
-        return *known;
-    return fileBigrams_.insert(j, pairsOf(fileNormal_[j]));
-}
-
-likeness::Pairs Finder::joinedFileBigrams(std::size_t j) {
-    if (const std::optional<likeness::Pairs> known = joinedFileBigrams_.find(j))
-        return *known;
-    return joinedFileBigrams_.insert(j, pairsOf(fileNormal_[j], fileNormal_[j + 1]));
+    return joinedSearchBigrams_.insert(i, pairs_.of(searchNormal_[i], searchNormal_[i + 1]));
 }
 
 double Finder::fileWeight(std::size_t j) {

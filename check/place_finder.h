@@ -3,6 +3,7 @@
 #pragma once
 
 #include "file_index.h"
+#include "flat_cache.h"
 #include "line_likeness.h"
 #include "nearest_place.h"
 
@@ -23,53 +24,6 @@ struct Candidate {
     std::size_t first = 0, last = 0; // from 0
     double similarity = 0;
     std::vector<PlaceLine> lines;
-};
-
-// Values kept by a key of 64 bits, in one array with open addressing: a
-// search asks for thousands, and a map of the library makes a node for each.
-// Values are handed out by copy, for a later insert may move them.
-template <typename T> class FlatCache {
-public:
-    std::optional<T> find(std::uint64_t key) const {
-        if (keys_.empty())
-            return std::nullopt;
-        const std::size_t at = slot(key);
-        return keys_[at] ? std::optional<T>(values_[at]) : std::nullopt;
-    }
-    T insert(std::uint64_t key, T value) {
-        if (2 * (used_ + 1) > keys_.size())
-            grow();
-        const std::size_t at = slot(key);
-        used_ += keys_[at] == 0;
-        keys_[at] = key + 1;
-        values_[at] = value;
-        return value;
-    }
-
-private:
-    std::size_t slot(std::uint64_t key) const {
-        // Fibonacci hashing spreads keys that differ in a few low bits.
-        const std::size_t mask = keys_.size() - 1;
-        std::size_t at = std::size_t((key * 0x9e3779b97f4a7c15ull) >> 20) & mask;
-        while (keys_[at] != 0 && keys_[at] != key + 1)
-            at = (at + 1) & mask;
-        return at;
-    }
-    void grow() {
-        std::vector<std::uint64_t> keys(std::max<std::size_t>(256, 2 * keys_.size()));
-        std::vector<T> values(keys.size());
-        std::swap(keys, keys_);
-        std::swap(values, values_);
-        for (std::size_t k = 0; k < keys.size(); ++k)
-            if (keys[k]) {
-                const std::size_t at = slot(keys[k] - 1);
-                keys_[at] = keys[k];
-                values_[at] = values[k];
-            }
-    }
-    std::vector<std::uint64_t> keys_; // key + 1; 0 for an empty slot
-    std::vector<T> values_;
-    std::size_t used_ = 0;
 };
 
 class Finder {
@@ -107,13 +61,14 @@ private:
     double fileWeight(std::size_t j);
     // Pairs of bytes of the search lines, of two search lines joined, of a
     // file line and of two file lines joined: each made once, since every
-    // candidate place compares them again.
-    // They lie in chunks that never move, made without an allocation each.
+    // candidate place compares them again; the file's in the index's memo,
+    // for the searches in the file's later states too.
     likeness::Pairs searchBigrams(std::size_t i);
     likeness::Pairs joinedSearchBigrams(std::size_t i);
-    likeness::Pairs fileBigrams(std::size_t j);
-    likeness::Pairs joinedFileBigrams(std::size_t j);
-    likeness::Pairs pairsOf(std::string_view a, std::string_view b = {});
+    likeness::Pairs fileBigrams(std::size_t j) { return index_.memo().pairs(index_.ids[j]); }
+    likeness::Pairs joinedFileBigrams(std::size_t j) {
+        return index_.memo().joinedPairs(index_.ids[j], index_.ids[j + 1]);
+    }
 
     const FileIndex& index_;
     std::span<const std::string_view> file_, search_;
@@ -125,10 +80,8 @@ private:
     std::vector<double> weight_;
     double totalWeight_ = 0;
     std::vector<likeness::Pairs> searchBigrams_;
-    FlatCache<likeness::Pairs> joinedSearchBigrams_, fileBigrams_, joinedFileBigrams_;
-    std::vector<std::unique_ptr<std::uint16_t[]>> pairChunks_;
-    std::size_t pairsUsed_ = 0; // of the last chunk
-    std::string joinBuffer_;
+    FlatCache<likeness::Pairs> joinedSearchBigrams_;
+    likeness::PairChunks pairs_;
     FlatCache<double> sims_, joined_, split_, fileWeights_;
 };
 
