@@ -2,10 +2,11 @@
 // up in a memo by the line's bytes before it is made.
 #include "file_index.h"
 
+#include "install_hashes.h"
+
 #include <algorithm>
 #include <bit>
 #include <cstring>
-#include <functional>
 
 namespace torvale::place {
 
@@ -23,7 +24,7 @@ std::size_t spread(std::uint64_t key, std::size_t mask) {
 std::uint32_t LineMemo::of(std::string_view line) {
     if (2 * (known_.size() + 1) > slots_.size())
         grow();
-    const std::uint64_t lineHash = std::hash<std::string_view>{}(line);
+    const std::uint64_t lineHash = install::hashOf(line); // of fixed cost: no byte loop
     const std::size_t mask = slots_.size() - 1;
     std::size_t at = spread(lineHash, mask);
     for (; slots_[at] != kFree; at = (at + 1) & mask) {
@@ -90,6 +91,8 @@ LineFacts LineMemo::make(std::string_view line, char* to) {
     f.wordsFrom = std::uint32_t(words_.size());
     forEachWord(f.normal, [&](std::uint64_t w) { words_.push_back(w); });
     f.wordCount = std::uint32_t(words_.size() - f.wordsFrom);
+    for (const char c : f.normal)
+        f.letters += word(c);
     return f;
 }
 
@@ -129,6 +132,14 @@ FileIndex::FileIndex(std::span<const std::string_view> file, std::shared_ptr<Lin
         wordHashes.insert(wordHashes.end(), words.begin(), words.end());
     }
     wordStart.push_back(std::uint32_t(wordHashes.size()));
+}
+
+double FileIndex::weight(std::size_t j) const {
+    if (weights_.empty())
+        weights_.assign(lines.size(), -1);
+    if (weights_[j] < 0)
+        weights_[j] = lineWeight(memo_->facts(ids[j]).letters, count.of(hash[j]));
+    return weights_[j];
 }
 
 void FileIndex::keepLineBits() const {

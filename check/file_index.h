@@ -5,6 +5,8 @@
 #include "flat_cache.h"
 #include "line_likeness.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -18,7 +20,16 @@ struct LineFacts {
     std::string_view normal; // lower case, no blanks or tabs; in the memo
     std::uint64_t hash = 0;  // of normal
     std::uint32_t wordsFrom = 0, wordCount = 0; // into LineMemo::words()
+    std::uint32_t letters = 0; // bytes of words
 };
+
+// A line's weight in a search, from its letters and how many lines of the
+// file have its normal form (0 for none): a line that stands once outweighs
+// one that stands often, and a line with words a lone brace or an empty line.
+inline double lineWeight(std::size_t letters, std::uint32_t often) {
+    const double content = std::clamp(double(letters) / 6.0, 0.08, 1.0);
+    return content / (1.0 + 0.5 * std::log2(std::max(1.0, double(often))));
+}
 
 // The facts of lines, by their bytes: between two failed steps in a file
 // nearly every line is the same, and a file has many lines alike ("}", empty
@@ -120,11 +131,15 @@ struct FileIndex {
     }
     // Called by each search before it asks lineBits().
     void keepLineBits() const;
+    // lineWeight() of line j, made at the first ask: the searches weigh
+    // each line of their candidates' surroundings.
+    double weight(std::size_t j) const;
     // Not to be used from two threads at once either.
     LineMemo& memo() const { return *memo_; }
 
 private:
     std::shared_ptr<LineMemo> memo_; // holds the normal forms
+    mutable std::vector<double> weights_; // negative where not made yet
     mutable std::vector<LineBits> lineBits_;
     mutable bool lineBitsAsked_ = false;
 };

@@ -68,15 +68,11 @@ std::vector<Candidate> Finder::aligned() {
     return out;
 }
 
-// A line that stands once in the file outweighs one that stands often,
-// and a line with words outweighs a lone brace or an empty line.
 double Finder::weightOf(std::string_view line, std::uint64_t hash) const {
     std::size_t letters = 0;
     for (const char c : line)
         letters += word(lower(c)) ? 1 : 0;
-    const double content = std::clamp(double(letters) / 6.0, 0.08, 1.0);
-    const double often = std::max(1.0, double(count_.of(hash))); // 1 for a line it lacks
-    return content / (1.0 + 0.5 * std::log2(often));
+    return lineWeight(letters, count_.of(hash));
 }
 
 namespace {
@@ -248,12 +244,6 @@ likeness::Pairs Finder::joinedSearchBigrams(std::size_t i) {
     if (const std::optional<likeness::Pairs> known = joinedSearchBigrams_.find(i))
         return *known;
     return joinedSearchBigrams_.insert(i, pairs_.of(searchNormal_[i], searchNormal_[i + 1]));
-}
-
-double Finder::fileWeight(std::size_t j) {
-    if (const std::optional<double> known = fileWeights_.find(j))
-        return *known;
-    return fileWeights_.insert(j, weightOf(file_[j], fileHash_[j]));
 }
 
 } // namespace torvale::place

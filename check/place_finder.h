@@ -38,8 +38,7 @@ public:
     std::optional<Candidate> alignedAt(long start) { return align(start); }
 
 private:
-    // A line that stands once in the file outweighs one that stands often,
-    // and a line with words outweighs a lone brace or an empty line.
+    // A search line's lineWeight(); the file's lines are weighed by the index.
     double weightOf(std::string_view line, std::uint64_t hash) const;
     // Where the search text might start: from lines that stand in the file
     // the same but for blanks and case, and from lines that share the search
@@ -58,7 +57,7 @@ private:
     double joinedSimilarity(std::size_t i, std::size_t j);
     // Search line i against file lines j and j + 1, as one line.
     double splitSimilarity(std::size_t i, std::size_t j);
-    double fileWeight(std::size_t j);
+    double fileWeight(std::size_t j) const { return index_.weight(j); }
     // Pairs of bytes of the search lines, of two search lines joined, of a
     // file line and of two file lines joined: each made once, since every
     // candidate place compares them again; the file's in the index's memo,
@@ -82,7 +81,7 @@ private:
     std::vector<likeness::Pairs> searchBigrams_;
     FlatCache<likeness::Pairs> joinedSearchBigrams_;
     likeness::PairChunks pairs_;
-    FlatCache<double> sims_, joined_, split_, fileWeights_;
+    FlatCache<double> sims_, joined_, split_;
 };
 
 } // namespace torvale::place
