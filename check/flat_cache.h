@@ -3,7 +3,9 @@
 #pragma once
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -33,18 +35,22 @@ public:
 
 private:
     std::size_t slot(std::uint64_t key) const {
-        // Fibonacci hashing spreads keys that differ in a few low bits.
+        // Fibonacci hashing, from the product's top bits: the keys of a
+        // search are a line number shifted high and one in the low bits, and
+        // lower bits of the product would not depend on the high one.
         const std::size_t mask = keys_.size() - 1;
-        std::size_t at = std::size_t((key * 0x9e3779b97f4a7c15ull) >> 20) & mask;
+        std::size_t at = std::size_t((key * 0x9e3779b97f4a7c15ull) >> shift_);
         while (keys_[at] != 0 && keys_[at] != key + 1)
             at = (at + 1) & mask;
         return at;
     }
     void grow() {
         std::vector<std::uint64_t> keys(std::max<std::size_t>(256, 2 * keys_.size()));
-        std::vector<T> values(keys.size());
+        // Only slots with a key are read.
+        auto values = std::make_unique_for_overwrite<T[]>(keys.size());
         std::swap(keys, keys_);
         std::swap(values, values_);
+        shift_ = 64 - std::countr_zero(keys_.size());
         for (std::size_t k = 0; k < keys.size(); ++k)
             if (keys[k]) {
                 const std::size_t at = slot(keys[k] - 1);
@@ -53,7 +59,8 @@ private:
             }
     }
     std::vector<std::uint64_t> keys_; // key + 1; 0 for an empty slot
-    std::vector<T> values_;
+    std::unique_ptr<T[]> values_;
+    int shift_ = 0;
     std::size_t used_ = 0;
 };
 
