@@ -54,6 +54,14 @@ likeness::Pairs LineMemo::joinedPairs(std::uint32_t first, std::uint32_t second)
     return joinedPairs_.insert(key, pairChunks_.of(known_[first].facts.normal, known_[second].facts.normal));
 }
 
+LineBits LineMemo::bits(std::uint32_t id) {
+    if (bits_.size() <= id)
+        bits_.resize(known_.size());
+    if (bits_[id].ones < 0)
+        bits_[id] = lineBitsOf(known_[id].facts.normal);
+    return bits_[id];
+}
+
 void LineMemo::grow() {
     slots_.assign(std::max<std::size_t>(1024, 2 * slots_.size()), kFree);
     const std::size_t mask = slots_.size() - 1;
@@ -115,7 +123,7 @@ void LineCounts::add(std::uint64_t hash) {
 
 FileIndex::FileIndex(std::span<const std::string_view> file, std::shared_ptr<LineMemo> memo)
     : lines(file), count(file.size()),
-      memo_(memo ? std::move(memo) : std::make_shared<LineMemo>()) {
+      memo_(memo ? memo : std::make_shared<LineMemo>()), sharedMemo_(memo != nullptr) {
     ids.reserve(file.size());
     normal.reserve(file.size());
     hash.reserve(file.size());
@@ -140,16 +148,6 @@ double FileIndex::weight(std::size_t j) const {
     if (weights_[j] < 0)
         weights_[j] = lineWeight(memo_->facts(ids[j]).letters, count.of(hash[j]));
     return weights_[j];
-}
-
-void FileIndex::keepLineBits() const {
-    if (!lineBitsAsked_ || !lineBits_.empty()) {
-        lineBitsAsked_ = true;
-        return;
-    }
-    lineBits_.reserve(normal.size());
-    for (std::size_t j = 0; j < normal.size(); ++j)
-        lineBits_.push_back(lineBits(j));
 }
 
 } // namespace torvale::place

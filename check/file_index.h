@@ -10,10 +10,21 @@
 #include <cstdint>
 #include <memory>
 #include <span>
+#include <utility>
 #include <string_view>
 #include <vector>
 
 namespace torvale::place {
+
+// A line's pairs of bytes as bits (likeness::bitsOf), and how many bits.
+struct LineBits {
+    likeness::Bits bits;
+    int ones = -1; // -1 where not made yet
+};
+inline LineBits lineBitsOf(std::string_view normal) {
+    const likeness::Bits bits = likeness::bitsOf(normal);
+    return {bits, likeness::ones(bits)};
+}
 
 // What the index holds of one line, whatever the state of the file.
 struct LineFacts {
@@ -52,6 +63,7 @@ public:
     // candidates, and those of later failed steps the same lines again.
     likeness::Pairs pairs(std::uint32_t id);
     likeness::Pairs joinedPairs(std::uint32_t first, std::uint32_t second);
+    LineBits bits(std::uint32_t id);
 
 private:
     struct Known {
@@ -71,6 +83,7 @@ private:
     std::vector<std::unique_ptr<char[]>> chunks_;
     std::size_t used_ = 0, size_ = 0; // of the last chunk
     std::vector<likeness::Pairs> pairs_; // by id; no data where not made yet
+    std::vector<LineBits> bits_;         // by id
     FlatCache<likeness::Pairs> joinedPairs_;
     likeness::PairChunks pairChunks_;
 };
@@ -114,23 +127,16 @@ struct FileIndex {
     // an index of every word for a file that changes between failed steps.
     std::vector<std::uint64_t> wordHashes;
     std::vector<std::uint32_t> wordStart;
-    // Each line's pairs of bytes as bits, and how many bits, for the
-    // searches that hold every line to their own: kept from the second such
-    // search on, for a file looked at once is spared their memory (a sixth
-    // of the file's size in bits, each page of it faulted in). Not to be
-    // asked from two threads at once.
-    struct LineBits {
-        likeness::Bits bits;
-        int ones;
-    };
+    // Each line's pairs of bytes as bits, for the searches that hold every
+    // line to their own: kept in the memo when it was given, else from the
+    // second such search on, for a file looked at once is spared their
+    // memory (a sixth of the file's size in bits, each page of it faulted
+    // in). Not to be asked from two threads at once.
     LineBits lineBits(std::size_t j) const {
-        if (!lineBits_.empty())
-            return lineBits_[j];
-        const likeness::Bits bits = likeness::bitsOf(normal[j]);
-        return {bits, likeness::ones(bits)};
+        return keepBits_ ? memo_->bits(ids[j]) : lineBitsOf(normal[j]);
     }
     // Called by each search before it asks lineBits().
-    void keepLineBits() const;
+    void keepLineBits() const { keepBits_ = sharedMemo_ || std::exchange(bitsAsked_, true); }
     // lineWeight() of line j, made at the first ask: the searches weigh
     // each line of their candidates' surroundings.
     double weight(std::size_t j) const;
@@ -139,9 +145,9 @@ struct FileIndex {
 
 private:
     std::shared_ptr<LineMemo> memo_; // holds the normal forms
+    bool sharedMemo_;
     mutable std::vector<double> weights_; // negative where not made yet
-    mutable std::vector<LineBits> lineBits_;
-    mutable bool lineBitsAsked_ = false;
+    mutable bool bitsAsked_ = false, keepBits_ = false;
 };
 
 } // namespace torvale::place

@@ -139,7 +139,7 @@ void Finder::voteBySimilarity(std::map<long, double>& votes, std::vector<std::si
     std::vector<std::vector<std::pair<double, std::size_t>>> best(lines);
     index_.keepLineBits();
     for (std::size_t j = 0; j < file_.size(); ++j) {
-        const FileIndex::LineBits line = index_.lineBits(j);
+        const LineBits line = index_.lineBits(j);
         for (std::size_t i = 0; i < lines; ++i) {
             const int mine = line.ones;
             const int common = likeness::common(line.bits, wanted[i]);
