@@ -205,9 +205,9 @@ TEST(NearestPlace, TheCheckPlacesEachFailedStepInTheFileAsTheStepsBeforeLeftIt) 
 }
 
 // The failed steps' worker keeps one memo of lines' facts for every state of
-// every file, known by the lines' bytes. An index made with it must equal
-// the plain definitions, also when a buffer is overwritten with other text
-// at the same place, or two files hold the same line.
+// every file. An index made with it must equal the plain definitions, also
+// when a buffer is overwritten with other text at the same place, or two
+// states hold the same line.
 TEST(NearestPlace, AnIndexMadeWithALongKeptMemoEqualsThePlainDefinitions) {
     using namespace place;
     std::mt19937 random(17);
@@ -258,5 +258,20 @@ TEST(NearestPlace, AnIndexMadeWithALongKeptMemoEqualsThePlainDefinitions) {
                       words);
         }
         EXPECT_EQ(index.count.of(likeness::hashOf("not in the file")), 0u);
+        // What the searches ask of the memo, each made once for all states.
+        index.keepLineBits();
+        for (std::size_t j = 0; j < lines.size(); ++j) {
+            const std::string normal = likeness::normal(lines[j]);
+            const likeness::Pairs made = index.memo().pairs(index.ids[j]);
+            ASSERT_EQ(std::vector<std::uint16_t>(made.begin(), made.end()), likeness::bigramsOf(normal));
+            if (j + 1 < lines.size()) { // the lines are too short to be cut
+                const likeness::Pairs joined = index.memo().joinedPairs(index.ids[j], index.ids[j + 1]);
+                ASSERT_EQ(std::vector<std::uint16_t>(joined.begin(), joined.end()),
+                          likeness::bigramsOf(normal + likeness::normal(lines[j + 1])));
+            }
+            ASSERT_EQ(index.lineBits(j).bits, likeness::bitsOf(normal));
+            const auto letters = std::ranges::count_if(normal, likeness::word);
+            ASSERT_EQ(index.weight(j), lineWeight(std::size_t(letters), index.count.of(index.hash[j])));
+        }
     }
 }
