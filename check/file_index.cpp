@@ -1,5 +1,5 @@
 // A file's index for the nearest place search, each line's part of it looked
-// up in a memo by the line's bytes before it is made.
+// up in a memo by the line's text before it is made.
 #include "file_index.h"
 
 #include "install_hashes.h"
@@ -14,7 +14,7 @@ using namespace likeness;
 
 namespace {
 
-// Fibonacci hashing: the high bits of the product depend on all of the key's.
+// The keys are hashes already: one multiply more mixes them into the slot's bits.
 std::size_t spread(std::uint64_t key, std::size_t mask) {
     return std::size_t((key * 0x9e3779b97f4a7c15ull) >> 20) & mask;
 }
@@ -51,7 +51,8 @@ likeness::Pairs LineMemo::joinedPairs(std::uint32_t first, std::uint32_t second)
     const std::uint64_t key = std::uint64_t(first) << 32 | second;
     if (const std::optional<likeness::Pairs> known = joinedPairs_.find(key))
         return *known;
-    return joinedPairs_.insert(key, pairChunks_.of(known_[first].facts.normal, known_[second].facts.normal));
+    return joinedPairs_.insert(
+        key, pairChunks_.of(known_[first].facts.normal, known_[second].facts.normal));
 }
 
 LineBits LineMemo::bits(std::uint32_t id) {
@@ -122,8 +123,8 @@ void LineCounts::add(std::uint64_t hash) {
 }
 
 FileIndex::FileIndex(std::span<const std::string_view> file, std::shared_ptr<LineMemo> memo)
-    : lines(file), count(file.size()),
-      memo_(memo ? memo : std::make_shared<LineMemo>()), sharedMemo_(memo != nullptr) {
+    : lines(file), count(file.size()), memo_(memo ? memo : std::make_shared<LineMemo>()),
+      sharedMemo_(memo != nullptr) {
     ids.reserve(file.size());
     normal.reserve(file.size());
     hash.reserve(file.size());

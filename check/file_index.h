@@ -10,8 +10,8 @@
 #include <cstdint>
 #include <memory>
 #include <span>
-#include <utility>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace torvale::place {
@@ -28,10 +28,10 @@ inline LineBits lineBitsOf(std::string_view normal) {
 
 // What the index holds of one line, whatever the state of the file.
 struct LineFacts {
-    std::string_view normal; // lower case, no blanks or tabs; in the memo
-    std::uint64_t hash = 0;  // of normal
+    std::string_view normal;                    // lower case, no blanks or tabs; in the memo
+    std::uint64_t hash = 0;                     // of normal
     std::uint32_t wordsFrom = 0, wordCount = 0; // into LineMemo::words()
-    std::uint32_t letters = 0; // bytes of words
+    std::uint32_t letters = 0;                  // bytes of words
 };
 
 // A line's weight in a search, from its letters and how many lines of the
@@ -42,7 +42,7 @@ inline double lineWeight(std::size_t letters, std::uint32_t often) {
     return content / (1.0 + 0.5 * std::log2(std::max(1.0, double(often))));
 }
 
-// The facts of lines, by their bytes: between two failed steps in a file
+// The facts of lines, by their text: between two failed steps in a file
 // nearly every line is the same, and a file has many lines alike ("}", empty
 // lines). The memo keeps a copy of each line it knows, so the lines asked
 // for need not outlive it.
@@ -81,7 +81,7 @@ private:
     std::vector<std::uint64_t> words_;
     // The lines and their normal forms, in chunks that never move.
     std::vector<std::unique_ptr<char[]>> chunks_;
-    std::size_t used_ = 0, size_ = 0; // of the last chunk
+    std::size_t used_ = 0, size_ = 0;    // of the last chunk
     std::vector<likeness::Pairs> pairs_; // by id; no data where not made yet
     std::vector<LineBits> bits_;         // by id
     FlatCache<likeness::Pairs> joinedPairs_;
