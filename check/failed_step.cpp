@@ -71,6 +71,9 @@ void FailedSteps::look(const yabmod::StepView& view, std::string& reason,
 
 void FailedSteps::work() {
     const File* seen = nullptr;
+    // Each line's part of an index, made once for all the states of its
+    // file (a step changes only a few lines) and for lines alike.
+    const auto memo = std::make_shared<place::LineMemo>();
     std::optional<place::FileIndex> index;
     std::optional<NearMisses> misses;
     for (;;) {
@@ -88,7 +91,7 @@ void FailedSteps::work() {
             const InstallFile::Snapshot& file = task->file->lines;
             if (seen != task->file.get()) {
                 seen = nullptr;
-                index.emplace(file.keys);
+                index.emplace(file.keys, memo);
                 misses.emplace(file.keys, &index->hash);
                 seen = task->file.get();
             }

@@ -1,5 +1,5 @@
 // The hashes of lines and the filters of blocks of lines that InstallFile
-// finds runs of lines with; shared by its files, used nowhere else.
+// finds runs of lines with; the line hash also knows lines in LineMemo.
 #pragma once
 
 #include <algorithm>

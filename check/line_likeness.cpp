@@ -87,6 +87,25 @@ std::size_t common(Pairs a, Pairs b) {
 
 } // namespace
 
+Pairs PairChunks::of(std::string_view a, std::string_view b) {
+    constexpr std::size_t kChunk = std::size_t(1) << 15;
+    if (chunks_.empty() || used_ + kMostPairs > kChunk) {
+        chunks_.push_back(std::make_unique_for_overwrite<std::uint16_t[]>(kChunk));
+        used_ = 0;
+    }
+    std::uint16_t* at = chunks_.back().get() + used_;
+    std::size_t n = 0;
+    if (b.empty()) {
+        n = bigramsInto(a, at);
+    } else {
+        joined_.assign(a.substr(0, kMostPairs + 1));
+        joined_.append(b.substr(0, kMostPairs + 1 - joined_.size()));
+        n = bigramsInto(joined_, at);
+    }
+    used_ += n;
+    return {at, n};
+}
+
 double dice(Pairs a, Pairs b) {
     if (a.empty() || b.empty())
         return 0;

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -77,6 +78,18 @@ std::vector<std::uint16_t> bigramsOf(std::string_view s);
 constexpr std::size_t kMostPairs = 399;
 std::size_t bigramsInto(std::string_view s, std::uint16_t* out);
 using Pairs = std::span<const std::uint16_t>;
+// Pairs of bytes made for a search and kept: in chunks that never move, made
+// without an allocation each.
+class PairChunks {
+public:
+    // Of a, or of a and b joined (only as much as the pairs take in).
+    Pairs of(std::string_view a, std::string_view b = {});
+
+private:
+    std::vector<std::unique_ptr<std::uint16_t[]>> chunks_;
+    std::size_t used_ = 0; // of the last chunk
+    std::string joined_;
+};
 double dice(Pairs a, Pairs b);
 // How much of part's pairs stand in whole (1 for a part without pairs): where
 // two lines were made one, each must be found in it, not just the longer.

@@ -21,8 +21,8 @@ std::vector<long> Finder::candidateStarts() {
     const std::size_t m = search_.size();
     std::unordered_map<std::uint64_t, std::vector<std::size_t>> wanted; // search line of each line hash
     for (std::size_t i = 0; i < m; ++i) {
-        const auto it = count_.find(searchHash_[i]);
-        if (it != count_.end() && it->second <= 32 && !searchNormal_[i].empty())
+        const std::uint32_t n = count_.of(searchHash_[i]);
+        if (n != 0 && n <= 32 && !searchNormal_[i].empty())
             wanted[searchHash_[i]].push_back(i);
     }
     // Words of the search lines, and in which lines of the file they stand.
@@ -139,7 +139,7 @@ void Finder::voteBySimilarity(std::map<long, double>& votes, std::vector<std::si
     std::vector<std::vector<std::pair<double, std::size_t>>> best(lines);
     index_.keepLineBits();
     for (std::size_t j = 0; j < file_.size(); ++j) {
-        const FileIndex::LineBits line = index_.lineBits(j);
+        const LineBits line = index_.lineBits(j);
         for (std::size_t i = 0; i < lines; ++i) {
             const int mine = line.ones;
             const int common = likeness::common(line.bits, wanted[i]);

@@ -23,54 +23,6 @@ constexpr std::size_t kSameKept = 16;
 
 } // namespace
 
-FileIndex::FileIndex(std::span<const std::string_view> file) {
-    std::size_t size = 0;
-    for (const std::string_view line : file)
-        size += line.size();
-    // Written through pointers: a push_back a byte costs several times more.
-    text.resize(size);
-    normalText.resize(size);
-    std::vector<std::pair<std::size_t, std::size_t>> ends; // of each line in text and in normalText
-    ends.reserve(file.size());
-    char* to = text.data();
-    char* normalTo = normalText.data();
-    for (const std::string_view line : file) {
-        to = std::copy(line.begin(), line.end(), to);
-        for (const char c : line) {
-            *normalTo = lower(c);
-            normalTo += !blank(c);
-        }
-        ends.emplace_back(std::size_t(to - text.data()), std::size_t(normalTo - normalText.data()));
-    }
-    normalText.resize(std::size_t(normalTo - normalText.data()));
-    lines.reserve(file.size());
-    normal.reserve(file.size());
-    hash.reserve(file.size());
-    count.reserve(file.size());
-    wordStart.reserve(file.size() + 1);
-    wordHashes.reserve(file.size() * 4);
-    std::pair<std::size_t, std::size_t> start{0, 0};
-    for (std::uint32_t j = 0; j < file.size(); start = ends[j++]) {
-        lines.push_back(std::string_view(text).substr(start.first, ends[j].first - start.first));
-        normal.push_back(std::string_view(normalText).substr(start.second, ends[j].second - start.second));
-        hash.push_back(hashOf(normal.back()));
-        ++count[hash.back()];
-        wordStart.push_back(std::uint32_t(wordHashes.size()));
-        forEachWord(normal.back(), [&](std::uint64_t w) { wordHashes.push_back(w); });
-    }
-    wordStart.push_back(std::uint32_t(wordHashes.size()));
-}
-
-void FileIndex::keepLineBits() const {
-    if (!lineBitsAsked_ || !lineBits_.empty()) {
-        lineBitsAsked_ = true;
-        return;
-    }
-    lineBits_.reserve(normal.size());
-    for (std::size_t j = 0; j < normal.size(); ++j)
-        lineBits_.push_back(lineBits(j));
-}
-
 Finder::Finder(const FileIndex& file, std::span<const std::string_view> search)
     : index_(file), file_(file.lines), search_(search), fileNormal_(file.normal),
       fileHash_(file.hash), count_(file.count) {
@@ -116,16 +68,11 @@ std::vector<Candidate> Finder::aligned() {
     return out;
 }
 
-// A line that stands once in the file outweighs one that stands often,
-// and a line with words outweighs a lone brace or an empty line.
 double Finder::weightOf(std::string_view line, std::uint64_t hash) const {
     std::size_t letters = 0;
     for (const char c : line)
         letters += word(lower(c)) ? 1 : 0;
-    const double content = std::clamp(double(letters) / 6.0, 0.08, 1.0);
-    const auto it = count_.find(hash);
-    const double often = it == count_.end() ? 1.0 : double(it->second);
-    return content / (1.0 + 0.5 * std::log2(often));
+    return lineWeight(letters, count_.of(hash));
 }
 
 namespace {
@@ -286,55 +233,17 @@ double Finder::splitSimilarity(std::size_t i, std::size_t j) {
     return split_.insert(key, both ? 0.8 * d * d : 0);
 }
 
-likeness::Pairs Finder::pairsOf(std::string_view a, std::string_view b) {
-    constexpr std::size_t kChunk = std::size_t(1) << 15;
-    if (pairChunks_.empty() || pairsUsed_ + kMostPairs > kChunk) {
-        pairChunks_.push_back(std::make_unique_for_overwrite<std::uint16_t[]>(kChunk));
-        pairsUsed_ = 0;
-    }
-    std::uint16_t* at = pairChunks_.back().get() + pairsUsed_;
-    std::size_t n = 0;
-    if (b.empty()) {
-        n = bigramsInto(a, at);
-    } else {
-        // Joined lines: only as much as the pairs take in.
-        joinBuffer_.assign(a.substr(0, kMostPairs + 1));
-        joinBuffer_.append(b.substr(0, kMostPairs + 1 - joinBuffer_.size()));
-        n = bigramsInto(joinBuffer_, at);
-    }
-    pairsUsed_ += n;
-    return {at, n};
-}
-
 likeness::Pairs Finder::searchBigrams(std::size_t i) {
     if (searchBigrams_.empty())
         for (const std::string& line : searchNormal_)
-            searchBigrams_.push_back(pairsOf(line));
+            searchBigrams_.push_back(pairs_.of(line));
     return searchBigrams_[i];
 }
 
 likeness::Pairs Finder::joinedSearchBigrams(std::size_t i) {
     if (const std::optional<likeness::Pairs> known = joinedSearchBigrams_.find(i))
         return *known;
-    return joinedSearchBigrams_.insert(i, pairsOf(searchNormal_[i], searchNormal_[i + 1]));
-}
-
-likeness::Pairs Finder::fileBigrams(std::size_t j) {
-    if (const std::optional<likeness::Pairs> known = fileBigrams_.find(j))
-        return *known;
-    return fileBigrams_.insert(j, pairsOf(fileNormal_[j]));
-}
-
-likeness::Pairs Finder::joinedFileBigrams(std::size_t j) {
-    if (const std::optional<likeness::Pairs> known = joinedFileBigrams_.find(j))
-        return *known;
-    return joinedFileBigrams_.insert(j, pairsOf(fileNormal_[j], fileNormal_[j + 1]));
-}
-
-double Finder::fileWeight(std::size_t j) {
-    if (const std::optional<double> known = fileWeights_.find(j))
-        return *known;
-    return fileWeights_.insert(j, weightOf(file_[j], fileHash_[j]));
+    return joinedSearchBigrams_.insert(i, pairs_.of(searchNormal_[i], searchNormal_[i + 1]));
 }
 
 } // namespace torvale::place

@@ -1,6 +1,7 @@
 // The nearest place of a search text that is no longer found, on the kinds of
 // change a forum upgrade makes, and where two places are about as good.
 #include "check/mod_check.h"
+#include "check/file_index.h"
 #include "check/nearest_place.h"
 #include "test_support.h"
 
@@ -201,4 +202,76 @@ TEST(NearestPlace, TheCheckPlacesEachFailedStepInTheFileAsTheStepsBeforeLeftIt) 
         ++failed;
     }
     EXPECT_EQ(failed, expected.size());
+}
+
+// The failed steps' worker keeps one memo of lines' facts for every state of
+// every file. An index made with it must equal the plain definitions, also
+// when a buffer is overwritten with other text at the same place, or two
+// states hold the same line.
+TEST(NearestPlace, AnIndexMadeWithALongKeptMemoEqualsThePlainDefinitions) {
+    using namespace place;
+    std::mt19937 random(17);
+    const std::vector<std::string> pieces = {"}", "", "\t", "    ", "my", " $Name", "_x", "load_user",
+                                             "LoadUser", "(", "'a b'", "if", "print", "# 1;"};
+    const auto randomLine = [&] {
+        std::string line;
+        for (int n = int(random() % 5); n-- > 0;)
+            line += pieces[random() % pieces.size()];
+        return line;
+    };
+    // Lines in buffers of their own, some rewritten in place between states.
+    std::vector<std::string> buffers(40);
+    for (std::string& b : buffers) {
+        b.reserve(64);
+        b = randomLine();
+    }
+    const auto memo = std::make_shared<LineMemo>();
+    std::vector<std::size_t> file(30);
+    for (std::size_t& at : file)
+        at = random() % buffers.size();
+    for (int state = 0; state < 200; ++state) {
+        SCOPED_TRACE("state " + std::to_string(state));
+        switch (random() % 3) {
+        case 0: buffers[random() % buffers.size()] = randomLine(); break; // same bytes, other text
+        case 1: file.insert(file.begin() + long(random() % (file.size() + 1)), random() % buffers.size()); break;
+        default:
+            if (!file.empty())
+                file.erase(file.begin() + long(random() % file.size()));
+        }
+        std::vector<std::string_view> lines;
+        for (const std::size_t at : file)
+            lines.push_back(buffers[at]);
+        const FileIndex index(lines, memo);
+        ASSERT_EQ(index.lines.size(), lines.size());
+        ASSERT_EQ(index.wordStart.size(), lines.size() + 1);
+        for (std::size_t j = 0; j < lines.size(); ++j) {
+            const std::string normal = likeness::normal(lines[j]);
+            ASSERT_EQ(index.normal[j], normal) << lines[j];
+            ASSERT_EQ(index.hash[j], likeness::hashOf(normal));
+            const auto same = std::ranges::count_if(
+                lines, [&](std::string_view l) { return likeness::normal(l) == normal; });
+            ASSERT_EQ(index.count.of(index.hash[j]), std::uint32_t(same));
+            std::vector<std::uint64_t> words;
+            likeness::forEachWord(normal, [&](std::uint64_t w) { words.push_back(w); });
+            ASSERT_EQ(std::vector<std::uint64_t>(index.wordHashes.begin() + index.wordStart[j],
+                                                 index.wordHashes.begin() + index.wordStart[j + 1]),
+                      words);
+        }
+        EXPECT_EQ(index.count.of(likeness::hashOf("not in the file")), 0u);
+        // What the searches ask of the memo, each made once for all states.
+        index.keepLineBits();
+        for (std::size_t j = 0; j < lines.size(); ++j) {
+            const std::string normal = likeness::normal(lines[j]);
+            const likeness::Pairs made = index.memo().pairs(index.ids[j]);
+            ASSERT_EQ(std::vector<std::uint16_t>(made.begin(), made.end()), likeness::bigramsOf(normal));
+            if (j + 1 < lines.size()) { // the lines are too short to be cut
+                const likeness::Pairs joined = index.memo().joinedPairs(index.ids[j], index.ids[j + 1]);
+                ASSERT_EQ(std::vector<std::uint16_t>(joined.begin(), joined.end()),
+                          likeness::bigramsOf(normal + likeness::normal(lines[j + 1])));
+            }
+            ASSERT_EQ(index.lineBits(j).bits, likeness::bitsOf(normal));
+            const auto letters = std::ranges::count_if(normal, likeness::word);
+            ASSERT_EQ(index.weight(j), lineWeight(std::size_t(letters), index.count.of(index.hash[j])));
+        }
+    }
 }
