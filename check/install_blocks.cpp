@@ -117,12 +117,13 @@ void InstallFile::insertLines(std::size_t at, const std::vector<Line>& added) {
     const Place place = locate(at);
     Block& block = own(place.block);
     const auto index = std::ptrdiff_t(place.index);
-    std::vector<std::uint64_t> hashes;
-    hashes.reserve(added.size());
+    // The hashes made in their place: a vector of their own for each step
+    // cost an allocation.
+    const auto hashes = block.hashes.insert(block.hashes.begin() + index, added.size(), 0);
     std::size_t firstCr = added.size();
     for (std::size_t k = 0; k < added.size(); ++k) {
         const Line& line = added[k];
-        hashes.push_back(hashOf(line.key()));
+        hashes[std::ptrdiff_t(k)] = hashOf(line.key());
         if (holdsCr(line)) {
             ++block.withCr;
             ++withCr_;
@@ -135,7 +136,6 @@ void InstallFile::insertLines(std::size_t at, const std::vector<Line>& added) {
         block.crFrom = firstCr < added.size() ? std::uint32_t(place.index + firstCr)
                                               : block.crFrom + std::uint32_t(added.size());
     block.lines.insert(block.lines.begin() + index, added.begin(), added.end());
-    block.hashes.insert(block.hashes.begin() + index, hashes.begin(), hashes.end());
     count_ += added.size();
     if (block.lines.size() < kMostLines) {
         noteChange(place.block, place.index, place.index + added.size(), 0);

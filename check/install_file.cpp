@@ -319,11 +319,12 @@ InstallFile::Line InstallFile::adopt(std::string_view line) {
 }
 
 void InstallFile::insert(std::size_t at, std::span<const std::string_view> lines) {
-    std::vector<Line> adopted;
-    adopted.reserve(lines.size());
+    std::vector<Line>& adopted = adopted_;
+    adopted.clear();
     for (const std::string_view line : lines)
         adopted.push_back(adopt(line));
     insertLines(at, adopted);
+    adopted.clear(); // copies of the file need not copy them
 }
 
 void InstallFile::replace(std::size_t at, std::size_t count,

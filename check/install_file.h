@@ -114,7 +114,7 @@ private:
     // block's lines and of each two lines in a row, and a byte of each line's
     // hash.
     static constexpr std::size_t kMostLines = 256;
-    struct alignas(64) Summary {
+    struct Summary {
         std::array<std::uint64_t, kMostLines / 8> filter{};
         std::array<std::uint8_t, kMostLines> tags{};
         std::uint32_t count = 0; // lines in the block
@@ -184,6 +184,7 @@ private:
     std::size_t withCr_ = 0; // all blocks' withCr
     std::size_t noLf_ = 0;   // lines without a final line feed, empty ones too
     mutable std::vector<std::uint64_t> searchHashes_; // memory for find()
+    std::vector<Line> adopted_;                        // memory for insert()
 };
 
 } // namespace torvale

@@ -208,12 +208,21 @@ std::optional<std::string> Disk::fopenName(std::string_view name) {
 }
 
 void Disk::takeBackBackup(const std::string& path) {
-    const std::string backup = path + ".bak";
-    if (!exists(path) && exists(backup))
+    // The file is looked up once, and its backup only when it is missing or
+    // empty: a run does this twice for each block of the mod.
+    Entry now = entry(path);
+    if (now.kind == Kind::Missing) {
+        const std::string backup = path + ".bak";
+        if (!exists(backup))
+            return;
         rename(backup, path);
-    const Entry now = entry(path);
-    if (now.kind == Kind::File && now.content->empty() && exists(backup))
-        rename(backup, path);
+        now = entry(path);
+    }
+    if (now.kind == Kind::File && now.content->empty()) {
+        const std::string backup = path + ".bak";
+        if (exists(backup))
+            rename(backup, path);
+    }
 }
 
 std::shared_ptr<const Content> Disk::openToRead(const std::string& path) {
