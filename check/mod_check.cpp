@@ -101,6 +101,15 @@ public:
         const Run past = stopped ? runWatched(true) : Run{};
         const Run& all = stopped ? past : exact;
         failed_.finish(); // the failed steps' answers, looked into meanwhile
+        // The readings compared on another core while the report is made. A
+        // run that went through the whole mod read every step the installer
+        // reads; else a run that only reads tells them.
+        auto differences = std::async(std::launch::async, [this, &editor, &all] {
+            const EditorReading reading = editor.get();
+            return all.end == Run::End::Done
+                       ? reading.differencesFrom(all)
+                       : readingDifferences(reading, mod_, modLines_.lines);
+        });
         listFiles(exact, all);
         listSteps(exact, all);
         warnAboutTheRun(exact);
@@ -108,11 +117,7 @@ public:
             addDiffs(all);
         if (options_.uninstall)
             checkUninstall(exact);
-        // A run that went through the whole mod read every step the
-        // installer reads; else a run that only reads tells them.
-        warnAboutTheMod(all.end == Run::End::Done
-                            ? editor.get().differencesFrom(all)
-                            : readingDifferences(editor.get(), mod_, modLines_.lines));
+        warnAboutTheMod(differences.get());
         return std::move(report_);
     }
 

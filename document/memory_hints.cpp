@@ -1,5 +1,6 @@
 #include "memory_hints.h"
 
+#include <cstdint>
 #include <cstdlib>
 #include <new>
 
@@ -23,6 +24,19 @@ std::unique_ptr<void, FreeBlock> allocateLarge(std::size_t size) {
     madvise(block, rounded, MADV_HUGEPAGE);
 #endif
     return std::unique_ptr<void, FreeBlock>(block);
+}
+
+void adviseHugePages(void* block, std::size_t size) {
+#if defined(MADV_HUGEPAGE)
+    const auto start = reinterpret_cast<std::uintptr_t>(block);
+    const std::uintptr_t first = (start + kHugePage - 1) / kHugePage * kHugePage;
+    const std::uintptr_t end = (start + size) / kHugePage * kHugePage;
+    if (first < end)
+        madvise(reinterpret_cast<void*>(first), end - first, MADV_HUGEPAGE);
+#else
+    (void)block;
+    (void)size;
+#endif
 }
 
 } // namespace torvale

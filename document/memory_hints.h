@@ -17,4 +17,8 @@ std::unique_ptr<void, FreeBlock> allocateLarge(std::size_t size);
 
 inline constexpr std::size_t kHugePage = std::size_t(2) << 20;
 
+// Marks the whole huge pages within a block allocated otherwise (an array
+// of millions of entries, say) for huge pages, before it is first written.
+void adviseHugePages(void* block, std::size_t size);
+
 } // namespace torvale
