@@ -129,8 +129,9 @@ TEST(AssembledLines, EachNodesFirstLineLeadsToIt) {
         for (std::size_t i = 0; i < lines.size(); ++i) {
             const AssembledLineOwner owner = ownerOfAssembledLine(doc, i);
             ASSERT_TRUE(owner.property || owner.node) << entry.path() << " line " << i;
-            if (owner.property && i == 0)
+            if (owner.property && i == 0) {
                 EXPECT_EQ(lines[i], "<id>");
+            }
             if (owner.node && owner.node != previous) {
                 const Node* node = nodeAt(doc, *owner.node);
                 EXPECT_EQ(lines[i], node->kind() == akEditFile ? "<edit file>" : "<search for>")

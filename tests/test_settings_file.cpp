@@ -105,8 +105,9 @@ TEST(SettingsFile, NothingIsWrittenThatTheReaderWouldRefuse) {
         ASSERT_LE(read.MRU.size(), clean.size());
         EXPECT_TRUE(std::equal(read.MRU.begin(), read.MRU.end(),
                                clean.end() - std::ptrdiff_t(read.MRU.size())));
-        if (read.MRU.size() < clean.size())
+        if (read.MRU.size() < clean.size()) {
             EXPECT_GT(text.size() + 2300, TIniPlus::kMaxFileSize) << "the next one would fit";
+        }
     }
 }
 
