@@ -92,7 +92,7 @@ void FailedSteps::work() {
             if (seen != task->file.get()) {
                 seen = nullptr;
                 index.emplace(file.keys, memo);
-                misses.emplace(file.keys, &index->hash);
+                misses.emplace(file.keys, &index->hash, &file.origins);
                 seen = task->file.get();
             }
             const std::vector<std::string_view> search(task->search.begin(), task->search.end());

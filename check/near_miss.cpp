@@ -126,6 +126,9 @@ std::string NearMisses::operator()(std::span<const std::string_view> search) con
             if (at == std::string::npos)
                 continue;
             std::string why = "the lines stand at line " + std::to_string(at + 1);
+            if (origins_ && at < origins_->size() && (*origins_)[at] >= 0 &&
+                std::size_t((*origins_)[at]) != at)
+                why += ", line " + std::to_string((*origins_)[at] + 1) + " on disk,";
             if (kind.ignore)
                 why += std::string(" but differ ") + kind.words;
             if (!whole)

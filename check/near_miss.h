@@ -26,14 +26,19 @@ public:
     // The file's keys, whose bytes outlive this object; and, when given, the
     // hash (likeness::hashOf) of each key without blanks, tabs and letter
     // case, which spares comparing most lines.
+    // origins, when given, are each key's line on disk (from 0; -1 for a
+    // line the mod put in), named beside the line in the file as it stands
+    // where the two differ.
     explicit NearMisses(std::vector<std::string_view> keys,
-                        const std::vector<std::uint64_t>* hashes = nullptr)
-        : keys_(std::move(keys)), hashes_(hashes) {}
+                        const std::vector<std::uint64_t>* hashes = nullptr,
+                        const std::vector<std::int32_t>* origins = nullptr)
+        : keys_(std::move(keys)), hashes_(hashes), origins_(origins) {}
     std::string operator()(std::span<const std::string_view> search) const;
 
 private:
     std::vector<std::string_view> keys_;
     const std::vector<std::uint64_t>* hashes_ = nullptr;
+    const std::vector<std::int32_t>* origins_ = nullptr;
 };
 
 } // namespace torvale

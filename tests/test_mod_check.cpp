@@ -220,6 +220,11 @@ TEST(ModCheck, ReportsWhatTheInstallerDoesAndWhy) {
          head + block("edit file", "Sources/Post.pm") + step("add after", "sub post {", "    1;") +
              step("replace", "    1;", "    2;"),
          {S::Found, S::Found}, {1, 2}, "", true},
+        {"a near miss names the line in the file as the steps before left it, and on disk",
+         head + block("edit file", "Sources/Post.pm") + step("add after", "sub post {", "    1;") +
+             step("replace", "    RETURN;", "x"),
+         {S::Found, S::NotFound}, {1, 0}, "at line 3, line 2 on disk, but differ in letter case",
+         false},
         {"the installer stops at the first failure; later steps are not reached",
          head + block("edit file", "Sources/Post.pm") + step("replace", "nothing", "x") +
              step("replace", "}", "};"),
