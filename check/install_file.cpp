@@ -4,8 +4,6 @@
 
 #include "install_hashes.h"
 
-#include "document/memory_hints.h"
-
 #include <algorithm>
 #include <bit>
 #include <cstring>
@@ -41,100 +39,6 @@ std::string_view withoutLf(std::string_view line) {
 }
 
 } // namespace
-
-namespace {
-
-// The line feeds in n bytes at p.
-std::size_t lineFeeds(const char* p, std::size_t n) {
-    std::size_t count = 0, i = 0;
-#if defined(__SSE2__)
-    // Each byte of a register counts the line feeds in its column, for up to
-    // 255 rows of sixteen bytes; then the columns are summed.
-    const __m128i lf = _mm_set1_epi8('\n');
-    while (i + 16 <= n) {
-        __m128i columns = _mm_setzero_si128();
-        for (int row = 0; row < 255 && i + 16 <= n; ++row, i += 16) {
-            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-            columns = _mm_sub_epi8(columns, _mm_cmpeq_epi8(v, lf));
-        }
-        const __m128i sums = _mm_sad_epu8(columns, _mm_setzero_si128());
-        count += std::size_t(_mm_cvtsi128_si32(sums)) + std::size_t(_mm_extract_epi16(sums, 4));
-    }
-#endif
-    for (; i < n; ++i)
-        count += p[i] == '\n';
-    return count;
-}
-
-} // namespace
-
-std::vector<std::string_view> perlLines(std::string_view bytes) {
-    std::vector<std::string_view> lines;
-    const char* p = bytes.data();
-    const std::size_t n = bytes.size();
-    // Counted first: a vector doubling its way to a million lines maps
-    // fresh memory each time, and the faults on it cost more than the count.
-    lines.reserve(lineFeeds(p, n) + 1);
-    adviseHugePages(lines.data(), lines.capacity() * sizeof(std::string_view));
-    std::size_t start = 0, i = 0;
-#if defined(__SSE2__)
-    // Sixteen bytes looked at at once: a mod of 32 MiB has a million lines,
-    // and a call to find each line's end cost more than the line.
-    const __m128i lf = _mm_set1_epi8('\n');
-    for (; i + 16 <= n; i += 16) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-        for (unsigned mask = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(v, lf))); mask;
-             mask &= mask - 1) {
-            const std::size_t end = i + unsigned(std::countr_zero(mask)) + 1;
-            lines.emplace_back(p + start, end - start);
-            start = end;
-        }
-    }
-#endif
-    for (; i < n; ++i)
-        if (p[i] == '\n') {
-            lines.emplace_back(p + start, i + 1 - start);
-            start = i + 1;
-        }
-    if (start < n)
-        lines.emplace_back(p + start, n - start);
-    return lines;
-}
-
-std::string lineKey(std::string_view line) {
-    line = withoutLf(line);
-    std::string key;
-    key.reserve(line.size());
-    // The pieces between carriage returns, each in one copy.
-    for (std::size_t start = 0; start < line.size();) {
-        const std::size_t cr = std::min(line.find('\r', start), line.size());
-        key.append(line.substr(start, cr - start));
-        start = cr + 1;
-    }
-    return key;
-}
-
-std::vector<std::string_view> installerLines(std::string_view text,
-                                             std::deque<std::string>& storage) {
-    std::vector<std::string_view> lines;
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t lf = text.find('\n', start);
-        std::string_view line = text.substr(start, lf == std::string_view::npos ? text.size() - start
-                                                                                : lf - start);
-        if (line.find('\r') != std::string_view::npos) {
-            std::string& kept = storage.emplace_back();
-            for (const char c : line)
-                if (c != '\r')
-                    kept.push_back(c);
-            line = kept;
-        }
-        lines.push_back(line);
-        if (lf == std::string_view::npos)
-            return lines;
-        start = lf + 1;
-    }
-}
 
 InstallFile::InstallFile(std::string_view bytes, std::shared_ptr<const void> owner)
     : store_(std::make_shared<Store>()) {
