@@ -1,10 +1,12 @@
 // yabm_applymod and yabm_uninstallmod of YaBB 2.7 as Perl runs them: the
-// same loops over the mod's lines, the same variables carried from step to
-// step, and the same splices, so that every quirk of the installer is kept.
+// same loops over the mod's lines and the same variables carried from step
+// to step, so that every quirk of the installer is kept; the files it opens,
+// writes and restores. Each step's splices are in yabmod_apply.cpp.
 #include "yabmod.h"
 
 #include "install_file.h"
 #include "yabmod_disk.h"
+#include "yabmod_installer.h"
 
 #include <algorithm>
 #include <cstring>
@@ -15,9 +17,6 @@
 namespace torvale::yabmod {
 
 namespace {
-
-using Action = StepRun::Action;
-using Result = StepRun::Result;
 
 bool perlSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
@@ -57,401 +56,234 @@ std::string chomped(std::string_view line) {
     return std::string(line);
 }
 
-// Ends the run where install_error, fatal_error or a die would.
-struct Stop {};
+} // namespace
 
-class Installer {
-public:
-    Installer(std::string_view mod, const Folders& folders, Mode mode, const ReadFile& read,
-              const Options& options)
-        : own_(options.modLines ? std::vector<std::string_view>() : perlLines(mod)),
-          mod_(options.modLines ? *options.modLines : own_), folders_(folders), mode_(mode),
-          options_(options), disk_(read) {}
-
-    Run run() {
-        try {
-            walk();
-            // After the last block: the file it changed is written. With no
-            // "<edit file>" at all this writes "/", which fails.
-            writeBack();
-        } catch (const Stop&) {
-        }
-        if (options_.withChanges)
-            run_.changes = disk_.changes();
-        return std::move(run_);
+Run Installer::run() {
+    try {
+        walk();
+        // After the last block: the file it changed is written. With no
+        // "<edit file>" at all this writes "/", which fails.
+        writeBack();
+    } catch (const Stop&) {
     }
+    if (options_.withChanges)
+        run_.changes = disk_.changes();
+    return std::move(run_);
+}
 
-private:
-    // $modfile[$i]: past the end, undef, which matches no tag.
-    std::string_view line(std::size_t i) const { return i < mod_.size() ? mod_[i] : ""; }
-
-    void walk() {
-        std::size_t i = 0;
-        while (i < mod_.size() && !opens(line(i), kEditFile))
-            ++i;
-        if (i >= mod_.size())
-            return;
-        // The loop over the lines after the first "<edit file>"; each further
-        // one writes the file before and starts again at its own line.
-        for (;;) {
-            openFile(i);
-            i += 3;
-            for (; i < mod_.size(); ++i) {
-                if (opens(line(i), kEditFile)) {
+void Installer::walk() {
+    std::size_t i = 0;
+    while (i < mod_.size() && !opens(line(i), kEditFile))
+        ++i;
+    if (i >= mod_.size())
+        return;
+    // The loop over the lines after the first "<edit file>"; each further
+    // one writes the file before and starts again at its own line.
+    for (;;) {
+        openFile(i);
+        i += 3;
+        for (; i < mod_.size(); ++i) {
+            if (opens(line(i), kEditFile)) {
+                writeBack();
+                break;
+            }
+            if (opens(line(i), kSearch)) {
+                i = step(i);
+                if (atEditFile_) {
+                    // keepGoing past a step whose action never came
+                    atEditFile_ = false;
                     writeBack();
                     break;
                 }
-                if (opens(line(i), kSearch)) {
-                    i = step(i);
-                    if (atEditFile_) {
-                        // keepGoing past a step whose action never came
-                        atEditFile_ = false;
-                        writeBack();
-                        break;
-                    }
-                }
             }
-            if (i >= mod_.size())
-                return;
         }
-    }
-
-    void openFile(std::size_t i) {
-        endAfterLastStep();
-        // The name is the line after the tag, whatever it holds.
-        name_ = chomped(line(i + 1));
-        for (char& c : name_)
-            if (c == '\\')
-                c = '/';
-        html_ = name_.size() >= 6 && std::equal(name_.begin(), name_.begin() + 6, "<html>",
-                                                [](char a, char b) { return lower(a) == b; });
-        if (html_) {
-            for (std::size_t at; (at = name_.find("<html>")) != std::string::npos;)
-                name_.erase(at, 6);
-        }
-        editDir_ = html_ ? folders_.html : folders_.board;
-        haveName_ = true;
-        FileRun file;
-        file.name = name_;
-        file.modLine = i + 1;
-        const std::string full = editDir_ + "/" + name_;
-        file.path = Disk::fopenName(full).value_or(full);
-        run_.files.push_back(file);
-        current_.reset();
-        if (options_.readingOnly) {
-            static const std::string none;
-            current_ = std::make_unique<InstallFile>(none);
+        if (i >= mod_.size())
             return;
-        }
-        if (html_ && folders_.html.empty()) {
-            run_.files.back().problem = "the forum's html folder is not known";
+    }
+}
+
+void Installer::openFile(std::size_t i) {
+    endAfterLastStep();
+    // The name is the line after the tag, whatever it holds.
+    name_ = chomped(line(i + 1));
+    for (char& c : name_)
+        if (c == '\\')
+            c = '/';
+    html_ = name_.size() >= 6 && std::equal(name_.begin(), name_.begin() + 6, "<html>",
+                                            [](char a, char b) { return lower(a) == b; });
+    if (html_) {
+        for (std::size_t at; (at = name_.find("<html>")) != std::string::npos;)
+            name_.erase(at, 6);
+    }
+    editDir_ = html_ ? folders_.html : folders_.board;
+    haveName_ = true;
+    FileRun file;
+    file.name = name_;
+    file.modLine = i + 1;
+    const std::string full = editDir_ + "/" + name_;
+    file.path = Disk::fopenName(full).value_or(full);
+    run_.files.push_back(file);
+    current_.reset();
+    if (options_.readingOnly) {
+        static const std::string none;
+        current_ = std::make_unique<InstallFile>(none);
+        return;
+    }
+    if (html_ && folders_.html.empty()) {
+        run_.files.back().problem = "the forum's html folder is not known";
+        if (!options_.keepGoing)
+            stop(Run::End::NotTested, 0, i, run_.files.back().problem);
+        fileResult_ = Result::NotTested;
+        return;
+    }
+    auto bytes = openToRead(full, i);
+    if (!bytes) {
+        if (run_.files.back().problem.empty())
+            run_.files.back().problem = "cannot open " + full;
+        if (!options_.keepGoing)
+            installError(0, i, run_.files.back().problem);
+        fileResult_ = Result::NoFile;
+        return;
+    }
+    // The lines the installer wrote there itself are read back as they
+    // are; bytes are split, and kept alive by the file.
+    if (const InstallFile* written = bytes->lines())
+        current_ = std::make_unique<InstallFile>(*written);
+    else
+        current_ = std::make_unique<InstallFile>(bytes->bytes(), bytes);
+    recall_.push_back(name_);
+}
+
+std::shared_ptr<const Content> Installer::openToRead(const std::string& full, std::size_t at) {
+    const auto name = Disk::fopenName(full);
+    if (!name) {
+        const std::string why = "fopen refuses a name with /../: " + full;
+        if (!options_.keepGoing)
+            stop(Run::End::FatalError, 0, at, why);
+        run_.files.back().problem = why;
+        return nullptr;
+    }
+    disk_.takeBackBackup(*name);
+    return disk_.openToRead(*name);
+}
+
+std::size_t Installer::step(std::size_t i) {
+    endAfterLastStep();
+    StepRun step;
+    step.number = ++j_;
+    step.modLine = i + 1;
+    step.file = run_.files.size() - 1;
+    ++i;
+    search_.clear();
+    for (; !opens(line(i), kSearchEnd); ++i) {
+        search_.emplace_back(line(i));
+        if (i >= mod_.size())
+            installError(j_, i, "no </search for> for step " + std::to_string(j_));
+    }
+    step.searchRead = search_.size();
+    ++i;
+    long offset = 0;
+    for (; i < mod_.size(); ++i) {
+        if (opens(line(i), kEditFile)) {
             if (!options_.keepGoing)
-                stop(Run::End::NotTested, 0, i, run_.files.back().problem);
-            fileResult_ = Result::NotTested;
-            return;
-        }
-        auto bytes = openToRead(full, i);
-        if (!bytes) {
-            if (run_.files.back().problem.empty())
-                run_.files.back().problem = "cannot open " + full;
-            if (!options_.keepGoing)
-                installError(0, i, run_.files.back().problem);
-            fileResult_ = Result::NoFile;
-            return;
-        }
-        // The lines the installer wrote there itself are read back as they
-        // are; bytes are split, and kept alive by the file.
-        if (const InstallFile* written = bytes->lines())
-            current_ = std::make_unique<InstallFile>(*written);
-        else
-            current_ = std::make_unique<InstallFile>(bytes->bytes(), bytes);
-        recall_.push_back(name_);
-    }
-
-    std::shared_ptr<const Content> openToRead(const std::string& full, std::size_t at) {
-        const auto name = Disk::fopenName(full);
-        if (!name) {
-            const std::string why = "fopen refuses a name with /../: " + full;
-            if (!options_.keepGoing)
-                stop(Run::End::FatalError, 0, at, why);
-            run_.files.back().problem = why;
-            return nullptr;
-        }
-        disk_.takeBackBackup(*name);
-        return disk_.openToRead(*name);
-    }
-
-    // From the "<search for>" at line i to the line after its action block;
-    // returns the line the loop goes on from (its ++ then skips one).
-    std::size_t step(std::size_t i) {
-        endAfterLastStep();
-        StepRun step;
-        step.number = ++j_;
-        step.modLine = i + 1;
-        step.file = run_.files.size() - 1;
-        ++i;
-        search_.clear();
-        for (; !opens(line(i), kSearchEnd); ++i) {
-            search_.emplace_back(line(i));
-            if (i >= mod_.size())
-                installError(j_, i, "no </search for> for step " + std::to_string(j_));
-        }
-        step.searchRead = search_.size();
-        ++i;
-        long offset = 0;
-        for (; i < mod_.size(); ++i) {
-            if (opens(line(i), kEditFile)) {
-                if (!options_.keepGoing)
-                    installError(j_, i, "no action for step " + std::to_string(j_));
-                step.result = Result::NoAction;
-                run_.steps.push_back(step);
-                atEditFile_ = true;
-                return i;
-            }
-            if (opens(line(i), kBefore)) {
-                step.action = Action::AddBefore;
-                step.actionLine = i + 1;
-                i = collect(i + 1, kBeforeEnd, "</add before>", added_);
-                offset = mode_ == Mode::Install ? 0 : -long(added_.size());
-                break;
-            }
-            if (opens(line(i), kAfter)) {
-                step.action = Action::AddAfter;
-                step.actionLine = i + 1;
-                i = collect(i + 1, kAfterEnd, "</add after>", added_);
-                offset = long(search_.size());
-                break;
-            }
-            if (opens(line(i), kReplace)) {
-                step.action = Action::Replace;
-                step.actionLine = i + 1;
-                if (mode_ == Mode::Install) {
-                    i = collect(i + 1, kReplaceEnd, "</replace>", added_);
-                    offset = -1;
-                } else {
-                    // Uninstalling puts back the search text in place of the replacement.
-                    added_ = search_;
-                    addedEdits_.clear();
-                    std::vector<std::string_view> replacement;
-                    i = collect(i + 1, kReplaceEnd, "</replace>", replacement);
-                    search_ = std::move(replacement);
-                    offset = 0;
-                }
-                break;
-            }
-        }
-        if (step.actionLine)
-            step.actionRead = i - 1 - step.actionLine;
-        apply(step, offset);
-        return i;
-    }
-
-    // The lines of a block up to its closing tag; returns the line after it.
-    std::size_t collect(std::size_t i, std::string_view end, const std::string& tag,
-                        std::vector<std::string_view>& into) {
-        if (&into == &added_)
-            addedEdits_.clear();
-        into.clear();
-        for (; !opens(line(i), end); ++i) {
-            into.emplace_back(line(i));
-            if (i >= mod_.size())
-                installError(j_, i, "no " + tag + " for step " + std::to_string(j_));
-        }
-        return i + 1;
-    }
-
-    void apply(StepRun& step, long offset) {
-        if (!current_) {
-            step.result = fileResult_;
+                installError(j_, i, "no action for step " + std::to_string(j_));
+            step.result = Result::NoAction;
             run_.steps.push_back(step);
-            return;
+            atEditFile_ = true;
+            return i;
         }
-        InstallFile& file = *current_;
-        // dosearch: an empty search text becomes one undef line, as Perl
-        // makes it by looking at its first line, once the file has one.
-        keys_.clear();
-        if (file.lineCount() > 0 && search_.empty())
-            search_.emplace_back();
-        // The keys of lines with carriage returns are written into one
-        // buffer, made big enough first so that none of them moves.
-        std::size_t room = 0;
-        for (const std::string_view s : search_)
-            room += s.size();
-        keyStore_.clear();
-        keyStore_.reserve(room);
-        for (const std::string_view s : search_) {
-            const std::string_view bare = s.ends_with('\n') ? s.substr(0, s.size() - 1) : s;
-            if (bare.find('\r') == std::string_view::npos) {
-                keys_.push_back(bare);
+        if (opens(line(i), kBefore)) {
+            step.action = Action::AddBefore;
+            step.actionLine = i + 1;
+            i = collect(i + 1, kBeforeEnd, "</add before>", added_);
+            offset = mode_ == Mode::Install ? 0 : -long(added_.size());
+            break;
+        }
+        if (opens(line(i), kAfter)) {
+            step.action = Action::AddAfter;
+            step.actionLine = i + 1;
+            i = collect(i + 1, kAfterEnd, "</add after>", added_);
+            offset = long(search_.size());
+            break;
+        }
+        if (opens(line(i), kReplace)) {
+            step.action = Action::Replace;
+            step.actionLine = i + 1;
+            if (mode_ == Mode::Install) {
+                i = collect(i + 1, kReplaceEnd, "</replace>", added_);
+                offset = -1;
             } else {
-                const std::size_t at = keyStore_.size();
-                for (std::size_t from = 0; from < bare.size();) {
-                    const std::size_t cr = std::min(bare.find('\r', from), bare.size());
-                    keyStore_.append(bare.substr(from, cr - from));
-                    from = cr + 1;
-                }
-                keys_.push_back(std::string_view(keyStore_).substr(at));
+                // Uninstalling puts back the search text in place of the replacement.
+                added_ = search_;
+                addedEdits_.clear();
+                std::vector<std::string_view> replacement;
+                i = collect(i + 1, kReplaceEnd, "</replace>", replacement);
+                search_ = std::move(replacement);
+                offset = 0;
             }
+            break;
         }
-        step.searchLines = keys_.size();
-        const auto found = file.find(keys_);
-        // dosearch takes the carriage returns out of every line it looks at.
-        file.stripBefore(found ? found->line + keys_.size() : file.lineCount());
-        if (found) {
-            step.found = found->line;
-            step.again = found->again;
-            step.result = Result::Found;
-        } else {
-            step.result = Result::NotFound;
-        }
-        if (options_.onStep)
-            options_.onStep({step, run_.files.back(), file, keys_, added_, false,
-                             std::span<const std::string_view>(search_)});
-        if (options_.readingOnly) {
-            run_.steps.push_back(step);
-            return;
-        }
-        if (!found) {
-            run_.steps.push_back(step);
-            if (!options_.keepGoing)
-                installError(j_, step.modLine - 1, "search text of step " + std::to_string(j_) +
-                                                       " not found");
-            return;
-        }
-        if (mode_ == Mode::Install)
-            install(file, found->line, offset);
-        else if (!uninstall(file, found->line, offset, step))
-            return;
-        run_.steps.push_back(step);
-        if (options_.onStep)
-            options_.onStep({run_.steps.back(), run_.files.back(), file, keys_, added_, true,
-                             std::span<const std::string_view>(search_)});
     }
+    if (step.actionLine)
+        step.actionRead = i - 1 - step.actionLine;
+    apply(step, offset);
+    return i;
+}
 
-    void install(InstallFile& file, std::size_t found, long offset) {
-        if (offset == -1)
-            file.replace(found, keys_.size(), added_);
-        else
-            file.insert(found + std::size_t(offset), added_);
+std::size_t Installer::collect(std::size_t i, std::string_view end, const std::string& tag,
+                               std::vector<std::string_view>& into) {
+    if (&into == &added_)
+        addedEdits_.clear();
+    into.clear();
+    for (; !opens(line(i), end); ++i) {
+        into.emplace_back(line(i));
+        if (i >= mod_.size())
+            installError(j_, i, "no " + tag + " for step " + std::to_string(j_));
     }
+    return i + 1;
+}
 
-    // The added lines checked where the install put them, then taken out.
-    bool uninstall(InstallFile& file, std::size_t found, long offset, StepRun& step) {
-        if (offset == 0) {
-            file.replace(found, keys_.size(), added_);
-            return true;
-        }
-        for (std::size_t k = 0; k < added_.size(); ++k) {
-            long at = long(found) + offset + long(k);
-            const long count = long(file.lineCount());
-            if (at < 0 && at + count < 0) {
-                step.result = Result::Mismatch;
-                run_.steps.push_back(step);
-                stop(Run::End::Died, j_, step.modLine - 1,
-                     "Perl dies: line " + std::to_string(at) + " of the file does not exist");
-            }
-            if (at < 0)
-                at += count;
-            if (at >= count) {
-                // Looking past the end makes the lines up to there, empty.
-                std::vector<std::string_view> empty(std::size_t(at - count + 1));
-                file.insert(file.lineCount(), empty);
-            }
-            file.strip(std::size_t(at));
-            // tr/\r//d and s/\n\Z// change @modaddstr itself, for later steps too.
-            std::string& wanted = addedEdits_.emplace_back(added_[k]);
-            std::erase(wanted, '\r');
-            if (wanted.ends_with('\n'))
-                wanted.pop_back();
-            added_[k] = wanted;
-            if (file.key(std::size_t(at)) != wanted) {
-                step.result = Result::Mismatch;
-                run_.steps.push_back(step);
-                if (!options_.keepGoing)
-                    installError(j_, step.modLine - 1,
-                                 "the lines step " + std::to_string(j_) + " added are not there");
-                return false;
-            }
-        }
-        long from = long(found) + offset;
-        if (from < 0)
-            from += long(file.lineCount());
-        const std::size_t start = std::size_t(std::max(0L, from));
-        file.erase(start, std::min(added_.size(), file.lineCount() - std::min(start, file.lineCount())));
-        return true;
+void Installer::writeBack() {
+    if (!haveName_ && !options_.readingOnly) {
+        // undef names: the installer copies "/" to "/.bak" and cannot write "/".
+        disk_.copy("/", "/.bak");
+        installError(0, mod_.size(), "no <edit file> block: the installer tries to write /");
     }
+    if (!current_ || options_.readingOnly)
+        return; // keepGoing past a file that did not open
+    const std::string full = editDir_ + "/" + name_;
+    disk_.copy(full, full + ".bak");
+    const auto name = Disk::fopenName(full);
+    if (!name)
+        stop(Run::End::FatalError, 0, mod_.size(), "fopen refuses a name with /../: " + full);
+    disk_.takeBackBackup(*name);
+    if (!disk_.canWrite(*name))
+        installError(0, mod_.size(), "cannot write " + full);
+    // The lines are handed over: the next block opens the file anew.
+    disk_.write(*name, std::move(*current_));
+    current_.reset();
+}
 
-    // The file of the block is written: its backup first, then the lines.
-    void writeBack() {
-        if (!haveName_ && !options_.readingOnly) {
-            // undef names: the installer copies "/" to "/.bak" and cannot write "/".
-            disk_.copy("/", "/.bak");
-            installError(0, mod_.size(), "no <edit file> block: the installer tries to write /");
-        }
-        if (!current_ || options_.readingOnly)
-            return; // keepGoing past a file that did not open
-        const std::string full = editDir_ + "/" + name_;
-        disk_.copy(full, full + ".bak");
-        const auto name = Disk::fopenName(full);
-        if (!name)
-            stop(Run::End::FatalError, 0, mod_.size(), "fopen refuses a name with /../: " + full);
-        disk_.takeBackBackup(*name);
-        if (!disk_.canWrite(*name))
-            installError(0, mod_.size(), "cannot write " + full);
-        // The lines are handed over: the next block opens the file anew.
-        disk_.write(*name, std::move(*current_));
-        current_.reset();
-    }
-
-    void endAfterLastStep() const {
-        if (options_.lastStep > 0 && j_ >= options_.lastStep)
-            throw Stop{};
-    }
-
-    [[noreturn]] void installError(int step, std::size_t line, std::string why) {
-        // Every file opened so far is copied back from its backup in the
-        // forum folder, whichever folder it came from.
-        for (const std::string& name : recall_)
-            disk_.copy(folders_.board + "/" + name + ".bak", folders_.board + "/" + name);
-        stop(Run::End::InstallError, step, line, std::move(why));
-    }
-
-    [[noreturn]] void stop(Run::End end, int step, std::size_t line, std::string why) {
-        run_.end = end;
-        run_.failedStep = step;
-        run_.failedModLine = line + 1;
-        run_.message = std::move(why);
+void Installer::endAfterLastStep() const {
+    if (options_.lastStep > 0 && j_ >= options_.lastStep)
         throw Stop{};
-    }
+}
 
-    const std::vector<std::string_view> own_;
-    const std::span<const std::string_view> mod_;
-    const Folders& folders_;
-    const Mode mode_;
-    const Options& options_;
-    Disk disk_;
-    Run run_;
+void Installer::installError(int step, std::size_t line, std::string why) {
+    // Every file opened so far is copied back from its backup in the
+    // forum folder, whichever folder it came from.
+    for (const std::string& name : recall_)
+        disk_.copy(folders_.board + "/" + name + ".bak", folders_.board + "/" + name);
+    stop(Run::End::InstallError, step, line, std::move(why));
+}
 
-    // The installer's own variables.
-    int j_ = 0;
-    std::string name_;
-    std::string editDir_;
-    bool html_ = false;
-    bool haveName_ = false;
-    // The lines of the mod, as views of its bytes.
-    std::vector<std::string_view> search_; // @modsearchstr
-    std::vector<std::string_view> added_;  // @modaddstr, which outlives its step
-    std::deque<std::string> addedEdits_;   // its lines as uninstalling changes them
-    std::vector<std::string> recall_;    // @recallfiles
-    std::unique_ptr<InstallFile> current_; // @modeditfile
-    Result fileResult_ = Result::NoFile;
-    bool atEditFile_ = false;
-
-    std::vector<std::string_view> keys_;
-    std::string keyStore_; // keys without their carriage returns
-};
-
-} // namespace
+void Installer::stop(Run::End end, int step, std::size_t line, std::string why) {
+    run_.end = end;
+    run_.failedStep = step;
+    run_.failedModLine = line + 1;
+    run_.message = std::move(why);
+    throw Stop{};
+}
 
 Run runInstaller(std::string_view mod, const Folders& folders, Mode mode, const ReadFile& read,
                  const Options& options) {
