@@ -109,6 +109,16 @@ void FailedSteps::work() {
 }
 
 void FailedSteps::finish() {
+    // The run is over: this thread takes on the looks still waiting beside
+    // the worker, instead of only waiting for it.
+    if (worker_.joinable()) {
+        {
+            const std::lock_guard lock(mutex_);
+            done_ = true;
+        }
+        wake_.notify_all();
+        work();
+    }
     stopWorker(false);
     for (const std::unique_ptr<Task>& task : tasks_) {
         *task->reason = std::move(task->answer);

@@ -32,8 +32,8 @@ public:
     // and nearest by finish(), which they must outlive.
     void look(const yabmod::StepView& view, std::string& reason,
               std::optional<NearestPlace>& nearest);
-    // Waits for every look asked for, and hands out the answers; what went
-    // wrong in a look is thrown here.
+    // Takes part in the looks still waiting, waits for the rest, and hands
+    // out the answers; what went wrong in a look is thrown here.
     void finish();
 
 private:
