@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstdint>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -59,13 +60,17 @@ std::vector<std::string_view> perlLines(std::string_view bytes) {
     adviseHugePages(lines.data(), lines.capacity() * sizeof(std::string_view));
     std::size_t start = 0, i = 0;
 #if defined(__SSE2__)
-    // Sixteen bytes looked at at once: a mod of 32 MiB has a million lines,
-    // and a call to find each line's end cost more than the line.
+    // Sixty-four bytes looked at at once: a mod of 32 MiB has a million
+    // lines, and a call to find each line's end cost more than the line.
     const __m128i lf = _mm_set1_epi8('\n');
-    for (; i + 16 <= n; i += 16) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-        for (unsigned mask = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(v, lf))); mask;
-             mask &= mask - 1) {
+    const auto feeds = [&lf](const char* at) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+        return std::uint64_t(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(v, lf))));
+    };
+    for (; i + 64 <= n; i += 64) {
+        const std::uint64_t block = feeds(p + i) | feeds(p + i + 16) << 16 |
+                                    feeds(p + i + 32) << 32 | feeds(p + i + 48) << 48;
+        for (std::uint64_t mask = block; mask; mask &= mask - 1) {
             const std::size_t end = i + unsigned(std::countr_zero(mask)) + 1;
             lines.emplace_back(p + start, end - start);
             start = end;
