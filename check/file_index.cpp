@@ -32,7 +32,7 @@ std::uint32_t LineMemo::of(std::string_view line) {
         if (k.lineHash == lineHash && k.line == line)
             return slots_[at];
     }
-    char* const copy = room(2 * line.size());
+    char* const copy = chunks_.room(2 * line.size());
     std::memcpy(copy, line.data(), line.size());
     slots_[at] = std::uint32_t(known_.size());
     known_.push_back({{copy, line.size()}, lineHash, make(line, copy + line.size())});
@@ -72,18 +72,6 @@ void LineMemo::grow() {
             at = (at + 1) & mask;
         slots_[at] = k;
     }
-}
-
-char* LineMemo::room(std::size_t bytes) {
-    constexpr std::size_t kChunk = std::size_t(64) << 10;
-    if (chunks_.empty() || bytes > size_ - used_) {
-        size_ = std::max(kChunk, bytes);
-        used_ = 0;
-        chunks_.push_back(std::make_unique_for_overwrite<char[]>(size_));
-    }
-    char* const at = chunks_.back().get() + used_;
-    used_ += bytes;
-    return at;
 }
 
 // The normal form written at to, with room for the whole line.

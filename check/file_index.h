@@ -2,6 +2,7 @@
 // that makes each line's part once for all the states of a file it stands in.
 #pragma once
 
+#include "byte_chunks.h"
 #include "flat_cache.h"
 #include "line_likeness.h"
 
@@ -73,15 +74,12 @@ private:
     };
     static constexpr std::uint32_t kFree = ~std::uint32_t(0);
     LineFacts make(std::string_view line, char* to);
-    char* room(std::size_t bytes);
     void grow();
 
     std::vector<std::uint32_t> slots_; // into known_; open addressing, half full at most
     std::vector<Known> known_;
     std::vector<std::uint64_t> words_;
-    // The lines and their normal forms, in chunks that never move.
-    std::vector<std::unique_ptr<char[]>> chunks_;
-    std::size_t used_ = 0, size_ = 0;    // of the last chunk
+    ByteChunks chunks_; // the lines and their normal forms
     std::vector<likeness::Pairs> pairs_; // by id; no data where not made yet
     std::vector<LineBits> bits_;         // by id
     FlatCache<likeness::Pairs> joinedPairs_;

@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <bit>
-#include <cstring>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -30,12 +29,6 @@ unsigned sameTags(const std::uint8_t* p, std::uint8_t tag, std::size_t count) {
         same |= unsigned(p[i] == tag) << i;
 #endif
     return count < 16 ? same & ((1u << count) - 1) : same;
-}
-
-std::string_view withoutLf(std::string_view line) {
-    if (line.ends_with('\n'))
-        line.remove_suffix(1);
-    return line;
 }
 
 } // namespace
@@ -210,29 +203,16 @@ void InstallFile::stripBefore(std::size_t end) {
     }
 }
 
-// Lines put in are copied into chunks of their own, not one allocation each.
-char* InstallFile::Store::room(std::size_t bytes) {
-    constexpr std::size_t kChunk = std::size_t(64) << 10;
-    if (chunks.empty() || bytes > size - used) {
-        size = std::max(kChunk, bytes);
-        used = 0;
-        chunks.push_back(std::make_unique_for_overwrite<char[]>(size));
-    }
-    char* at = chunks.back().get() + used;
-    used += bytes;
-    return at;
-}
-
 std::string_view InstallFile::Store::keep(std::string_view line) {
-    char* at = room(line.size());
+    char* at = chunks.room(line.size());
     std::copy(line.begin(), line.end(), at);
     return {at, line.size()};
 }
 
 std::string_view InstallFile::Store::keepKey(std::string_view line) {
-    char* at = room(line.size());
+    char* at = chunks.room(line.size());
     const char* end = std::remove_copy(line.begin(), line.end(), at, '\r');
-    used -= std::size_t(at + line.size() - end); // the carriage returns' room back
+    chunks.giveBack(std::size_t(at + line.size() - end)); // the carriage returns' room
     return {at, std::size_t(end - at)};
 }
 

@@ -3,6 +3,8 @@
 // returns, with lines of the mod spliced in and taken out.
 #pragma once
 
+#include "byte_chunks.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -20,9 +22,16 @@ namespace torvale {
 // "\n", the last one without when the bytes do not end with one.
 std::vector<std::string_view> perlLines(std::string_view bytes);
 
+// A line without its final line feed, when it has one.
+inline std::string_view withoutLf(std::string_view line) {
+    return line.ends_with('\n') ? line.substr(0, line.size() - 1) : line;
+}
+
 // What the installer compares of a line: its bytes without any carriage
 // return and without its final line feed.
 std::string lineKey(std::string_view line);
+// lineKey(line) put at the end of to.
+void appendKey(std::string& to, std::string_view line);
 
 // A document's text as the canonical layout writes it and the installer
 // reads it back: every line, the last one too (empty after a final line
@@ -144,13 +153,11 @@ private:
         // The lines put in, and the keys of lines with carriage returns, are
         // copied into chunks.
         std::vector<std::string_view> added;
-        std::vector<std::unique_ptr<char[]>> chunks;
-        std::size_t used = 0, size = 0; // of the last chunk
+        ByteChunks chunks;
         std::string_view keep(std::string_view line);
         std::string_view keepKey(std::string_view line); // without its carriage returns
         // The key of a line without its line feed: in place, or kept.
         std::string_view keyOf(std::string_view bare);
-        char* room(std::size_t bytes);
     };
     struct Place {
         std::size_t block;

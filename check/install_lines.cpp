@@ -16,16 +16,6 @@ namespace torvale {
 
 namespace {
 
-std::string_view withoutLf(std::string_view line) {
-    if (line.ends_with('\n'))
-        line.remove_suffix(1);
-    return line;
-}
-
-} // namespace
-
-namespace {
-
 // The line feeds in n bytes at p.
 std::size_t lineFeeds(const char* p, std::size_t n) {
     std::size_t count = 0, i = 0;
@@ -87,16 +77,20 @@ std::vector<std::string_view> perlLines(std::string_view bytes) {
     return lines;
 }
 
-std::string lineKey(std::string_view line) {
+void appendKey(std::string& to, std::string_view line) {
     line = withoutLf(line);
-    std::string key;
-    key.reserve(line.size());
     // The pieces between carriage returns, each in one copy.
     for (std::size_t start = 0; start < line.size();) {
         const std::size_t cr = std::min(line.find('\r', start), line.size());
-        key.append(line.substr(start, cr - start));
+        to.append(line.substr(start, cr - start));
         start = cr + 1;
     }
+}
+
+std::string lineKey(std::string_view line) {
+    std::string key;
+    key.reserve(line.size());
+    appendKey(key, line);
     return key;
 }
 

@@ -245,9 +245,13 @@ private:
     }
 
     void listSteps(const Run& exact, const Run& all) {
-        std::map<int, const StepRun*> reached;
-        for (const StepRun& s : exact.steps)
-            reached[s.number] = &s;
+        // By the step's number: a mod may have tens of thousands of steps.
+        std::vector<const StepRun*> reached;
+        for (const StepRun& s : exact.steps) {
+            if (reached.size() <= std::size_t(s.number))
+                reached.resize(std::size_t(s.number) + 1);
+            reached[std::size_t(s.number)] = &s;
+        }
         report_.steps.reserve(all.steps.size());
         for (const StepRun& s : all.steps) {
             StepCheck step;
@@ -256,7 +260,8 @@ private:
             step.file = s.file;
             step.firstLine = modLines_.firstSearchLine(s.modLine);
             step.foundPast = s.result == StepRun::Result::Found;
-            const auto r = reached.find(s.number);
+            const StepRun* r =
+                std::size_t(s.number) < reached.size() ? reached[std::size_t(s.number)] : nullptr;
             const bool fileProblem = !report_.files[s.file].reason.empty() &&
                                      report_.files[s.file].status != FileStatus::Changed &&
                                      report_.files[s.file].status != FileStatus::Unchanged;
@@ -265,11 +270,11 @@ private:
                                   ? Status::NotTested
                                   : Status::FileMissing;
                 step.reason = report_.files[s.file].reason;
-            } else if (r == reached.end()) {
+            } else if (!r) {
                 step.status = Status::NotReached;
                 describeFound(step, s, seenPast_);
             } else {
-                describe(step, *r->second, seen_);
+                describe(step, *r, seen_);
             }
             report_.steps.push_back(std::move(step));
         }

@@ -23,30 +23,33 @@ struct EditorStep {
     std::size_t line = 0; // of its "<search for>", or of its action when it has none
     int kind = 0;         // 1 replace, 2 add before, 3 add after
     Text file, search, action;
-    bool seen = false; // the installer reads a step at its line
 };
 
 // The mod's lines as Perl splits them, with the line of each byte offset.
 class Lines {
 public:
-    Lines(std::string_view mod, const std::vector<std::string_view>& lines) : mod_(mod) {
-        starts_.reserve(lines.size());
-        for (const std::string_view line : lines)
-            starts_.push_back(std::size_t(line.data() - mod.data()));
-    }
+    Lines(std::string_view mod, const std::vector<std::string_view>& lines)
+        : mod_(mod), lines_(lines) {}
     std::size_t lineOf(std::size_t offset) const {
-        return std::size_t(std::upper_bound(starts_.begin(), starts_.end(), offset) - starts_.begin());
+        const char* at = mod_.data() + offset;
+        return std::size_t(std::upper_bound(lines_.begin(), lines_.end(), at,
+                                            [](const char* p, std::string_view line) {
+                                                return p < line.data();
+                                            }) -
+                           lines_.begin());
     }
     std::string_view line(std::size_t n) const { // from 1
-        if (n == 0 || n > starts_.size())
-            return {};
-        const std::size_t end = n < starts_.size() ? starts_[n] : mod_.size();
-        return mod_.substr(starts_[n - 1], end - starts_[n - 1]);
+        return n == 0 || n > lines_.size() ? std::string_view() : lines_[n - 1];
+    }
+    // count lines from line first (from 0), as many as there are.
+    std::span<const std::string_view> from(std::size_t first, std::size_t count) const {
+        first = std::min(first, lines_.size());
+        return std::span<const std::string_view>(lines_).subspan(first, std::min(count, lines_.size() - first));
     }
 
 private:
     std::string_view mod_;
-    std::vector<std::size_t> starts_;
+    const std::vector<std::string_view>& lines_;
 };
 
 class EditorSteps : public ReadTarget, public BlockListener {
@@ -100,10 +103,6 @@ bool sameWithoutCr(std::string_view a, std::string_view b) {
         if (a[i++] != b[j++])
             return false;
     }
-}
-
-std::string_view withoutLf(std::string_view line) {
-    return line.ends_with('\n') ? line.substr(0, line.size() - 1) : line;
 }
 
 // The first line, from 0, where the installer's lines and the editor's text
@@ -185,12 +184,11 @@ std::string whySkipped(const Lines& lines, std::size_t line, std::size_t firstEd
 
 struct EditorReading::Steps {
     Steps(std::string_view mod, const std::vector<std::string_view>& split)
-        : modLines(split), lines(mod, split), editor(lines) {
+        : lines(mod, split), editor(lines) {
         readMod(SharedBytes{nullptr, mod}, editor, kMaxBlockText, &editor);
         for (std::size_t k = 0; k < editor.steps.size(); ++k)
             byLine.emplace(editor.steps[k].line, k);
     }
-    const std::vector<std::string_view>& modLines;
     const Lines lines;
     EditorSteps editor;
     std::unordered_map<std::size_t, std::size_t> byLine; // index into editor.steps
@@ -205,11 +203,6 @@ std::vector<ReadingDifference> EditorReading::differencesFrom(const yabmod::Run&
     const Steps& steps = *steps_;
     const Lines& lines = steps.lines;
     const std::vector<EditorStep>& editor = steps.editor.steps;
-    const auto modLines = [&](std::size_t first, std::size_t count) {
-        return std::span<const std::string_view>(steps.modLines)
-            .subspan(std::min(first, steps.modLines.size()),
-                     std::min(count, steps.modLines.size() - std::min(first, steps.modLines.size())));
-    };
     std::vector<bool> seen(editor.size());
     std::map<std::size_t, std::string> found;
     for (const yabmod::StepRun& s : run.steps) {
@@ -234,8 +227,8 @@ std::vector<ReadingDifference> EditorReading::differencesFrom(const yabmod::Run&
         const std::string_view name = withoutLf(lines.line(run.files[s.file].modLine + 1));
         // The texts as read, each line with its line end: compared without
         // carriage returns, they are what the installer searches for and adds.
-        const std::span<const std::string_view> search = modLines(s.modLine, s.searchRead);
-        const std::span<const std::string_view> action = modLines(s.actionLine, s.actionRead);
+        const std::span<const std::string_view> search = lines.from(s.modLine, s.searchRead);
+        const std::span<const std::string_view> action = lines.from(s.actionLine, s.actionRead);
         std::string what;
         if (kind != step.kind)
             what = kind == 0 ? "the installer finds no action for it"

@@ -9,10 +9,7 @@
 #include "yabmod_installer.h"
 
 #include <algorithm>
-#include <cstring>
-#include <deque>
 #include <memory>
-#include <span>
 
 namespace torvale::yabmod {
 
@@ -48,13 +45,6 @@ constexpr std::string_view kAfter = "<add after>";
 constexpr std::string_view kAfterEnd = "</add after>";
 constexpr std::string_view kReplace = "<replace>";
 constexpr std::string_view kReplaceEnd = "</replace>";
-
-
-std::string chomped(std::string_view line) {
-    if (line.ends_with('\n'))
-        line.remove_suffix(1);
-    return std::string(line);
-}
 
 } // namespace
 
@@ -105,7 +95,7 @@ void Installer::walk() {
 void Installer::openFile(std::size_t i) {
     endAfterLastStep();
     // The name is the line after the tag, whatever it holds.
-    name_ = chomped(line(i + 1));
+    name_ = std::string(withoutLf(line(i + 1)));
     for (char& c : name_)
         if (c == '\\')
             c = '/';

@@ -27,16 +27,12 @@ void Installer::apply(StepRun& step, long offset) {
     keyStore_.clear();
     keyStore_.reserve(room);
     for (const std::string_view s : search_) {
-        const std::string_view bare = s.ends_with('\n') ? s.substr(0, s.size() - 1) : s;
+        const std::string_view bare = withoutLf(s);
         if (bare.find('\r') == std::string_view::npos) {
             keys_.push_back(bare);
         } else {
             const std::size_t at = keyStore_.size();
-            for (std::size_t from = 0; from < bare.size();) {
-                const std::size_t cr = std::min(bare.find('\r', from), bare.size());
-                keyStore_.append(bare.substr(from, cr - from));
-                from = cr + 1;
-            }
+            appendKey(keyStore_, bare);
             keys_.push_back(std::string_view(keyStore_).substr(at));
         }
     }

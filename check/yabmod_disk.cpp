@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -210,19 +209,18 @@ std::optional<std::string> Disk::fopenName(std::string_view name) {
 void Disk::takeBackBackup(const std::string& path) {
     // The file is looked up once, and its backup only when it is missing or
     // empty: a run does this twice for each block of the mod.
-    Entry now = entry(path);
-    if (now.kind == Kind::Missing) {
-        const std::string backup = path + ".bak";
-        if (!exists(backup))
-            return;
-        rename(backup, path);
-        now = entry(path);
-    }
-    if (now.kind == Kind::File && now.content->empty()) {
+    const auto takeBack = [&] {
         const std::string backup = path + ".bak";
         if (exists(backup))
             rename(backup, path);
+    };
+    Entry now = entry(path);
+    if (now.kind == Kind::Missing) {
+        takeBack();
+        now = entry(path);
     }
+    if (now.kind == Kind::File && now.content->empty())
+        takeBack();
 }
 
 std::shared_ptr<const Content> Disk::openToRead(const std::string& path) {
