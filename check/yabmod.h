@@ -9,7 +9,6 @@
 #include <map>
 #include <memory>
 #include <optional>
-#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -131,8 +130,6 @@ struct StepView {
     const std::vector<std::string_view>& search;
     const std::vector<std::string_view>& added;
     bool after; // false: before the step changes the file
-    // The lines searched for as read from the mod, line ends included.
-    std::span<const std::string_view> searchRead;
 };
 
 struct Options {

@@ -48,8 +48,7 @@ void Installer::apply(StepRun& step, long offset) {
         step.result = Result::NotFound;
     }
     if (options_.onStep)
-        options_.onStep({step, run_.files.back(), file, keys_, added_, false,
-                         std::span<const std::string_view>(search_)});
+        options_.onStep({step, run_.files.back(), file, keys_, added_, false});
     if (options_.readingOnly) {
         run_.steps.push_back(step);
         return;
@@ -67,8 +66,7 @@ void Installer::apply(StepRun& step, long offset) {
         return;
     run_.steps.push_back(step);
     if (options_.onStep)
-        options_.onStep({run_.steps.back(), run_.files.back(), file, keys_, added_, true,
-                         std::span<const std::string_view>(search_)});
+        options_.onStep({run_.steps.back(), run_.files.back(), file, keys_, added_, true});
 }
 
 void Installer::install(InstallFile& file, std::size_t found, long offset) {
