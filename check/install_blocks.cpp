@@ -11,27 +11,20 @@ namespace torvale {
 
 using namespace install;
 
-void InstallFile::Block::makeRoom() {
-    static_assert(kMostLines == 2 * kBlockLines && kMostLines / 8 == kFilterWords);
-    lines.reserve(kMostLines);
-    hashes.reserve(kMostLines);
-}
-
 InstallFile::Block& InstallFile::own(std::size_t b) {
+    static_assert(kMostLines == 2 * kBlockLines && kMostLines / 8 == kFilterWords);
     std::shared_ptr<Block>& shared = blocks_[b];
-    // The copy has little room to spare: most blocks a copy changes get a
-    // line or two, and a copy with none would be copied again for them.
     if (shared.use_count() > 1) {
         const Block& from = *shared;
-        auto copy = std::make_shared<Block>();
-        copy->summary = from.summary;
+        auto copy = newBlock();
+        copy->summary.filter = from.summary.filter;
+        std::memcpy(copy->summary.tags.data(), from.summary.tags.data(), from.summary.count);
+        copy->summary.count = from.summary.count;
+        copy->summary.stale = from.summary.stale;
+        copy->lines = from.lines;
+        copy->hashes = from.hashes;
         copy->withCr = from.withCr;
         copy->crFrom = from.crFrom;
-        const std::size_t room = std::min<std::size_t>(from.lines.size() + 16, kMostLines);
-        copy->lines.reserve(room);
-        copy->hashes.reserve(room);
-        copy->lines.assign(from.lines.begin(), from.lines.end());
-        copy->hashes.assign(from.hashes.begin(), from.hashes.end());
         shared = std::move(copy);
     }
     return *shared;
@@ -110,53 +103,55 @@ void InstallFile::noteJoin(std::size_t b) {
 void InstallFile::insertLines(std::size_t at, const std::vector<Line>& added) {
     if (added.empty())
         return;
-    if (blocks_.empty()) {
-        blocks_.push_back(std::make_shared<Block>());
-        blocks_.back()->makeRoom();
-    }
+    if (blocks_.empty())
+        blocks_.push_back(newBlock());
     const Place place = locate(at);
-    Block& block = own(place.block);
-    const auto index = std::ptrdiff_t(place.index);
-    // The hashes made in their place: a vector of their own for each step
-    // cost an allocation.
-    const auto hashes = block.hashes.insert(block.hashes.begin() + index, added.size(), 0);
     std::size_t firstCr = added.size();
     for (std::size_t k = 0; k < added.size(); ++k) {
-        const Line& line = added[k];
-        hashes[std::ptrdiff_t(k)] = hashOf(line.key());
-        if (holdsCr(line)) {
-            ++block.withCr;
+        if (holdsCr(added[k])) {
             ++withCr_;
             firstCr = std::min(firstCr, k);
         }
-        noLf_ += lacksLf(line);
+        noLf_ += lacksLf(added[k]);
     }
-    // The lines after those put in move on with them.
-    if (place.index <= block.crFrom)
-        block.crFrom = firstCr < added.size() ? std::uint32_t(place.index + firstCr)
-                                              : block.crFrom + std::uint32_t(added.size());
-    block.lines.insert(block.lines.begin() + index, added.begin(), added.end());
     count_ += added.size();
-    if (block.lines.size() < kMostLines) {
+    Block& block = own(place.block);
+    if (block.lines.size() + added.size() < kMostLines) {
+        // The hashes made in their place: a vector of their own for each
+        // step cost an allocation.
+        std::uint64_t* hashes = block.hashes.open(place.index, added.size());
+        for (std::size_t k = 0; k < added.size(); ++k)
+            hashes[k] = hashOf(added[k].key());
+        block.lines.insert(place.index, added.data(), added.size());
+        block.withCr += std::uint32_t(std::count_if(added.begin() + std::ptrdiff_t(firstCr),
+                                                    added.end(),
+                                                    [this](const Line& l) { return holdsCr(l); }));
+        // The lines after those put in move on with them.
+        if (place.index <= block.crFrom)
+            block.crFrom = firstCr < added.size() ? std::uint32_t(place.index + firstCr)
+                                                  : block.crFrom + std::uint32_t(added.size());
         noteChange(place.block, place.index, place.index + added.size(), 0);
         return;
     }
-    // Split into blocks of the usual size.
-    Block full = std::move(block);
+    // Too many for the block: its lines and those put in, split into blocks
+    // of the usual size.
+    std::vector<Line> lines(block.lines.begin(), block.lines.begin() + place.index);
+    lines.insert(lines.end(), added.begin(), added.end());
+    lines.insert(lines.end(), block.lines.begin() + place.index, block.lines.end());
     std::vector<std::shared_ptr<Block>> parts;
-    for (std::size_t from = 0; from < full.lines.size(); from += kBlockLines) {
-        Block& part = *parts.emplace_back(std::make_shared<Block>());
-        part.makeRoom();
-        const auto a = std::ptrdiff_t(from);
-        const auto b = std::ptrdiff_t(std::min(full.lines.size(), from + kBlockLines));
-        part.lines.assign(full.lines.begin() + a, full.lines.begin() + b);
-        part.hashes.assign(full.hashes.begin() + a, full.hashes.begin() + b);
-        part.crFrom = std::uint32_t(part.lines.size());
-        for (std::size_t k = 0; k < part.lines.size(); ++k)
+    for (std::size_t from = 0; from < lines.size(); from += kBlockLines) {
+        Block& part = *parts.emplace_back(newBlock());
+        const std::size_t n = std::min(lines.size() - from, kBlockLines);
+        part.lines.assign(lines.data() + from, n);
+        std::uint64_t* hashes = part.hashes.open(0, n);
+        part.crFrom = std::uint32_t(n);
+        for (std::size_t k = 0; k < n; ++k) {
+            hashes[k] = hashOf(part.lines[k].key());
             if (holdsCr(part.lines[k])) {
                 ++part.withCr;
                 part.crFrom = std::min(part.crFrom, std::uint32_t(k));
             }
+        }
     }
     const auto where = blocks_.begin() + std::ptrdiff_t(place.block);
     *where = std::move(parts.front());
@@ -187,8 +182,8 @@ void InstallFile::erase(std::size_t at, std::size_t count) {
         if (place.index < block.crFrom)
             block.crFrom = block.crFrom >= place.index + take ? block.crFrom - std::uint32_t(take)
                                                              : std::uint32_t(place.index);
-        block.lines.erase(block.lines.begin() + from, block.lines.begin() + to);
-        block.hashes.erase(block.hashes.begin() + from, block.hashes.begin() + to);
+        block.lines.erase(place.index, take);
+        block.hashes.erase(place.index, take);
         count -= take;
         if (block.lines.empty()) {
             blocks_.erase(blocks_.begin() + std::ptrdiff_t(place.block));

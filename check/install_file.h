@@ -3,6 +3,7 @@
 // returns, with lines of the mod spliced in and taken out.
 #pragma once
 
+#include "block_storage.h"
 #include "byte_chunks.h"
 
 #include <array>
@@ -132,18 +133,19 @@ private:
     // The lines go in blocks of a few dozen: a change moves only the lines
     // of one block, and copies of the file share the blocks neither changed.
     struct Block {
+        Block() noexcept {} // the lines' room is not cleared first
         Summary summary;
-        std::vector<Line> lines;
-        std::vector<std::uint64_t> hashes;
+        install::InlineVector<Line, kMostLines> lines;
+        install::InlineVector<std::uint64_t, kMostLines> hashes;
         std::uint32_t withCr = 0; // lines not yet stripped that hold a carriage return
         // No line before this one holds a carriage return not yet stripped:
         // each step strips the lines it looked at, from the file's start, and
         // would otherwise go through them again and copy their blocks.
         std::uint32_t crFrom = 0;
-        // Room for the lines a block holds before it is split, so that lines
-        // put in move the others but are seldom copied elsewhere.
-        void makeRoom();
     };
+    static std::shared_ptr<Block> newBlock() {
+        return std::allocate_shared<Block>(install::BlockAllocator<Block>());
+    }
     // What the copies of a file share and only ever add to: the bytes read,
     // and the lines put in. A line refers to them by index.
     struct Store {
