@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <functional>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -225,26 +226,30 @@ std::string_view InstallFile::Store::keyOf(std::string_view bare) {
     return cr == std::string_view::npos ? bare : keepKey(bare);
 }
 
-InstallFile::Line InstallFile::adopt(std::string_view line) {
+InstallFile::Line InstallFile::adopt(std::string_view line, std::string_view lasting) {
     Store& store = *store_;
-    const std::string_view whole = store.keep(line);
+    const std::less_equal<const char*> notAfter;
+    const bool lasts = !lasting.empty() && notAfter(lasting.data(), line.data()) &&
+                       notAfter(line.data() + line.size(), lasting.data() + lasting.size());
+    const std::string_view whole = lasts ? line : store.keep(line);
     store.added.push_back(whole);
     const std::string_view bare = withoutLf(whole);
     const std::string_view key = store.keyOf(bare);
     return {key.data(), std::uint32_t(key.size()), 0, ~std::int32_t(store.added.size() - 1)};
 }
 
-void InstallFile::insert(std::size_t at, std::span<const std::string_view> lines) {
+void InstallFile::insert(std::size_t at, std::span<const std::string_view> lines,
+                         std::string_view lasting) {
     std::vector<Line>& adopted = adopted_;
     adopted.clear();
     for (const std::string_view line : lines)
-        adopted.push_back(adopt(line));
+        adopted.push_back(adopt(line, lasting));
     insertLines(at, adopted);
     adopted.clear(); // copies of the file need not copy them
 }
 
 void InstallFile::replace(std::size_t at, std::size_t count,
-                          std::span<const std::string_view> lines) {
+                          std::span<const std::string_view> lines, std::string_view lasting) {
     // A line's output without making it: its bytes, or for a stripped line
     // its key and line feed.
     const auto writes = [this](std::size_t n, std::string_view text) {
@@ -264,7 +269,7 @@ void InstallFile::replace(std::size_t at, std::size_t count,
            writes(at + count - 1 - tail, lines[lines.size() - 1 - tail]))
         ++tail;
     erase(at + head, count - head - tail);
-    insert(at + head, lines.subspan(head, lines.size() - head - tail));
+    insert(at + head, lines.subspan(head, lines.size() - head - tail), lasting);
 }
 
 bool InstallFile::changed() const {

@@ -85,13 +85,16 @@ public:
 
     // Puts lines, each as read from the mod (its line feed included, when it
     // has one), before line at (lineCount() for the end). The file keeps a
-    // copy of them.
-    void insert(std::size_t at, std::span<const std::string_view> lines);
+    // copy of them, but of those that lie in lasting, which must outlive
+    // the file and its copies.
+    void insert(std::size_t at, std::span<const std::string_view> lines,
+                std::string_view lasting = {});
     void erase(std::size_t at, std::size_t count);
     // erase(at, count) and insert(at, lines) in one, the lines that come out
     // the same as before kept as the file's own, so that a diff shows only
     // what changes.
-    void replace(std::size_t at, std::size_t count, std::span<const std::string_view> lines);
+    void replace(std::size_t at, std::size_t count, std::span<const std::string_view> lines,
+                 std::string_view lasting = {});
 
     // Whether the text differs from the bytes it was made from.
     bool changed() const;
@@ -184,7 +187,7 @@ private:
     bool lacksLf(const Line& line) const { return !raw(line).ends_with('\n'); }
     bool holdsCr(const Line& line) const;
     std::string output(const Line& line) const;
-    Line adopt(std::string_view line);
+    Line adopt(std::string_view line, std::string_view lasting);
     bool stripIn(Block& block, std::size_t from, std::size_t to);
 
     std::shared_ptr<Store> store_;

@@ -126,6 +126,7 @@ private:
         yabmod::Options options;
         options.keepGoing = keepGoing;
         options.modLines = &modLines_.lines;
+        options.modOutlivesRun = true; // the runs end with the check
         Seen& seen = keepGoing ? seenPast_ : seen_;
         options.onStep = [this, &seen](const yabmod::StepView& view) {
             if (view.after) {
@@ -369,6 +370,7 @@ private:
     void checkUninstall(const Run& installed) {
         yabmod::Options options;
         options.modLines = &modLines_.lines;
+        options.modOutlivesRun = true;
         report_.uninstall = uninstallAfter(installed, mod_, folders_, read_, options,
                                            [this](const std::string& path) { return original(path); });
     }

@@ -151,6 +151,10 @@ struct Options {
     // perlLines(mod), for those who run the same mod more than once: a mod
     // of a million lines is split once.
     const std::vector<std::string_view>* modLines = nullptr;
+    // The mod's bytes outlive the Run: lines put into files from the mod
+    // point into it instead of being copied, half a million of them for a
+    // mod of thirty megabytes.
+    bool modOutlivesRun = false;
 };
 
 Run runInstaller(std::string_view mod, const Folders& folders, Mode mode,

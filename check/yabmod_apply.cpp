@@ -28,8 +28,10 @@ void Installer::apply(StepRun& step, long offset) {
     keyStore_.reserve(room);
     for (const std::string_view s : search_) {
         const std::string_view bare = withoutLf(s);
-        if (bare.find('\r') == std::string_view::npos) {
-            keys_.push_back(bare);
+        // A CR LF line's key is in its own bytes.
+        const std::size_t cr = bare.find('\r');
+        if (cr == std::string_view::npos || cr + 1 == bare.size()) {
+            keys_.push_back(bare.substr(0, cr));
         } else {
             const std::size_t at = keyStore_.size();
             appendKey(keyStore_, bare);
@@ -70,10 +72,11 @@ void Installer::apply(StepRun& step, long offset) {
 }
 
 void Installer::install(InstallFile& file, std::size_t found, long offset) {
+    const std::string_view lasting = options_.modOutlivesRun ? bytes_ : std::string_view();
     if (offset == -1)
-        file.replace(found, keys_.size(), added_);
+        file.replace(found, keys_.size(), added_, lasting);
     else
-        file.insert(found + std::size_t(offset), added_);
+        file.insert(found + std::size_t(offset), added_, lasting);
 }
 
 bool Installer::uninstall(InstallFile& file, std::size_t found, long offset, StepRun& step) {

@@ -26,7 +26,7 @@ public:
 
     Installer(std::string_view mod, const Folders& folders, Mode mode, const ReadFile& read,
               const Options& options)
-        : own_(options.modLines ? std::vector<std::string_view>() : perlLines(mod)),
+        : bytes_(mod), own_(options.modLines ? std::vector<std::string_view>() : perlLines(mod)),
           mod_(options.modLines ? *options.modLines : own_), folders_(folders), mode_(mode),
           options_(options), disk_(read) {}
 
@@ -62,6 +62,7 @@ private:
     [[noreturn]] void installError(int step, std::size_t line, std::string why);
     [[noreturn]] void stop(Run::End end, int step, std::size_t line, std::string why);
 
+    const std::string_view bytes_; // the mod
     const std::vector<std::string_view> own_;
     const std::span<const std::string_view> mod_;
     const Folders& folders_;

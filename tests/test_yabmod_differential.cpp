@@ -210,6 +210,9 @@ TEST(YabmodDifferential, InstallAndUninstallAsYaBBsOwnInstaller) {
     for (std::uint32_t seed = 1; seed <= kRandomCases; ++seed)
         sources.push_back(randomYabmodCase(seed));
 
+    // As the check runs it: lines from the mod are not copied into the files.
+    yabmod::Options options;
+    options.modOutlivesRun = true;
     TempDir dir;
     fs::create_directories(dir / "mods");
     std::vector<Prepared> cases;
@@ -222,7 +225,8 @@ TEST(YabmodDifferential, InstallAndUninstallAsYaBBsOwnInstaller) {
         writeBytes(p.mod, sources[i].mod);
         p.before = readTree(p.root);
         const yabmod::Folders folders{(p.root / "board").string(), (p.root / "html").string()};
-        p.model = yabmod::runInstaller(sources[i].mod, folders, yabmod::Mode::Install);
+        p.model = yabmod::runInstaller(sources[i].mod, folders, yabmod::Mode::Install,
+                                       yabmod::readFromDisk, options);
         cases.push_back(std::move(p));
     }
     compare(cases, "install", dir / "install.cases");
@@ -231,7 +235,8 @@ TEST(YabmodDifferential, InstallAndUninstallAsYaBBsOwnInstaller) {
     for (auto& p : cases) {
         p.before = readTree(p.root);
         const yabmod::Folders folders{(p.root / "board").string(), (p.root / "html").string()};
-        p.model = yabmod::runInstaller(p.source->mod, folders, yabmod::Mode::Uninstall);
+        p.model = yabmod::runInstaller(p.source->mod, folders, yabmod::Mode::Uninstall,
+                                       yabmod::readFromDisk, options);
     }
     compare(cases, "uninstall", dir / "uninstall.cases");
 }
