@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstdint>
+#include <future>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -38,16 +39,9 @@ std::size_t lineFeeds(const char* p, std::size_t n) {
     return count;
 }
 
-} // namespace
-
-std::vector<std::string_view> perlLines(std::string_view bytes) {
-    std::vector<std::string_view> lines;
-    const char* p = bytes.data();
-    const std::size_t n = bytes.size();
-    // Counted first: a vector doubling its way to a million lines maps
-    // fresh memory each time, and the faults on it cost more than the count.
-    lines.reserve(lineFeeds(p, n) + 1);
-    adviseHugePages(lines.data(), lines.capacity() * sizeof(std::string_view));
+// Each line of the n bytes at p handed to take, in order.
+template <class Take>
+void split(const char* p, std::size_t n, Take take) {
     std::size_t start = 0, i = 0;
 #if defined(__SSE2__)
     // Sixty-four bytes looked at at once: a mod of 32 MiB has a million
@@ -62,18 +56,66 @@ std::vector<std::string_view> perlLines(std::string_view bytes) {
                                     feeds(p + i + 32) << 32 | feeds(p + i + 48) << 48;
         for (std::uint64_t mask = block; mask; mask &= mask - 1) {
             const std::size_t end = i + unsigned(std::countr_zero(mask)) + 1;
-            lines.emplace_back(p + start, end - start);
+            take(std::string_view(p + start, end - start));
             start = end;
         }
     }
 #endif
     for (; i < n; ++i)
         if (p[i] == '\n') {
-            lines.emplace_back(p + start, i + 1 - start);
+            take(std::string_view(p + start, i + 1 - start));
             start = i + 1;
         }
     if (start < n)
-        lines.emplace_back(p + start, n - start);
+        take(std::string_view(p + start, n - start));
+}
+
+// Room for count lines, its memory marked for huge pages before the lines
+// are written: a vector doubling its way to a million lines maps fresh
+// memory each time, and the faults on it cost more than counting them first.
+void makeRoom(std::vector<std::string_view>& lines, std::size_t count) {
+    lines.reserve(count);
+    adviseHugePages(lines.data(), lines.capacity() * sizeof(std::string_view));
+}
+
+} // namespace
+
+std::vector<std::string_view> perlLines(std::string_view bytes) {
+    std::vector<std::string_view> lines;
+    const char* p = bytes.data();
+    const std::size_t n = bytes.size();
+    makeRoom(lines, lineFeeds(p, n) + 1);
+    split(p, n, [&lines](std::string_view line) { lines.push_back(line); });
+    return lines;
+}
+
+std::vector<std::string_view> perlLinesInParallel(std::string_view bytes) {
+    // Below this, a thread costs more than it spares.
+    constexpr std::size_t kWorthIt = std::size_t(4) << 20;
+    const std::size_t lf = bytes.size() < kWorthIt ? std::string_view::npos
+                                                   : bytes.find('\n', bytes.size() / 2);
+    if (lf == std::string_view::npos)
+        return perlLines(bytes);
+    // Split after a line feed: the halves' lines are the text's.
+    const std::string_view head = bytes.substr(0, lf + 1);
+    const std::string_view tail = bytes.substr(lf + 1);
+    auto tailCount = std::async(std::launch::async, [tail] {
+        return lineFeeds(tail.data(), tail.size()) + 1;
+    });
+    const std::size_t headCount = lineFeeds(head.data(), head.size());
+    std::vector<std::string_view> lines;
+    // Each thread writes its lines in place, which needs them made first.
+    makeRoom(lines, headCount + tailCount.get());
+    lines.resize(lines.capacity());
+    std::string_view* const tailStart = lines.data() + headCount;
+    auto tailEnd = std::async(std::launch::async, [tail, tailStart] {
+        std::string_view* out = tailStart;
+        split(tail.data(), tail.size(), [&out](std::string_view line) { *out++ = line; });
+        return out;
+    });
+    std::string_view* out = lines.data();
+    split(head.data(), head.size(), [&out](std::string_view line) { *out++ = line; });
+    lines.resize(std::size_t(tailEnd.get() - lines.data()));
     return lines;
 }
 

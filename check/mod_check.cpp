@@ -31,7 +31,7 @@ using yabmod::StepRun;
 // of steps.
 class ModLines {
 public:
-    explicit ModLines(std::string_view mod) : lines(perlLines(mod)) {}
+    explicit ModLines(std::string_view mod) : lines(perlLinesInParallel(mod)) {}
     std::string firstSearchLine(std::size_t modLine) const {
         return modLine < lines.size() ? lineKey(lines[modLine]) : std::string();
     }

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <optional>
 #include <random>
 
@@ -112,6 +113,7 @@ TEST(InstallFile, AgreesWithPerlsArrayOfLines) {
         std::string original;
         for (const std::string& l : model)
             original += l;
+        std::deque<std::string> kept; // texts lines were put in from, kept as long as the file
         InstallFile file(original);
         // Copies share blocks with the file: each must keep its own lines as
         // the file changes on.
@@ -149,19 +151,27 @@ TEST(InstallFile, AgreesWithPerlsArrayOfLines) {
                 continue;
             ASSERT_EQ(found->line, hits[0]);
             ASSERT_EQ(found->again, hits.size() > 1 ? hits[1] : std::string_view::npos);
+            // Now and then more lines than a block holds; and lines from a
+            // text that outlives the file, which it then need not copy.
             std::vector<std::string> added;
-            for (int i = 0, n = int(rng() % 4); i < n; ++i)
+            for (int i = 0, n = int(rng() % 50 ? rng() % 4 : 300); i < n; ++i)
                 added.push_back(line());
-            const std::vector<std::string_view> lines(added.begin(), added.end());
+            std::vector<std::string_view> lines(added.begin(), added.end());
+            std::string_view lasting;
+            if (rng() % 2) {
+                std::string& text = kept.emplace_back(joined(added));
+                lines = perlLines(text);
+                lasting = text;
+            }
             const auto at = model.begin() + std::ptrdiff_t(hits[0]);
             switch (rng() % 3) {
             case 0:
-                file.replace(hits[0], search.size(), lines);
+                file.replace(hits[0], search.size(), lines, lasting);
                 model.insert(model.erase(at, at + std::ptrdiff_t(search.size())), added.begin(),
                              added.end());
                 break;
             case 1:
-                file.insert(hits[0], lines);
+                file.insert(hits[0], lines, lasting);
                 model.insert(at, added.begin(), added.end());
                 break;
             default:
@@ -189,6 +199,23 @@ TEST(InstallFile, AgreesWithPerlsArrayOfLines) {
         if (!diff.empty()) {
             ASSERT_EQ(applyDiff(original, diff), expected) << testing::PrintToString(diff);
         }
+    }
+}
+
+// A large mod is split by two threads: the same lines, wherever its middle
+// falls and whatever its line ends.
+TEST(InstallFile, SplitsLargeTextsInParallelAsPerlDoes) {
+    std::mt19937 rng(5);
+    const std::string pieces[] = {"\n", "\r\n", "\r", "x", "<edit file>", "    print;"};
+    for (int round = 0; round < 4; ++round) {
+        std::string text;
+        while (text.size() < (std::size_t(5) << 20))
+            text += pieces[rng() % std::size(pieces)];
+        if (round == 1)
+            text += std::string(std::size_t(6) << 20, 'y'); // no line feed after the middle
+        if (round == 2)
+            text += '\n';
+        ASSERT_EQ(perlLinesInParallel(text), perlLines(text)) << round;
     }
 }
 
