@@ -43,15 +43,18 @@ InstallFile::InstallFile(std::string_view bytes, std::shared_ptr<const void> own
     std::vector<Line> lines;
     lines.reserve(store.raws.size());
     for (std::size_t i = 0; i < store.raws.size(); ++i) {
-        const std::string_view bare = withoutLf(store.raws[i]);
-        const std::string_view key = store.keyOf(bare);
-        lines.push_back({key.data(), std::uint32_t(key.size()), 0, std::int32_t(i)});
+        const std::string_view whole = store.raws[i];
+        lines.push_back(lineOf(store.keyOf(withoutLf(whole)), whole, std::int32_t(i)));
     }
     insertLines(0, lines);
 }
 
-bool InstallFile::holdsCr(const Line& line) const {
-    return !line.bare && withoutLf(raw(line)).size() != line.size;
+InstallFile::Line InstallFile::lineOf(std::string_view key, std::string_view whole,
+                                      std::int32_t origin) {
+    static_assert(sizeof(Line) == 16);
+    const bool lf = whole.ends_with('\n');
+    const bool cr = key.size() + (lf ? 1 : 0) != whole.size();
+    return {key.data(), std::uint32_t(key.size()), 0, cr, origin, !lf};
 }
 
 std::string InstallFile::output(const Line& line) const {
@@ -233,9 +236,7 @@ InstallFile::Line InstallFile::adopt(std::string_view line, std::string_view las
                        notAfter(line.data() + line.size(), lasting.data() + lasting.size());
     const std::string_view whole = lasts ? line : store.keep(line);
     store.added.push_back(whole);
-    const std::string_view bare = withoutLf(whole);
-    const std::string_view key = store.keyOf(bare);
-    return {key.data(), std::uint32_t(key.size()), 0, ~std::int32_t(store.added.size() - 1)};
+    return lineOf(store.keyOf(withoutLf(whole)), whole, ~std::int32_t(store.added.size() - 1));
 }
 
 void InstallFile::insert(std::size_t at, std::span<const std::string_view> lines,

@@ -117,12 +117,15 @@ public:
     std::int64_t originOf(std::size_t line) const;
 
 private:
-    // Small, since putting lines in moves those after them.
+    // Small, since putting lines in moves those after them. What a step asks
+    // of every line it passes is here, not in the line's bytes elsewhere.
     struct Line {
         const char* data; // the key
-        std::uint32_t size : 31;
+        std::uint32_t size : 30;
         std::uint32_t bare : 1; // stripped of its carriage returns
-        std::int32_t origin;    // >= 0: the line of the bytes; else ~index into added_
+        std::uint32_t cr : 1;   // its bytes hold a carriage return
+        std::int32_t origin : 31; // >= 0: the line of the bytes; else ~index into added_
+        std::uint32_t noLf : 1;   // it ends without a line feed
         std::string_view key() const { return {data, size}; }
     };
     // What a search looks at first for each block: bits of the hashes of the
@@ -186,8 +189,10 @@ private:
         return line.origin >= 0 ? store_->raws[std::size_t(line.origin)]
                                 : store_->added[std::size_t(~line.origin)];
     }
-    bool lacksLf(const Line& line) const { return !raw(line).ends_with('\n'); }
-    bool holdsCr(const Line& line) const;
+    static bool lacksLf(const Line& line) { return line.noLf; }
+    static bool holdsCr(const Line& line) { return !line.bare && line.cr; }
+    // The line of a key in the raw line whole; origin as in Line.
+    static Line lineOf(std::string_view key, std::string_view whole, std::int32_t origin);
     std::string output(const Line& line) const;
     Line adopt(std::string_view line, std::string_view lasting);
     bool stripIn(Block& block, std::size_t from, std::size_t to);
