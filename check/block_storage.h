@@ -101,7 +101,7 @@ public:
     }
 
 private:
-    // About three megabytes of blocks: a step of a large mod lets go of a
+    // About two megabytes of blocks: a step of a large mod lets go of a
     // few of them at a time and takes as many again.
     static constexpr std::size_t kMostKept = 512;
     // Plain data, which stays usable while other objects of the thread are

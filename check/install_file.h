@@ -131,7 +131,7 @@ private:
     // What a search looks at first for each block: bits of the hashes of the
     // block's lines and of each two lines in a row, and a byte of each line's
     // hash.
-    static constexpr std::size_t kMostLines = 256;
+    static constexpr std::size_t kMostLines = 128;
     struct Summary {
         std::array<std::uint64_t, kMostLines / 8> filter{};
         std::array<std::uint8_t, kMostLines> tags{};

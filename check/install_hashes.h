@@ -52,7 +52,9 @@ inline std::uint64_t hashOf(std::string_view s) {
 }
 
 // A block holds this many lines, and is split when it reaches twice that.
-inline constexpr std::size_t kBlockLines = 128;
+// Smaller blocks cost a search more blocks to look at; larger ones cost
+// each step more bytes to copy and to move, mostly out of the cache.
+inline constexpr std::size_t kBlockLines = 64;
 
 // A block's filter: bits of the hashes of its lines and of each two lines in a
 // row, about eight bits for each line it may hold.
