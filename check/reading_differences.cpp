@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <deque>
+#include <functional>
 #include <map>
 #include <span>
 #include <unordered_map>
@@ -30,13 +31,26 @@ class Lines {
 public:
     Lines(std::string_view mod, const std::vector<std::string_view>& lines)
         : mod_(mod), lines_(lines) {}
-    std::size_t lineOf(std::size_t offset) const {
+    // The line (from 1) of the byte at offset, which is known not to lie
+    // before line from: the steps come in order, a few lines apart, and a
+    // search through a million lines for each would miss the cache at every
+    // look.
+    std::size_t lineOf(std::size_t offset, std::size_t from = 0) const {
         const char* at = mod_.data() + offset;
-        return std::size_t(std::upper_bound(lines_.begin(), lines_.end(), at,
-                                            [](const char* p, std::string_view line) {
-                                                return p < line.data();
-                                            }) -
-                           lines_.begin());
+        const std::less_equal<const char*> notAfter;
+        std::size_t n = std::min(from, lines_.size());
+        if (n > 0 && !notAfter(lines_[n - 1].data(), at))
+            n = 0; // it does lie before: from the start
+        for (const std::size_t near = std::min(n + 64, lines_.size());
+             n < near && notAfter(lines_[n].data(), at);)
+            ++n;
+        if (n < lines_.size() && notAfter(lines_[n].data(), at))
+            n = std::size_t(std::upper_bound(lines_.begin() + std::ptrdiff_t(n), lines_.end(), at,
+                                             [](const char* p, std::string_view line) {
+                                                 return std::less<const char*>()(p, line.data());
+                                             }) -
+                            lines_.begin());
+        return n;
     }
     std::string_view line(std::size_t n) const { // from 1
         return n == 0 || n > lines_.size() ? std::string_view() : lines_[n - 1];
@@ -59,7 +73,8 @@ public:
 
     void editFile(Text fileName) override { file_ = std::move(fileName); }
     void searchAction(std::int32_t kind, Text search, Text action) override {
-        steps.push_back({lines_.lineOf(pending_), kind, file_, std::move(search), std::move(action)});
+        const std::size_t from = steps.empty() ? 0 : steps.back().line - 1;
+        steps.push_back({lines_.lineOf(pending_, from), kind, file_, std::move(search), std::move(action)});
     }
     void property(Property, Text) override {}
     void block(const BlockSpan& block) override {

@@ -11,9 +11,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <deque>
 #include <limits>
 #include <string_view>
+#include <vector>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -317,27 +317,33 @@ public:
 
     // Tagged line number k (counted from the start), or nullptr past the last.
     const TaggedLine* at(std::size_t k) {
-        while (k >= first_ + window_.size()) {
+        while (k >= first_ + (window_.size() - head_)) {
             TaggedLine line;
             if (!scanner_.next(line))
                 return nullptr;
             window_.push_back(line);
         }
-        return &window_[k - first_];
+        return &window_[head_ + (k - first_)];
     }
 
     // Lines before number k are not needed any more.
     void dropBefore(std::size_t k) {
-        while (first_ < k && !window_.empty()) {
-            window_.pop_front();
-            ++first_;
+        const std::size_t drop = std::min(k > first_ ? k - first_ : 0, window_.size() - head_);
+        head_ += drop;
+        first_ += drop;
+        // The lines dropped are let go of now and then, all at once: a
+        // vector with a moving start indexes faster than a deque.
+        if (head_ >= 64 && head_ * 2 >= window_.size()) {
+            window_.erase(window_.begin(), window_.begin() + std::ptrdiff_t(head_));
+            head_ = 0;
         }
     }
 
 private:
     Scanner& scanner_;
-    std::deque<TaggedLine> window_;
-    std::size_t first_ = 0;
+    std::vector<TaggedLine> window_; // from head_ on
+    std::size_t head_ = 0;
+    std::size_t first_ = 0; // the number of window_[head_]
 };
 
 } // namespace torvale
