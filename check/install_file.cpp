@@ -307,9 +307,11 @@ std::string InstallFile::text() const {
 }
 
 bool InstallFile::textEmpty() const {
+    // A line writes nothing when it has no key, no line feed, and no
+    // carriage return it is still written with.
     for (const auto& block : blocks_)
         for (const Line& line : block->lines)
-            if (!output(line).empty())
+            if (line.size != 0 || !line.noLf || holdsCr(line))
                 return false;
     return true;
 }

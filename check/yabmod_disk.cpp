@@ -77,7 +77,7 @@ Disk::Resolved Disk::resolve(std::string_view path) {
         slash = next;
     }
     if (plain) {
-        out.key = path;
+        out.given = path;
         return out;
     }
     std::vector<std::string_view> parts;
@@ -96,34 +96,41 @@ Disk::Resolved Disk::resolve(std::string_view path) {
     }
     out.folderOnly = last.empty() || last == "." || last == "..";
     if (parts.empty() || path.starts_with('/'))
-        out.key = "/";
+        out.made = "/";
     for (std::size_t i = 0; i < parts.size(); ++i) {
         if (i > 0)
-            out.key += '/';
-        out.key += parts[i];
+            out.made += '/';
+        out.made += parts[i];
     }
-    if (out.key.empty())
-        out.key = ".";
+    if (out.made.empty())
+        out.made = ".";
     return out;
 }
 
-Disk::Entry Disk::lookup(const std::string& key) {
+Disk::Entry Disk::lookup(std::string_view key) {
     if (const auto w = written_.find(key); w != written_.end())
         return w->second;
     auto r = fromDisk_.find(key);
     if (r == fromDisk_.end()) {
-        DiskEntry entry = read_(key);
+        DiskEntry entry = read_(std::string(key));
         Entry kept{entry.kind, nullptr};
         if (entry.kind == Kind::File)
             kept.content = std::make_shared<const Content>(std::move(entry.bytes));
-        r = fromDisk_.emplace(key, std::move(kept)).first;
+        r = fromDisk_.emplace(std::string(key), std::move(kept)).first;
     }
     return r->second;
 }
 
+void Disk::put(std::string_view key, Entry entry) {
+    if (const auto w = written_.find(key); w != written_.end())
+        w->second = std::move(entry);
+    else
+        written_.emplace(std::string(key), std::move(entry));
+}
+
 Disk::Entry Disk::entry(std::string_view path) {
     const Resolved at = resolve(path);
-    Entry found = lookup(at.key);
+    Entry found = lookup(at.key());
     // "file/" is no path of anything.
     if (at.folderOnly && found.kind != Kind::Folder)
         return {};
@@ -131,21 +138,22 @@ Disk::Entry Disk::entry(std::string_view path) {
 }
 
 void Disk::write(std::string_view path, InstallFile lines) {
-    written_[resolve(path).key] = {Kind::File, std::make_shared<const Content>(std::move(lines))};
+    put(resolve(path).key(), {Kind::File, std::make_shared<const Content>(std::move(lines))});
 }
 
 // Whether a file can be made or overwritten at this place.
 bool Disk::canMake(const Resolved& at) {
-    if (at.folderOnly || at.key == "/")
+    const std::string_view key = at.key();
+    if (at.folderOnly || key == "/")
         return false;
-    const Kind kind = lookup(at.key).kind;
+    const Kind kind = lookup(key).kind;
     if (kind == Kind::Folder)
         return false;
     if (kind != Kind::Missing)
         return true;
-    const std::size_t slash = at.key.rfind('/');
-    const std::string parent =
-        slash == std::string::npos ? "." : slash == 0 ? "/" : at.key.substr(0, slash);
+    const std::size_t slash = key.rfind('/');
+    const std::string_view parent =
+        slash == std::string::npos ? "." : slash == 0 ? "/" : key.substr(0, slash);
     return lookup(parent).kind == Kind::Folder;
 }
 
@@ -159,14 +167,14 @@ bool Disk::copy(std::string_view from, std::string_view to) {
         target += from.substr(slash == std::string_view::npos ? 0 : slash + 1);
     }
     const Resolved at = resolve(target);
-    if (resolve(from).key == at.key)
+    if (resolve(from).key() == at.key())
         return false; // "are identical"
     if (source.kind == Kind::Missing || source.kind == Kind::Unreadable)
         return false;
     if (!canMake(at))
         return false;
     // The copy is made before the source is read, which fails for a folder.
-    written_[at.key] = {Kind::File, source.kind == Kind::File ? source.content : nothing()};
+    put(at.key(), {Kind::File, source.kind == Kind::File ? source.content : nothing()});
     return source.kind == Kind::File;
 }
 
@@ -174,10 +182,10 @@ bool Disk::rename(std::string_view from, std::string_view to) {
     const Resolved a = resolve(from);
     const Resolved b = resolve(to);
     const Entry source = entry(from);
-    if (source.kind != Kind::File || a.key == b.key || !canMake(b))
-        return source.kind == Kind::File && a.key == b.key;
-    written_[b.key] = source;
-    written_[a.key] = {};
+    if (source.kind != Kind::File || a.key() == b.key() || !canMake(b))
+        return source.kind == Kind::File && a.key() == b.key();
+    put(b.key(), source);
+    put(a.key(), {});
     return true;
 }
 

@@ -54,7 +54,7 @@ public:
     static std::optional<std::string> fopenName(std::string_view name);
     // The path as the run's disk keys it, and hands it to ReadFile: "//" and
     // "/./" made one "/", ".." gone up a folder.
-    static std::string keyOf(std::string_view path) { return resolve(path).key; }
+    static std::string keyOf(std::string_view path) { return std::string(resolve(path).key()); }
     // What fopen does before it opens: a missing or empty file whose backup
     // exists gets the backup back.
     void takeBackBackup(const std::string& path);
@@ -67,19 +67,32 @@ public:
     std::map<std::string, FileAfter> changes() const;
 
 private:
+    // A path as resolve() gives it: nearly always the very path it was
+    // given, which then needs no copy and must outlive it.
     struct Resolved {
-        std::string key;
+        std::string_view given; // when it is the path as given
+        std::string made;       // else
         bool folderOnly = false; // written with a final "/", "." or ".."
+        std::string_view key() const { return given.empty() ? std::string_view(made) : given; }
     };
     static Resolved resolve(std::string_view path);
-    Entry lookup(const std::string& key);
+    Entry lookup(std::string_view key);
+    void put(std::string_view key, Entry entry);
     bool canMake(const Resolved& at);
+    // Looked up by views of paths, without a string made for each look.
+    struct PathHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view path) const {
+            return std::hash<std::string_view>()(path);
+        }
+    };
+    using Paths = std::unordered_map<std::string, Entry, PathHash, std::equal_to<>>;
 
     const ReadFile& read_;
     // Hashed: a run looks paths up a dozen times a block, and the paths of
     // a forum share a long start that a tree compares again and again.
-    std::unordered_map<std::string, Entry> fromDisk_; // what read_ gave, read once
-    std::unordered_map<std::string, Entry> written_;  // the run's changes
+    Paths fromDisk_; // what read_ gave, read once
+    Paths written_;  // the run's changes
 };
 
 } // namespace torvale::yabmod
