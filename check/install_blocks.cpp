@@ -103,8 +103,10 @@ void InstallFile::noteJoin(std::size_t b) {
 void InstallFile::insertLines(std::size_t at, const std::vector<Line>& added) {
     if (added.empty())
         return;
-    if (blocks_.empty())
+    if (blocks_.empty()) {
         blocks_.push_back(newBlock());
+        counts_.push_back(0);
+    }
     const Place place = locate(at);
     std::size_t firstCr = added.size();
     for (std::size_t k = 0; k < added.size(); ++k) {
@@ -123,6 +125,7 @@ void InstallFile::insertLines(std::size_t at, const std::vector<Line>& added) {
         for (std::size_t k = 0; k < added.size(); ++k)
             hashes[k] = hashOf(added[k].key());
         block.lines.insert(place.index, added.data(), added.size());
+        counts_[place.block] += std::uint32_t(added.size());
         block.withCr += std::uint32_t(std::count_if(added.begin() + std::ptrdiff_t(firstCr),
                                                     added.end(),
                                                     [this](const Line& l) { return holdsCr(l); }));
@@ -153,6 +156,11 @@ void InstallFile::insertLines(std::size_t at, const std::vector<Line>& added) {
             }
         }
     }
+    std::vector<std::uint32_t> counts;
+    for (const auto& part : parts)
+        counts.push_back(std::uint32_t(part->lines.size()));
+    counts_[place.block] = counts.front();
+    counts_.insert(counts_.begin() + std::ptrdiff_t(place.block) + 1, counts.begin() + 1, counts.end());
     const auto where = blocks_.begin() + std::ptrdiff_t(place.block);
     *where = std::move(parts.front());
     blocks_.insert(where + 1, std::make_move_iterator(parts.begin() + 1),
@@ -184,9 +192,11 @@ void InstallFile::erase(std::size_t at, std::size_t count) {
                                                              : std::uint32_t(place.index);
         block.lines.erase(place.index, take);
         block.hashes.erase(place.index, take);
+        counts_[place.block] -= std::uint32_t(take);
         count -= take;
         if (block.lines.empty()) {
             blocks_.erase(blocks_.begin() + std::ptrdiff_t(place.block));
+            counts_.erase(counts_.begin() + std::ptrdiff_t(place.block));
         } else {
             noteChange(place.block, place.index, place.index, take);
             ++place.block;

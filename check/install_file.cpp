@@ -71,8 +71,8 @@ std::string InstallFile::output(const Line& line) const {
 // the last.
 InstallFile::Place InstallFile::locate(std::size_t line) const {
     std::size_t b = 0;
-    while (b + 1 < blocks_.size() && line >= block(b).lines.size())
-        line -= block(b++).lines.size();
+    while (b + 1 < counts_.size() && line >= counts_[b])
+        line -= counts_[b++];
     return {b, line};
 }
 
@@ -152,7 +152,7 @@ InstallFile::find(std::span<const std::string_view> search) const {
         if (!(summary.filter[word] & bit))
             continue;
         for (; counted < b; ++counted)
-            before += block(counted).summary.count;
+            before += counts_[counted];
         // The tags first, sixteen at a time: the block's hashes are further
         // off in memory.
         const std::size_t n = here.hashes.size();
@@ -200,7 +200,7 @@ void InstallFile::strip(std::size_t line) {
 void InstallFile::stripBefore(std::size_t end) {
     // Files without carriage returns, nearly all of them, have nothing to strip.
     for (std::size_t b = 0; withCr_ && b < blocks_.size() && end > 0; ++b) {
-        const std::size_t n = std::min(end, block(b).lines.size());
+        const std::size_t n = std::min<std::size_t>(end, counts_[b]);
         if (block(b).withCr && n > block(b).crFrom)
             stripIn(own(b), 0, n);
         end -= n;
