@@ -9,6 +9,7 @@
 #include "failed_step.h"
 #include "reading_differences.h"
 #include "round_trip.h"
+#include "run_halves.h"
 
 #include "forum/name_lookup.h"
 
@@ -38,27 +39,6 @@ public:
     // Split once for all who read the mod: the installer's runs and the
     // comparison with the editor's reading.
     const std::vector<std::string_view> lines;
-};
-
-// What the steps found, looked at while the run has their file at hand: by
-// the step's number, for a mod may have tens of thousands of them.
-struct Seen {
-    std::vector<std::size_t> diskLines; // of a found step; 0 when the mod put it in
-    struct Failure {
-        std::string reason;
-        std::optional<NearestPlace> nearest;
-    };
-    std::map<int, Failure> failures; // each failed step looked into
-    std::size_t diskLine(int step) const {
-        return std::size_t(step) < diskLines.size() ? diskLines[std::size_t(step)] : 0;
-    }
-    void take(int step, StepCheck& into) {
-        const auto f = failures.find(step);
-        if (f == failures.end())
-            return;
-        into.reason = std::move(f->second.reason);
-        into.nearest = std::move(f->second.nearest);
-    }
 };
 
 class Check {
@@ -93,12 +73,12 @@ public:
         folders_.html = options_.htmlDirectory.empty()
                             ? htmlDirectoryOf(folders_.board, read_)
                             : withoutSlash(options_.htmlDirectory);
-        const Run exact = runWatched(false);
+        const Run exact = runWatched(false, seen_, failed_, counted());
         report_.end = exact.end;
         report_.failedStep = exact.failedStep;
         report_.stopMessage = exact.message;
         const bool stopped = exact.end != Run::End::Done;
-        const Run past = stopped ? runWatched(true) : Run{};
+        const Run past = stopped ? runPast() : Run{};
         const Run& all = stopped ? past : exact;
         failed_.finish(); // the failed steps' answers, looked into meanwhile
         // The readings compared on another core while the report is made. A
@@ -122,16 +102,21 @@ public:
     }
 
 private:
-    Run runWatched(bool keepGoing) {
+    // A run, the steps it finds and fails noted in seen, at most
+    // the failures look says yes to looked into by failed.
+    Run runWatched(bool keepGoing, Seen& seen, FailedSteps& failed,
+                   std::function<bool(int step)> look,
+                   std::function<bool(std::string_view)> opens = {}) {
         yabmod::Options options;
         options.keepGoing = keepGoing;
         options.modLines = &modLines_.lines;
         options.modOutlivesRun = true; // the runs end with the check
-        Seen& seen = keepGoing ? seenPast_ : seen_;
-        options.onStep = [this, &seen](const yabmod::StepView& view) {
+        options.notePaths = bool(opens);
+        options.opens = std::move(opens);
+        options.onStep = [&seen, &failed, &look](const yabmod::StepView& view) {
             if (view.after) {
                 // The step changed its file.
-                failed_.fileChanged();
+                failed.fileChanged();
                 return;
             }
             const int number = view.step.number;
@@ -140,15 +125,35 @@ private:
                 if (seen.diskLines.size() <= std::size_t(number))
                     seen.diskLines.resize(std::size_t(number) + 1);
                 seen.diskLines[std::size_t(number)] = origin >= 0 ? std::size_t(origin) + 1 : 0;
-            } else if (analysed_++ < kMostAnalysed) {
+            } else if (look(number)) {
                 // Each costs a look through the whole file: a mod that fails
                 // everywhere is told of its first failures in full.
                 Seen::Failure& f = seen.failures[number];
-                failed_.look(view, f.reason, f.nearest);
+                failed.look(view, f.reason, f.nearest);
             }
         };
-        failed_.fileChanged();
+        failed.fileChanged();
         return yabmod::runInstaller(mod_, folders_, yabmod::Mode::Install, read_, options);
+    }
+
+    // Past a failed step: a large mod's files are shared out between two
+    // runs at once where they can be.
+    Run runPast() {
+        if (mod_.size() >= options_.splitFrom) {
+            const WatchedRun half = [this](Seen& seen, FailedSteps& failed,
+                                           std::function<bool(int)> look,
+                                           std::function<bool(std::string_view)> opens) {
+                return runWatched(true, seen, failed, std::move(look), std::move(opens));
+            };
+            if (std::optional<Run> joined = runInHalves(half, seenPast_, analysed_, kMostAnalysed))
+                return std::move(*joined);
+        }
+        return runWatched(true, seenPast_, failed_, counted());
+    }
+
+    // The mod's first failures, of all runs, are looked into.
+    std::function<bool(int)> counted() {
+        return [this](int) { return analysed_++ < kMostAnalysed; };
     }
 
     // Without a forum the steps are listed as the installer reads them.
