@@ -73,7 +73,7 @@ public:
         folders_.html = options_.htmlDirectory.empty()
                             ? htmlDirectoryOf(folders_.board, read_)
                             : withoutSlash(options_.htmlDirectory);
-        const Run exact = runWatched(false, seen_, failed_, counted());
+        const Run exact = runWatched(false, seen_, failed_, {counted(), {}});
         report_.end = exact.end;
         report_.failedStep = exact.failedStep;
         report_.stopMessage = exact.message;
@@ -103,9 +103,8 @@ public:
 
 private:
     // A run, the steps it finds and fails noted in seen, at most
-    // the failures look says yes to looked into by failed.
-    Run runWatched(bool keepGoing, Seen& seen, FailedSteps& failed,
-                   std::function<bool(int step)> look,
+    // the failures looks tells looked into by failed.
+    Run runWatched(bool keepGoing, Seen& seen, FailedSteps& failed, Looks looks,
                    std::function<bool(std::string_view)> opens = {}) {
         yabmod::Options options;
         options.keepGoing = keepGoing;
@@ -113,7 +112,7 @@ private:
         options.modOutlivesRun = true; // the runs end with the check
         options.notePaths = bool(opens);
         options.opens = std::move(opens);
-        options.onStep = [&seen, &failed, &look](const yabmod::StepView& view) {
+        options.onStep = [&seen, &failed, &looks](const yabmod::StepView& view) {
             if (view.after) {
                 // The step changed its file.
                 failed.fileChanged();
@@ -125,11 +124,14 @@ private:
                 if (seen.diskLines.size() <= std::size_t(number))
                     seen.diskLines.resize(std::size_t(number) + 1);
                 seen.diskLines[std::size_t(number)] = origin >= 0 ? std::size_t(origin) + 1 : 0;
-            } else if (look(number)) {
+            } else if (looks.now(number)) {
                 // Each costs a look through the whole file: a mod that fails
                 // everywhere is told of its first failures in full.
                 Seen::Failure& f = seen.failures[number];
-                failed.look(view, f.reason, f.nearest);
+                std::function<bool()> still;
+                if (looks.still)
+                    still = [ask = looks.still, number] { return ask(number); };
+                failed.look(view, f.reason, f.nearest, std::move(still));
             }
         };
         failed.fileChanged();
@@ -140,15 +142,14 @@ private:
     // runs at once where they can be.
     Run runPast() {
         if (mod_.size() >= options_.splitFrom) {
-            const WatchedRun half = [this](Seen& seen, FailedSteps& failed,
-                                           std::function<bool(int)> look,
+            const WatchedRun half = [this](Seen& seen, FailedSteps& failed, Looks looks,
                                            std::function<bool(std::string_view)> opens) {
-                return runWatched(true, seen, failed, std::move(look), std::move(opens));
+                return runWatched(true, seen, failed, std::move(looks), std::move(opens));
             };
             if (std::optional<Run> joined = runInHalves(half, seenPast_, analysed_, kMostAnalysed))
                 return std::move(*joined);
         }
-        return runWatched(true, seenPast_, failed_, counted());
+        return runWatched(true, seenPast_, failed_, {counted(), {}});
     }
 
     // The mod's first failures, of all runs, are looked into.

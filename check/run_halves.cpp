@@ -49,17 +49,27 @@ struct Half {
 class Ledger {
 public:
     Ledger(int before, int most) : before_(before), most_(most) {}
-    bool worthLooking(int half, int step) {
+    // As the step fails: noted, and whether it is worth looking into.
+    bool failed(int half, int step) {
         const std::lock_guard lock(mutex_);
-        std::vector<int>& mine = failures_[std::size_t(half)];
-        const std::vector<int>& other = failures_[std::size_t(1 - half)];
-        const auto earlier = std::lower_bound(other.begin(), other.end(), step) - other.begin();
-        const bool worth = before_ + int(mine.size()) + int(earlier) < most_;
-        mine.push_back(step);
+        const bool worth = roomFor(step);
+        failures_[std::size_t(half)].push_back(step);
         return worth;
+    }
+    // When its turn comes, the other half having gone on meanwhile.
+    bool stillWorth(int step) {
+        const std::lock_guard lock(mutex_);
+        return roomFor(step);
     }
 
 private:
+    // The failures known before step, of both halves, leave room for it.
+    bool roomFor(int step) const {
+        std::size_t earlier = 0;
+        for (const std::vector<int>& steps : failures_)
+            earlier += std::size_t(std::lower_bound(steps.begin(), steps.end(), step) - steps.begin());
+        return before_ + int(earlier) < most_;
+    }
     std::mutex mutex_;
     std::array<std::vector<int>, 2> failures_;
     const int before_, most_;
@@ -72,10 +82,10 @@ std::optional<Run> runInHalves(const WatchedRun& run, Seen& seen, int& analysed,
     Ledger ledger(analysed, mostAnalysed);
     const auto runHalf = [&](int which) {
         Half& half = halves[std::size_t(which)];
-        half.run = run(
-            half.seen, half.failed,
-            [&ledger, which](int step) { return ledger.worthLooking(which, step); },
-            [which](std::string_view path) { return halfOf(path) == which; });
+        Looks looks{[&ledger, which](int step) { return ledger.failed(which, step); },
+                    [&ledger](int step) { return ledger.stillWorth(step); }};
+        half.run = run(half.seen, half.failed, std::move(looks),
+                       [which](std::string_view path) { return halfOf(path) == which; });
         half.failed.finish();
     };
     auto other = std::async(std::launch::async, runHalf, 1);

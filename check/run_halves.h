@@ -36,11 +36,18 @@ struct Seen {
     }
 };
 
+// Which failures, by their step's number, a run looks into: those now says
+// yes to as they fail, less those still (when given) says no to by the time
+// their turn comes.
+struct Looks {
+    std::function<bool(int step)> now;
+    std::function<bool(int step)> still;
+};
+
 // A keep-going run that notes in seen what its steps find, and has failed
-// look into each failure (by its step's number) that look says yes to; only
-// the files opens says yes to are opened.
-using WatchedRun = std::function<yabmod::Run(Seen& seen, FailedSteps& failed,
-                                             std::function<bool(int step)> look,
+// look into the failures looks tells; only the files opens says yes to are
+// opened.
+using WatchedRun = std::function<yabmod::Run(Seen& seen, FailedSteps& failed, Looks looks,
                                              std::function<bool(std::string_view)> opens)>;
 
 // The run of every file made by two runs at once, each opening half of the

@@ -90,7 +90,7 @@ TEST(RunHalves, GiveWhatOneRunGives) {
         Seen seen;
         int analysed = 0;
         const std::optional<yabmod::Run> halves = runInHalves(
-            [&](Seen&, FailedSteps&, std::function<bool(int)>, std::function<bool(std::string_view)> opens) {
+            [&](Seen&, FailedSteps&, Looks, std::function<bool(std::string_view)> opens) {
                 return runOf(std::move(opens));
             },
             seen, analysed, 200);
