@@ -49,7 +49,7 @@ void FailedSteps::stopWorker(bool dropWaiting) {
 }
 
 void FailedSteps::look(const yabmod::StepView& view, std::string& reason,
-                       std::optional<NearestPlace>& nearest, std::function<bool()> wanted) {
+                       std::optional<NearestPlace>& nearest) {
     if (!current_ || currentFile_ != &view.file || currentRun_ != view.step.file) {
         current_ = std::make_shared<const File>(view.file);
         currentFile_ = &view.file;
@@ -60,7 +60,6 @@ void FailedSteps::look(const yabmod::StepView& view, std::string& reason,
     task->search.assign(view.search.begin(), view.search.end());
     task->reason = &reason;
     task->nearest = &nearest;
-    task->wanted = std::move(wanted);
     {
         const std::lock_guard lock(mutex_);
         tasks_.push_back(std::move(task));
@@ -86,8 +85,6 @@ void FailedSteps::work() {
                 return;
             task = tasks_[next_++].get();
         }
-        if (task->wanted && !task->wanted())
-            continue;
         // What goes wrong here (memory running out) is handed to the run's
         // thread, as it would have come up there.
         try {

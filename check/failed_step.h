@@ -7,7 +7,6 @@
 
 #include <condition_variable>
 #include <exception>
-#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -30,10 +29,9 @@ public:
     void fileChanged() { current_.reset(); }
     // Why the step's search text is not found in its file as it stands, and
     // its nearest place there, with its lines on disk: written into reason
-    // and nearest by finish(), which they must outlive. When its turn comes,
-    // a look that wanted (when given) says no to any more is passed over.
+    // and nearest by finish(), which they must outlive.
     void look(const yabmod::StepView& view, std::string& reason,
-              std::optional<NearestPlace>& nearest, std::function<bool()> wanted = {});
+              std::optional<NearestPlace>& nearest);
     // Takes part in the looks still waiting, waits for the rest, and hands
     // out the answers; what went wrong in a look is thrown here.
     void finish();
@@ -45,7 +43,6 @@ private:
         std::vector<std::string> search;
         std::string* reason;
         std::optional<NearestPlace>* nearest;
-        std::function<bool()> wanted;
         std::string answer;
         std::optional<NearestPlace> place;
     };

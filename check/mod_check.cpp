@@ -9,7 +9,6 @@
 #include "failed_step.h"
 #include "reading_differences.h"
 #include "round_trip.h"
-#include "run_halves.h"
 
 #include "forum/name_lookup.h"
 
@@ -39,6 +38,27 @@ public:
     // Split once for all who read the mod: the installer's runs and the
     // comparison with the editor's reading.
     const std::vector<std::string_view> lines;
+};
+
+// What the steps found, looked at while the run has their file at hand: by
+// the step's number, for a mod may have tens of thousands of them.
+struct Seen {
+    std::vector<std::size_t> diskLines; // of a found step; 0 when the mod put it in
+    struct Failure {
+        std::string reason;
+        std::optional<NearestPlace> nearest;
+    };
+    std::map<int, Failure> failures; // each failed step looked into
+    std::size_t diskLine(int step) const {
+        return std::size_t(step) < diskLines.size() ? diskLines[std::size_t(step)] : 0;
+    }
+    void take(int step, StepCheck& into) {
+        const auto f = failures.find(step);
+        if (f == failures.end())
+            return;
+        into.reason = std::move(f->second.reason);
+        into.nearest = std::move(f->second.nearest);
+    }
 };
 
 class Check {
@@ -73,12 +93,12 @@ public:
         folders_.html = options_.htmlDirectory.empty()
                             ? htmlDirectoryOf(folders_.board, read_)
                             : withoutSlash(options_.htmlDirectory);
-        const Run exact = runWatched(false, seen_, failed_, {counted(), {}});
+        const Run exact = runWatched(false);
         report_.end = exact.end;
         report_.failedStep = exact.failedStep;
         report_.stopMessage = exact.message;
         const bool stopped = exact.end != Run::End::Done;
-        const Run past = stopped ? runPast() : Run{};
+        const Run past = stopped ? runWatched(true) : Run{};
         const Run& all = stopped ? past : exact;
         failed_.finish(); // the failed steps' answers, looked into meanwhile
         // The readings compared on another core while the report is made. A
@@ -102,20 +122,16 @@ public:
     }
 
 private:
-    // A run, the steps it finds and fails noted in seen, at most
-    // the failures looks tells looked into by failed.
-    Run runWatched(bool keepGoing, Seen& seen, FailedSteps& failed, Looks looks,
-                   std::function<bool(std::string_view)> opens = {}) {
+    Run runWatched(bool keepGoing) {
         yabmod::Options options;
         options.keepGoing = keepGoing;
         options.modLines = &modLines_.lines;
         options.modOutlivesRun = true; // the runs end with the check
-        options.notePaths = bool(opens);
-        options.opens = std::move(opens);
-        options.onStep = [&seen, &failed, &looks](const yabmod::StepView& view) {
+        Seen& seen = keepGoing ? seenPast_ : seen_;
+        options.onStep = [this, &seen](const yabmod::StepView& view) {
             if (view.after) {
                 // The step changed its file.
-                failed.fileChanged();
+                failed_.fileChanged();
                 return;
             }
             const int number = view.step.number;
@@ -124,37 +140,15 @@ private:
                 if (seen.diskLines.size() <= std::size_t(number))
                     seen.diskLines.resize(std::size_t(number) + 1);
                 seen.diskLines[std::size_t(number)] = origin >= 0 ? std::size_t(origin) + 1 : 0;
-            } else if (looks.now(number)) {
+            } else if (analysed_++ < kMostAnalysed) {
                 // Each costs a look through the whole file: a mod that fails
                 // everywhere is told of its first failures in full.
                 Seen::Failure& f = seen.failures[number];
-                std::function<bool()> still;
-                if (looks.still)
-                    still = [ask = looks.still, number] { return ask(number); };
-                failed.look(view, f.reason, f.nearest, std::move(still));
+                failed_.look(view, f.reason, f.nearest);
             }
         };
-        failed.fileChanged();
+        failed_.fileChanged();
         return yabmod::runInstaller(mod_, folders_, yabmod::Mode::Install, read_, options);
-    }
-
-    // Past a failed step: a large mod's files are shared out between two
-    // runs at once where they can be.
-    Run runPast() {
-        if (mod_.size() >= options_.splitFrom) {
-            const WatchedRun half = [this](Seen& seen, FailedSteps& failed, Looks looks,
-                                           std::function<bool(std::string_view)> opens) {
-                return runWatched(true, seen, failed, std::move(looks), std::move(opens));
-            };
-            if (std::optional<Run> joined = runInHalves(half, seenPast_, analysed_, kMostAnalysed))
-                return std::move(*joined);
-        }
-        return runWatched(true, seenPast_, failed_, {counted(), {}});
-    }
-
-    // The mod's first failures, of all runs, are looked into.
-    std::function<bool(int)> counted() {
-        return [this](int) { return analysed_++ < kMostAnalysed; };
     }
 
     // Without a forum the steps are listed as the installer reads them.

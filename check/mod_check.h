@@ -96,13 +96,8 @@ struct CheckOptions {
     // Also install and then uninstall the mod in memory, and say whether
     // every file comes back as it was.
     bool uninstall = false;
-    // Where the files are read from; the disk when not given. It is called
-    // from two threads at once.
+    // Where the files are read from; the disk when not given.
     yabmod::ReadFile read;
-    // From this size on, a mod is run past a failed step by two runs at
-    // once, each opening half of its files, when they stay apart: 0 for
-    // every mod, SIZE_MAX for none.
-    std::size_t splitFrom = std::size_t(1) << 20;
 };
 
 // The mod's bytes, as Save writes them or as the file holds them.

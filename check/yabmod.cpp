@@ -58,8 +58,6 @@ Run Installer::run() {
     }
     if (options_.withChanges)
         run_.changes = disk_.changes();
-    if (options_.notePaths)
-        disk_.notedPaths(run_.pathsLooked, run_.pathsWritten);
     return std::move(run_);
 }
 
@@ -116,11 +114,6 @@ void Installer::openFile(std::size_t i) {
     file.path = Disk::fopenName(full).value_or(full);
     run_.files.push_back(file);
     current_.reset();
-    if (options_.opens && !options_.opens(run_.files.back().path)) {
-        // Another run opens this file: here its steps are only read.
-        fileResult_ = Result::NotTested;
-        return;
-    }
     if (options_.readingOnly) {
         static const std::string none;
         current_ = std::make_unique<InstallFile>(none);

@@ -119,9 +119,6 @@ struct Run {
     // The disk after the run, where it differs from before: each path the
     // run wrote, made, renamed or removed, with its bytes (nothing: removed).
     std::map<std::string, FileAfter> changes;
-    // With Options::notePaths: every path the run looked up on its disk, and
-    // those it wrote (renamed and removed included).
-    std::vector<std::string> pathsLooked, pathsWritten;
 };
 
 // A step as it is run, for reports that look at the file around it.
@@ -154,13 +151,6 @@ struct Options {
     // perlLines(mod), for those who run the same mod more than once: a mod
     // of a million lines is split once.
     const std::vector<std::string_view>* modLines = nullptr;
-    // Only the files whose path (as fopen cleans it) this says yes to are
-    // opened, changed and written; the steps of the others are read and
-    // listed as NotTested. For runs that share a mod's files out between
-    // threads: they meet only at paths one writes and another looks up,
-    // which notePaths tells.
-    std::function<bool(std::string_view path)> opens;
-    bool notePaths = false;
     // The mod's bytes outlive the Run: lines put into files from the mod
     // point into it instead of being copied, half a million of them for a
     // mod of thirty megabytes.

@@ -108,8 +108,6 @@ Disk::Resolved Disk::resolve(std::string_view path) {
 }
 
 Disk::Entry Disk::lookup(std::string_view key) {
-    if (noting_)
-        note(looked_, key);
     if (const auto w = written_.find(key); w != written_.end())
         return w->second;
     auto r = fromDisk_.find(key);
@@ -124,8 +122,6 @@ Disk::Entry Disk::lookup(std::string_view key) {
 }
 
 void Disk::put(std::string_view key, Entry entry) {
-    if (noting_)
-        note(wrote_, key);
     if (const auto w = written_.find(key); w != written_.end())
         w->second = std::move(entry);
     else
@@ -249,11 +245,6 @@ std::shared_ptr<const Content> Disk::openToRead(const std::string& path) {
 
 bool Disk::canWrite(const std::string& path) {
     return canMake(resolve(path));
-}
-
-void Disk::notedPaths(std::vector<std::string>& looked, std::vector<std::string>& written) const {
-    looked.assign(looked_.begin(), looked_.end());
-    written.assign(wrote_.begin(), wrote_.end());
 }
 
 std::map<std::string, FileAfter> Disk::changes() const {

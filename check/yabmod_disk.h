@@ -10,8 +10,6 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
-#include <unordered_set>
-#include <vector>
 
 namespace torvale::yabmod {
 
@@ -41,8 +39,7 @@ public:
         std::shared_ptr<const Content> content; // File
     };
 
-    // noting: every path looked up and written is noted, for notedPaths().
-    explicit Disk(const ReadFile& read, bool noting = false) : read_(read), noting_(noting) {}
+    explicit Disk(const ReadFile& read) : read_(read) {}
 
     Entry entry(std::string_view path);
     bool exists(std::string_view path) { return entry(path).kind != DiskEntry::Kind::Missing; }
@@ -68,7 +65,6 @@ public:
     bool canWrite(const std::string& path);
 
     std::map<std::string, FileAfter> changes() const;
-    void notedPaths(std::vector<std::string>& looked, std::vector<std::string>& written) const;
 
 private:
     // A path as resolve() gives it: nearly always the very path it was
@@ -97,13 +93,6 @@ private:
     // a forum share a long start that a tree compares again and again.
     Paths fromDisk_; // what read_ gave, read once
     Paths written_;  // the run's changes
-    using PathSet = std::unordered_set<std::string, PathHash, std::equal_to<>>;
-    static void note(PathSet& set, std::string_view path) {
-        if (set.find(path) == set.end())
-            set.emplace(path);
-    }
-    const bool noting_;
-    PathSet looked_, wrote_;
 };
 
 } // namespace torvale::yabmod

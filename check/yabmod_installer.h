@@ -28,7 +28,7 @@ public:
               const Options& options)
         : bytes_(mod), own_(options.modLines ? std::vector<std::string_view>() : perlLines(mod)),
           mod_(options.modLines ? *options.modLines : own_), folders_(folders), mode_(mode),
-          options_(options), disk_(read, options.notePaths) {}
+          options_(options), disk_(read) {}
 
     Run run();
 
