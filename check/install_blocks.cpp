@@ -141,15 +141,19 @@ void InstallFile::insertLines(std::size_t at, const std::vector<Line>& added) {
     std::vector<Line> lines(block.lines.begin(), block.lines.begin() + place.index);
     lines.insert(lines.end(), added.begin(), added.end());
     lines.insert(lines.end(), block.lines.begin() + place.index, block.lines.end());
+    // The block's own lines keep their hashes.
+    std::vector<std::uint64_t> hashes(block.hashes.begin(), block.hashes.begin() + place.index);
+    for (const Line& line : added)
+        hashes.push_back(hashOf(line.key()));
+    hashes.insert(hashes.end(), block.hashes.begin() + place.index, block.hashes.end());
     std::vector<std::shared_ptr<Block>> parts;
     for (std::size_t from = 0; from < lines.size(); from += kBlockLines) {
         Block& part = *parts.emplace_back(newBlock());
         const std::size_t n = std::min(lines.size() - from, kBlockLines);
         part.lines.assign(lines.data() + from, n);
-        std::uint64_t* hashes = part.hashes.open(0, n);
+        part.hashes.assign(hashes.data() + from, n);
         part.crFrom = std::uint32_t(n);
         for (std::size_t k = 0; k < n; ++k) {
-            hashes[k] = hashOf(part.lines[k].key());
             if (holdsCr(part.lines[k])) {
                 ++part.withCr;
                 part.crFrom = std::min(part.crFrom, std::uint32_t(k));
