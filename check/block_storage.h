@@ -29,7 +29,6 @@ public:
         return *this;
     }
 
-    static constexpr std::size_t capacity() { return N; }
     std::size_t size() const { return size_; }
     bool empty() const { return size_ == 0; }
     T* data() { return data_; }

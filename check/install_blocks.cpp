@@ -18,8 +18,7 @@ InstallFile::Block& InstallFile::own(std::size_t b) {
         const Block& from = *shared;
         auto copy = newBlock();
         copy->summary.filter = from.summary.filter;
-        std::memcpy(copy->summary.tags.data(), from.summary.tags.data(), from.summary.count);
-        copy->summary.count = from.summary.count;
+        std::memcpy(copy->summary.tags.data(), from.summary.tags.data(), from.lines.size());
         copy->summary.stale = from.summary.stale;
         copy->lines = from.lines;
         copy->hashes = from.hashes;
@@ -50,7 +49,6 @@ void InstallFile::refilter(std::size_t b) {
     Summary& summary = changing.summary;
     summary.filter = filter;
     std::memcpy(summary.tags.data(), tags.data(), n);
-    summary.count = std::uint32_t(n);
     summary.stale = 0;
 }
 
@@ -68,7 +66,6 @@ void InstallFile::noteChange(std::size_t b, std::size_t from, std::size_t to, st
     if (summary.stale > kBlockLines) {
         refilter(b);
     } else {
-        summary.count = std::uint32_t(n);
         // The tags after the change moved with their lines.
         std::uint8_t* tags = summary.tags.data();
         std::memmove(tags + to, tags + from + removed, n - to);
@@ -109,13 +106,15 @@ void InstallFile::insertLines(std::size_t at, const std::vector<Line>& added) {
     }
     const Place place = locate(at);
     std::size_t firstCr = added.size();
+    std::uint32_t withCr = 0;
     for (std::size_t k = 0; k < added.size(); ++k) {
         if (holdsCr(added[k])) {
-            ++withCr_;
+            ++withCr;
             firstCr = std::min(firstCr, k);
         }
         noLf_ += lacksLf(added[k]);
     }
+    withCr_ += withCr;
     count_ += added.size();
     Block& block = own(place.block);
     if (block.lines.size() + added.size() < kMostLines) {
@@ -126,9 +125,7 @@ void InstallFile::insertLines(std::size_t at, const std::vector<Line>& added) {
             hashes[k] = hashOf(added[k].key());
         block.lines.insert(place.index, added.data(), added.size());
         counts_[place.block] += std::uint32_t(added.size());
-        block.withCr += std::uint32_t(std::count_if(added.begin() + std::ptrdiff_t(firstCr),
-                                                    added.end(),
-                                                    [this](const Line& l) { return holdsCr(l); }));
+        block.withCr += withCr;
         // The lines after those put in move on with them.
         if (place.index <= block.crFrom)
             block.crFrom = firstCr < added.size() ? std::uint32_t(place.index + firstCr)

@@ -221,12 +221,9 @@ std::string_view InstallFile::Store::keepKey(std::string_view line) {
 }
 
 std::string_view InstallFile::Store::keyOf(std::string_view bare) {
-    // A CR LF line's key is in its own bytes; only other carriage returns
-    // need a copy.
-    const std::size_t cr = bare.find('\r');
-    if (cr + 1 == bare.size())
-        return bare.substr(0, cr);
-    return cr == std::string_view::npos ? bare : keepKey(bare);
+    if (const std::optional<std::string_view> key = keyInPlace(bare))
+        return *key;
+    return keepKey(bare);
 }
 
 InstallFile::Line InstallFile::adopt(std::string_view line, std::string_view lasting) {

@@ -33,6 +33,15 @@ inline std::string_view withoutLf(std::string_view line) {
 // What the installer compares of a line: its bytes without any carriage
 // return and without its final line feed.
 std::string lineKey(std::string_view line);
+// The key of a line without its line feed, when it lies in the line's own
+// bytes: no carriage return, or only one at its end (a CR LF line); else
+// nothing, and it needs a copy.
+inline std::optional<std::string_view> keyInPlace(std::string_view bare) {
+    const std::size_t cr = bare.find('\r');
+    if (cr == std::string_view::npos || cr + 1 == bare.size())
+        return bare.substr(0, cr);
+    return std::nullopt;
+}
 // lineKey(line) put at the end of to.
 void appendKey(std::string& to, std::string_view line);
 
@@ -135,7 +144,6 @@ private:
     struct Summary {
         std::array<std::uint64_t, kMostLines / 8> filter{};
         std::array<std::uint8_t, kMostLines> tags{};
-        std::uint32_t count = 0; // lines in the block
         std::uint32_t stale = 0; // bits of lines gone, or of pairs no longer in a row
     };
     // The lines go in blocks of a few dozen: a change moves only the lines

@@ -144,13 +144,8 @@ std::vector<std::string_view> installerLines(std::string_view text,
         const std::size_t lf = text.find('\n', start);
         std::string_view line = text.substr(start, lf == std::string_view::npos ? text.size() - start
                                                                                 : lf - start);
-        if (line.find('\r') != std::string_view::npos) {
-            std::string& kept = storage.emplace_back();
-            for (const char c : line)
-                if (c != '\r')
-                    kept.push_back(c);
-            line = kept;
-        }
+        if (line.find('\r') != std::string_view::npos)
+            line = storage.emplace_back(lineKey(line));
         lines.push_back(line);
         if (lf == std::string_view::npos)
             return lines;

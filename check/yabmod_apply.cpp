@@ -28,10 +28,8 @@ void Installer::apply(StepRun& step, long offset) {
     keyStore_.reserve(room);
     for (const std::string_view s : search_) {
         const std::string_view bare = withoutLf(s);
-        // A CR LF line's key is in its own bytes.
-        const std::size_t cr = bare.find('\r');
-        if (cr == std::string_view::npos || cr + 1 == bare.size()) {
-            keys_.push_back(bare.substr(0, cr));
+        if (const std::optional<std::string_view> key = keyInPlace(bare)) {
+            keys_.push_back(*key);
         } else {
             const std::size_t at = keyStore_.size();
             appendKey(keyStore_, bare);
