@@ -112,6 +112,34 @@ double dice(Pairs a, Pairs b) {
     return 2.0 * double(common(a, b)) / double(a.size() + b.size());
 }
 
+double dice(Pairs a, Pairs b, double floor) {
+    if (a.empty() || b.empty())
+        return 0;
+    const std::size_t total = a.size() + b.size();
+    const auto of = [total](std::size_t common) { return 2.0 * double(common) / double(total); };
+    // The fewest pairs in common that make floor, as dice() works it out.
+    std::size_t need = std::size_t(floor * double(total) / 2.0);
+    while (need > 0 && of(need - 1) >= floor)
+        --need;
+    while (need <= total && of(need) < floor)
+        ++need;
+    // As common() does, with a look now and then at whether the pairs left
+    // can still make up the number: most lines a search line meets cannot.
+    std::size_t n = 0, i = 0, j = 0;
+    const std::size_t na = a.size(), nb = b.size();
+    while (i < na && j < nb) {
+        for (int k = 0; k < 8 && i < na && j < nb; ++k) {
+            const std::uint16_t x = a[i], y = b[j];
+            n += x == y;
+            i += x <= y;
+            j += y <= x;
+        }
+        if (n + std::min(na - i, nb - j) < need)
+            return 0;
+    }
+    return of(n);
+}
+
 double contained(Pairs part, Pairs whole) {
     return part.empty() ? 1.0 : double(common(part, whole)) / double(part.size());
 }

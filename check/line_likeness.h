@@ -91,6 +91,9 @@ private:
     std::string joined_;
 };
 double dice(Pairs a, Pairs b);
+// dice(a, b) when it comes to floor; else 0, told as soon as the pairs not yet
+// compared can no longer make up for those that differed.
+double dice(Pairs a, Pairs b, double floor);
 // How much of part's pairs stand in whole (1 for a part without pairs): where
 // two lines were made one, each must be found in it, not just the longer.
 double contained(Pairs part, Pairs whole);

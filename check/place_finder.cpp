@@ -17,6 +17,10 @@ namespace {
 // How much of each of two lines made one must stand in the one line: else a
 // long line takes a short one joined onto it for free.
 constexpr double kPartFound = 0.6;
+// The least likeness of pairs of bytes that counts: of two lines, and of two
+// lines made one with a third.
+constexpr double kLeastLike = 0.35;
+constexpr double kLeastJoined = 0.6;
 // The places the same but for blanks and case kept, for the nearest place to
 // choose the one nested as the search text is.
 constexpr std::size_t kSameKept = 16;
@@ -100,9 +104,9 @@ double Finder::similarity(std::size_t i, std::size_t j) {
         s = 1;
     else if (searchHash_[i] == fileHash_[j] && searchNormal_[i] == fileNormal_[j])
         s = 0.95;
-    else if (canReach(searchNormal_[i].size(), fileNormal_[j].size(), 0.35)) {
-        const double d = dice(searchBigrams(i), fileBigrams(j));
-        s = d < 0.35 ? 0 : 0.9 * d * d;
+    else if (canReach(searchNormal_[i].size(), fileNormal_[j].size(), kLeastLike)) {
+        const double d = dice(searchBigrams(i), fileBigrams(j), kLeastLike);
+        s = d < kLeastLike ? 0 : 0.9 * d * d;
     }
     return sims_.insert(key, s);
 }
@@ -212,10 +216,10 @@ double Finder::joinedSimilarity(std::size_t i, std::size_t j) {
     const std::uint64_t key = std::uint64_t(i) << 40 | j;
     if (const std::optional<double> known = joined_.find(key))
         return *known;
-    if (!canReach(searchNormal_[i].size() + searchNormal_[i + 1].size(), fileNormal_[j].size(), 0.6))
+    if (!canReach(searchNormal_[i].size() + searchNormal_[i + 1].size(), fileNormal_[j].size(), kLeastJoined))
         return joined_.insert(key, 0);
-    const double d = dice(joinedSearchBigrams(i), fileBigrams(j));
-    const bool both = d >= 0.6 && contained(searchBigrams(i), fileBigrams(j)) >= kPartFound &&
+    const double d = dice(joinedSearchBigrams(i), fileBigrams(j), kLeastJoined);
+    const bool both = d >= kLeastJoined && contained(searchBigrams(i), fileBigrams(j)) >= kPartFound &&
                       contained(searchBigrams(i + 1), fileBigrams(j)) >= kPartFound;
     return joined_.insert(key, both ? 0.8 * d * d : 0);
 }
@@ -225,10 +229,10 @@ double Finder::splitSimilarity(std::size_t i, std::size_t j) {
     const std::uint64_t key = std::uint64_t(i) << 40 | j;
     if (const std::optional<double> known = split_.find(key))
         return *known;
-    if (!canReach(searchNormal_[i].size(), fileNormal_[j].size() + fileNormal_[j + 1].size(), 0.6))
+    if (!canReach(searchNormal_[i].size(), fileNormal_[j].size() + fileNormal_[j + 1].size(), kLeastJoined))
         return split_.insert(key, 0);
-    const double d = dice(searchBigrams(i), joinedFileBigrams(j));
-    const bool both = d >= 0.6 && contained(fileBigrams(j), searchBigrams(i)) >= kPartFound &&
+    const double d = dice(searchBigrams(i), joinedFileBigrams(j), kLeastJoined);
+    const bool both = d >= kLeastJoined && contained(fileBigrams(j), searchBigrams(i)) >= kPartFound &&
                       contained(fileBigrams(j + 1), searchBigrams(i)) >= kPartFound;
     return split_.insert(key, both ? 0.8 * d * d : 0);
 }

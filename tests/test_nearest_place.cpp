@@ -275,3 +275,28 @@ TEST(NearestPlace, AnIndexMadeWithALongKeptMemoEqualsThePlainDefinitions) {
         }
     }
 }
+
+// The likeness that gives up once a floor is out of reach must give what
+// the plain one does wherever that reaches the floor, and 0 elsewhere.
+TEST(NearestPlace, DiceWithAFloorAgreesWithPlainDice) {
+    std::mt19937 random(5);
+    const std::string pieces = "ab(){}$_ ;=x";
+    const auto randomLine = [&](std::size_t most) {
+        std::string line(random() % most, ' ');
+        for (char& c : line)
+            c = pieces[random() % pieces.size()];
+        return line;
+    };
+    for (int round = 0; round < 3000; ++round) {
+        const std::string a = randomLine(round % 7 == 0 ? 600 : 40);
+        std::string b = a; // mostly a changed a little, so that many reach the floor
+        for (int n = int(random() % 6); n-- > 0 && !b.empty();)
+            b[random() % b.size()] = pieces[random() % pieces.size()];
+        if (random() % 4 == 0)
+            b = randomLine(40);
+        const std::vector<std::uint16_t> pa = likeness::bigramsOf(a), pb = likeness::bigramsOf(b);
+        const double plain = likeness::dice(pa, pb);
+        for (const double floor : {0.35, 0.6, 0.9})
+            ASSERT_EQ(likeness::dice(pa, pb, floor), plain >= floor ? plain : 0) << a << " | " << b;
+    }
+}
