@@ -1,5 +1,6 @@
-// How the window's process keeps the memory it frees: texts of megabytes are
-// made and dropped again and again, and fresh pages each time cost more than the work.
+// How the programs keep the memory they free: texts and tables of megabytes
+// are made and dropped again and again (each Test Mod of a large mod, each
+// step of a large file), and fresh pages each time cost more than the work.
 #pragma once
 
 namespace torvale {

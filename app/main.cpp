@@ -2,7 +2,7 @@
 // the program when that can be written, else in the user's config folder.
 #include "settings/settings.h"
 #include "settings/xdg_dirs.h"
-#include "ui/allocator.h"
+#include "app/allocator.h"
 #include "ui/main_window.h"
 
 #include <QApplication>

@@ -2,6 +2,7 @@
 // the text the editor would save, or tests it against a forum installation.
 #include "cli_make.h"
 
+#include "app/allocator.h"
 #include "check/check_json.h"
 #include "check/mod_check.h"
 #include "check/port_mod.h"
@@ -313,6 +314,7 @@ int main(int argc, char** argv) {
         std::puts("torvale-cli " TORVALE_VERSION);
         return kExitComplete;
     }
+    torvale::keepFreedMemoryForReuse();
     if (argc >= 2 && std::strcmp(argv[1], "check") == 0)
         return check(argc - 2, argv + 2);
     if (argc >= 2 && std::strcmp(argv[1], "port") == 0)

@@ -7,6 +7,7 @@
 #include "big_mod.h"
 #include "failing_mod.h"
 
+#include "app/allocator.h"
 #include "check/install_file.h"
 #include "check/mod_check.h"
 #include "check/near_miss.h"
@@ -214,4 +215,11 @@ BENCHMARK(BM_CheckHundredFailedSteps)->Unit(benchmark::kMillisecond)->Iterations
 
 } // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    // As the programs do: a check frees and takes again tens of MiB.
+    torvale::keepFreedMemoryForReuse();
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

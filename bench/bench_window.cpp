@@ -18,7 +18,7 @@
 #include "failing_mod.h"
 #include "window_bench.h"
 
-#include "ui/allocator.h"
+#include "app/allocator.h"
 #include "ui/main_window.h"
 
 #include <benchmark/benchmark.h>
