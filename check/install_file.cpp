@@ -231,6 +231,11 @@ InstallFile::Line InstallFile::adopt(std::string_view line, std::string_view las
     const std::less_equal<const char*> notAfter;
     const bool lasts = !lasting.empty() && notAfter(lasting.data(), line.data()) &&
                        notAfter(line.data() + line.size(), lasting.data() + lasting.size());
+    if (lasts) {
+        // A key in place needs no entry: the line runs on from it.
+        if (const std::optional<std::string_view> key = keyInPlace(withoutLf(line)))
+            return lineOf(*key, line, kWholeAtKey);
+    }
     const std::string_view whole = lasts ? line : store.keep(line);
     store.added.push_back(whole);
     return lineOf(store.keyOf(withoutLf(whole)), whole, ~std::int32_t(store.added.size() - 1));

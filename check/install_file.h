@@ -133,7 +133,10 @@ private:
         std::uint32_t size : 30;
         std::uint32_t bare : 1; // stripped of its carriage returns
         std::uint32_t cr : 1;   // its bytes hold a carriage return
-        std::int32_t origin : 31; // >= 0: the line of the bytes; else ~index into added_
+        // >= 0: the line of the bytes; kWholeAtKey: a line of lasting bytes
+        // whose key lies in place, the line itself running on from it; else
+        // ~index into the store's added.
+        std::int32_t origin : 31;
         std::uint32_t noLf : 1;   // it ends without a line feed
         std::string_view key() const { return {data, size}; }
     };
@@ -141,6 +144,10 @@ private:
     // block's lines and of each two lines in a row, and a byte of each line's
     // hash.
     static constexpr std::size_t kMostLines = 128;
+    // The last origin a 31-bit field holds, which leaves room for 2^30 - 1
+    // lines in added, more than a mod of 256 MiB has: the lines of a mod put
+    // in for good mostly need no entry there.
+    static constexpr std::int32_t kWholeAtKey = -(1 << 30);
     struct Summary {
         std::array<std::uint64_t, kMostLines / 8> filter{};
         std::array<std::uint8_t, kMostLines> tags{};
@@ -195,8 +202,11 @@ private:
                    std::span<const std::uint64_t> hashes) const;
     void insertLines(std::size_t at, const std::vector<Line>& lines);
     std::string_view raw(const Line& line) const {
-        return line.origin >= 0 ? store_->raws[std::size_t(line.origin)]
-                                : store_->added[std::size_t(~line.origin)];
+        if (line.origin >= 0)
+            return store_->raws[std::size_t(line.origin)];
+        if (line.origin == kWholeAtKey) // the key, its carriage return, its line feed
+            return {line.data, std::size_t(line.size) + line.cr + !line.noLf};
+        return store_->added[std::size_t(~line.origin)];
     }
     static bool lacksLf(const Line& line) { return line.noLf; }
     static bool holdsCr(const Line& line) { return !line.bare && line.cr; }
