@@ -226,14 +226,16 @@ std::string_view InstallFile::Store::keyOf(std::string_view bare) {
     return keepKey(bare);
 }
 
-InstallFile::Line InstallFile::adopt(std::string_view line, std::string_view lasting) {
+InstallFile::Line InstallFile::adopt(std::string_view line, const Lasting& lasting) {
     Store& store = *store_;
     const std::less_equal<const char*> notAfter;
-    const bool lasts = !lasting.empty() && notAfter(lasting.data(), line.data()) &&
-                       notAfter(line.data() + line.size(), lasting.data() + lasting.size());
+    const std::string_view bytes = lasting.bytes;
+    const bool lasts = !bytes.empty() && notAfter(bytes.data(), line.data()) &&
+                       notAfter(line.data() + line.size(), bytes.data() + bytes.size());
     if (lasts) {
         // A key in place needs no entry: the line runs on from it.
-        if (const std::optional<std::string_view> key = keyInPlace(withoutLf(line)))
+        if (const std::optional<std::string_view> key =
+                keyInPlace(withoutLf(line), lasting.crsOnlyBeforeLfs))
             return lineOf(*key, line, kWholeAtKey);
     }
     const std::string_view whole = lasts ? line : store.keep(line);
@@ -242,7 +244,7 @@ InstallFile::Line InstallFile::adopt(std::string_view line, std::string_view las
 }
 
 void InstallFile::insert(std::size_t at, std::span<const std::string_view> lines,
-                         std::string_view lasting) {
+                         Lasting lasting) {
     std::vector<Line>& adopted = adopted_;
     adopted.clear();
     for (const std::string_view line : lines)
@@ -252,7 +254,7 @@ void InstallFile::insert(std::size_t at, std::span<const std::string_view> lines
 }
 
 void InstallFile::replace(std::size_t at, std::size_t count,
-                          std::span<const std::string_view> lines, std::string_view lasting) {
+                          std::span<const std::string_view> lines, Lasting lasting) {
     // A line's output without making it: its bytes, or for a stripped line
     // its key and line feed.
     const auto writes = [this](std::size_t n, std::string_view text) {

@@ -22,8 +22,13 @@ namespace torvale {
 // The lines of a file as Perl's <$FILE> gives them: each up to and with its
 // "\n", the last one without when the bytes do not end with one.
 std::vector<std::string_view> perlLines(std::string_view bytes);
-// The same, a large text split by two threads.
-std::vector<std::string_view> perlLinesInParallel(std::string_view bytes);
+// The same, a large text split by two threads; and when asked, whether every
+// carriage return in it stands right before a line feed.
+std::vector<std::string_view> perlLinesInParallel(std::string_view bytes,
+                                                  bool* crsOnlyBeforeLf = nullptr);
+// Whether every carriage return in bytes stands right before a line feed:
+// then the key of each of its lines is the line less its line end.
+bool crsOnlyBeforeLfs(std::string_view bytes);
 
 // A line without its final line feed, when it has one.
 inline std::string_view withoutLf(std::string_view line) {
@@ -36,7 +41,11 @@ std::string lineKey(std::string_view line);
 // The key of a line without its line feed, when it lies in the line's own
 // bytes: no carriage return, or only one at its end (a CR LF line); else
 // nothing, and it needs a copy.
-inline std::optional<std::string_view> keyInPlace(std::string_view bare) {
+// With crOnlyAtEnd, known of a text whose every carriage return stands right
+// before a line feed, no look through the line is needed.
+inline std::optional<std::string_view> keyInPlace(std::string_view bare, bool crOnlyAtEnd = false) {
+    if (crOnlyAtEnd)
+        return bare.ends_with('\r') ? bare.substr(0, bare.size() - 1) : bare;
     const std::size_t cr = bare.find('\r');
     if (cr == std::string_view::npos || cr + 1 == bare.size())
         return bare.substr(0, cr);
@@ -51,6 +60,16 @@ void appendKey(std::string& to, std::string_view line);
 // lines point into text, or into storage where carriage returns were taken out.
 std::vector<std::string_view> installerLines(std::string_view text,
                                              std::deque<std::string>& storage);
+
+// Bytes that outlive a file and its copies: the lines put in from them are
+// not copied. Whether every carriage return in them stands right before a
+// line feed (crsOnlyBeforeLfs) spares a look through each line for others.
+struct Lasting {
+    Lasting(std::string_view bytes = {}, bool crsOnlyBeforeLfs = false)
+        : bytes(bytes), crsOnlyBeforeLfs(crsOnlyBeforeLfs) {}
+    std::string_view bytes;
+    bool crsOnlyBeforeLfs;
+};
 
 class InstallFile {
 public:
@@ -98,14 +117,13 @@ public:
     // has one), before line at (lineCount() for the end). The file keeps a
     // copy of them, but of those that lie in lasting, which must outlive
     // the file and its copies.
-    void insert(std::size_t at, std::span<const std::string_view> lines,
-                std::string_view lasting = {});
+    void insert(std::size_t at, std::span<const std::string_view> lines, Lasting lasting = {});
     void erase(std::size_t at, std::size_t count);
     // erase(at, count) and insert(at, lines) in one, the lines that come out
     // the same as before kept as the file's own, so that a diff shows only
     // what changes.
     void replace(std::size_t at, std::size_t count, std::span<const std::string_view> lines,
-                 std::string_view lasting = {});
+                 Lasting lasting = {});
 
     // Whether the text differs from the bytes it was made from.
     bool changed() const;
@@ -213,7 +231,7 @@ private:
     // The line of a key in the raw line whole; origin as in Line.
     static Line lineOf(std::string_view key, std::string_view whole, std::int32_t origin);
     std::string output(const Line& line) const;
-    Line adopt(std::string_view line, std::string_view lasting);
+    Line adopt(std::string_view line, const Lasting& lasting);
     bool stripIn(Block& block, std::size_t from, std::size_t to);
 
     std::shared_ptr<Store> store_;

@@ -17,25 +17,40 @@ namespace torvale {
 
 namespace {
 
-// The line feeds in n bytes at p.
-std::size_t lineFeeds(const char* p, std::size_t n) {
+// The line feeds in n bytes at p; with crsApart, whether a carriage return
+// stands anywhere but right before a line feed is told there too, in the
+// same pass over the bytes.
+std::size_t lineFeeds(const char* p, std::size_t n, bool* crsApart = nullptr) {
     std::size_t count = 0, i = 0;
+    bool apart = false;
 #if defined(__SSE2__)
     // Each byte of a register counts the line feeds in its column, for up to
     // 255 rows of sixteen bytes; then the columns are summed.
     const __m128i lf = _mm_set1_epi8('\n');
-    while (i + 16 <= n) {
+    const __m128i cr = _mm_set1_epi8('\r');
+    __m128i lone = _mm_setzero_si128(); // carriage returns not before a line feed
+    while (i + 17 <= n) {
         __m128i columns = _mm_setzero_si128();
-        for (int row = 0; row < 255 && i + 16 <= n; ++row, i += 16) {
+        for (int row = 0; row < 255 && i + 17 <= n; ++row, i += 16) {
             const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
             columns = _mm_sub_epi8(columns, _mm_cmpeq_epi8(v, lf));
+            if (crsApart) {
+                const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + 1));
+                lone = _mm_or_si128(lone, _mm_andnot_si128(_mm_cmpeq_epi8(next, lf),
+                                                           _mm_cmpeq_epi8(v, cr)));
+            }
         }
         const __m128i sums = _mm_sad_epu8(columns, _mm_setzero_si128());
         count += std::size_t(_mm_cvtsi128_si32(sums)) + std::size_t(_mm_extract_epi16(sums, 4));
     }
+    apart = _mm_movemask_epi8(lone) != 0;
 #endif
-    for (; i < n; ++i)
+    for (; i < n; ++i) {
         count += p[i] == '\n';
+        apart |= p[i] == '\r' && (i + 1 == n || p[i + 1] != '\n');
+    }
+    if (crsApart)
+        *crsApart = apart;
     return count;
 }
 
@@ -89,23 +104,36 @@ std::vector<std::string_view> perlLines(std::string_view bytes) {
     return lines;
 }
 
-std::vector<std::string_view> perlLinesInParallel(std::string_view bytes) {
+bool crsOnlyBeforeLfs(std::string_view bytes) {
+    bool apart = false;
+    lineFeeds(bytes.data(), bytes.size(), &apart);
+    return !apart;
+}
+
+std::vector<std::string_view> perlLinesInParallel(std::string_view bytes, bool* crsOnlyBeforeLf) {
     // Below this, a thread costs more than it spares.
     constexpr std::size_t kWorthIt = std::size_t(4) << 20;
     const std::size_t lf = bytes.size() < kWorthIt ? std::string_view::npos
                                                    : bytes.find('\n', bytes.size() / 2);
-    if (lf == std::string_view::npos)
+    if (lf == std::string_view::npos) {
+        if (crsOnlyBeforeLf)
+            *crsOnlyBeforeLf = crsOnlyBeforeLfs(bytes);
         return perlLines(bytes);
+    }
     // Split after a line feed: the halves' lines are the text's.
     const std::string_view head = bytes.substr(0, lf + 1);
     const std::string_view tail = bytes.substr(lf + 1);
-    auto tailCount = std::async(std::launch::async, [tail] {
-        return lineFeeds(tail.data(), tail.size()) + 1;
+    const bool ask = crsOnlyBeforeLf != nullptr;
+    bool headApart = false, tailApart = false;
+    auto tailCount = std::async(std::launch::async, [tail, ask, &tailApart] {
+        return lineFeeds(tail.data(), tail.size(), ask ? &tailApart : nullptr) + 1;
     });
-    const std::size_t headCount = lineFeeds(head.data(), head.size());
+    const std::size_t headCount = lineFeeds(head.data(), head.size(), ask ? &headApart : nullptr);
     std::vector<std::string_view> lines;
     // Each thread writes its lines in place, which needs them made first.
     makeRoom(lines, headCount + tailCount.get());
+    if (ask) // the head ends with a line feed: no pair of bytes spans the halves
+        *crsOnlyBeforeLf = !headApart && !tailApart;
     lines.resize(lines.capacity());
     std::string_view* const tailStart = lines.data() + headCount;
     auto tailEnd = std::async(std::launch::async, [tail, tailStart] {

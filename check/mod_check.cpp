@@ -31,10 +31,17 @@ using yabmod::StepRun;
 // of steps.
 class ModLines {
 public:
-    explicit ModLines(std::string_view mod) : lines(perlLinesInParallel(mod)) {}
+    explicit ModLines(std::string_view mod)
+        : lines(perlLinesInParallel(mod, &crsOnlyBeforeLfs)) {}
     std::string firstSearchLine(std::size_t modLine) const {
-        return modLine < lines.size() ? lineKey(lines[modLine]) : std::string();
+        if (modLine >= lines.size())
+            return {};
+        const std::optional<std::string_view> key =
+            keyInPlace(withoutLf(lines[modLine]), crsOnlyBeforeLfs);
+        return key ? std::string(*key) : lineKey(lines[modLine]);
     }
+    // Found by the split, which is why it stands first.
+    bool crsOnlyBeforeLfs = false;
     // Split once for all who read the mod: the installer's runs and the
     // comparison with the editor's reading.
     const std::vector<std::string_view> lines;
@@ -127,6 +134,7 @@ private:
         options.keepGoing = keepGoing;
         options.modLines = &modLines_.lines;
         options.modOutlivesRun = true; // the runs end with the check
+        options.modCrsOnlyBeforeLfs = modLines_.crsOnlyBeforeLfs;
         Seen& seen = keepGoing ? seenPast_ : seen_;
         options.onStep = [this, &seen](const yabmod::StepView& view) {
             if (view.after) {
@@ -371,6 +379,7 @@ private:
         yabmod::Options options;
         options.modLines = &modLines_.lines;
         options.modOutlivesRun = true;
+        options.modCrsOnlyBeforeLfs = modLines_.crsOnlyBeforeLfs;
         report_.uninstall = uninstallAfter(installed, mod_, folders_, read_, options,
                                            [this](const std::string& path) { return original(path); });
     }

@@ -155,6 +155,10 @@ struct Options {
     // point into it instead of being copied, half a million of them for a
     // mod of thirty megabytes.
     bool modOutlivesRun = false;
+    // Every carriage return in the mod stands right before a line feed
+    // (crsOnlyBeforeLfs), for those who know it: the keys of its lines are
+    // then found without a look through each.
+    bool modCrsOnlyBeforeLfs = false;
 };
 
 Run runInstaller(std::string_view mod, const Folders& folders, Mode mode,

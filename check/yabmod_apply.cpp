@@ -28,7 +28,8 @@ void Installer::apply(StepRun& step, long offset) {
     keyStore_.reserve(room);
     for (const std::string_view s : search_) {
         const std::string_view bare = withoutLf(s);
-        if (const std::optional<std::string_view> key = keyInPlace(bare)) {
+        if (const std::optional<std::string_view> key =
+                keyInPlace(bare, options_.modCrsOnlyBeforeLfs)) {
             keys_.push_back(*key);
         } else {
             const std::size_t at = keyStore_.size();
@@ -70,7 +71,9 @@ void Installer::apply(StepRun& step, long offset) {
 }
 
 void Installer::install(InstallFile& file, std::size_t found, long offset) {
-    const std::string_view lasting = options_.modOutlivesRun ? bytes_ : std::string_view();
+    const Lasting lasting = options_.modOutlivesRun
+                                ? Lasting(bytes_, options_.modCrsOnlyBeforeLfs)
+                                : Lasting();
     if (offset == -1)
         file.replace(found, keys_.size(), added_, lasting);
     else

@@ -157,11 +157,11 @@ TEST(InstallFile, AgreesWithPerlsArrayOfLines) {
             for (int i = 0, n = int(rng() % 50 ? rng() % 4 : 300); i < n; ++i)
                 added.push_back(line());
             std::vector<std::string_view> lines(added.begin(), added.end());
-            std::string_view lasting;
+            Lasting lasting;
             if (rng() % 2) {
                 std::string& text = kept.emplace_back(joined(added));
                 lines = perlLines(text);
-                lasting = text;
+                lasting = Lasting(text, crsOnlyBeforeLfs(text));
             }
             const auto at = model.begin() + std::ptrdiff_t(hits[0]);
             switch (rng() % 3) {
@@ -206,16 +206,32 @@ TEST(InstallFile, AgreesWithPerlsArrayOfLines) {
 // falls and whatever its line ends.
 TEST(InstallFile, SplitsLargeTextsInParallelAsPerlDoes) {
     std::mt19937 rng(5);
-    const std::string pieces[] = {"\n", "\r\n", "\r", "x", "<edit file>", "    print;"};
-    for (int round = 0; round < 4; ++round) {
+    const std::string pieces[] = {"\n", "\r\n", "x", "<edit file>", "    print;", "\r"};
+    // And whether every carriage return stands right before a line feed.
+    const auto crsBeforeLfs = [](const std::string& text) {
+        for (std::size_t i = 0; i < text.size(); ++i)
+            if (text[i] == '\r' && (i + 1 == text.size() || text[i + 1] != '\n'))
+                return false;
+        return true;
+    };
+    for (int round = 0; round < 6; ++round) {
         std::string text;
+        // From round 3 on without lone carriage returns, but for one.
+        const std::size_t kinds = std::size(pieces) - (round >= 3 ? 1u : 0u);
         while (text.size() < (std::size_t(5) << 20))
-            text += pieces[rng() % std::size(pieces)];
+            text += pieces[rng() % kinds];
         if (round == 1)
             text += std::string(std::size_t(6) << 20, 'y'); // no line feed after the middle
         if (round == 2)
             text += '\n';
-        ASSERT_EQ(perlLinesInParallel(text), perlLines(text)) << round;
+        if (round == 4)
+            text.insert(rng() % text.size(), "\rx");
+        if (round == 5)
+            text += '\r';
+        bool clean = false;
+        ASSERT_EQ(perlLinesInParallel(text, &clean), perlLines(text)) << round;
+        EXPECT_EQ(clean, crsBeforeLfs(text)) << round;
+        EXPECT_EQ(crsOnlyBeforeLfs(text), clean) << round;
     }
 }
 
