@@ -10,6 +10,7 @@
 #include "reading_differences.h"
 #include "round_trip.h"
 
+#include "document/memory_hints.h"
 #include "forum/name_lookup.h"
 
 #include <algorithm>
@@ -262,6 +263,7 @@ private:
             reached[std::size_t(s.number)] = &s;
         }
         report_.steps.reserve(all.steps.size());
+        adviseHugePages(report_.steps.data(), report_.steps.capacity() * sizeof(StepCheck));
         for (const StepRun& s : all.steps) {
             StepCheck step;
             step.step = s.number;
