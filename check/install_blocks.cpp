@@ -135,15 +135,20 @@ void InstallFile::insertLines(std::size_t at, const std::vector<Line>& added) {
     }
     // Too many for the block: its lines and those put in, split into blocks
     // of the usual size.
-    std::vector<Line> lines(block.lines.begin(), block.lines.begin() + place.index);
+    // In the file's own memory for it: a large mod splits blocks by the
+    // ten thousand.
+    std::vector<Line>& lines = splitLines_;
+    lines.assign(block.lines.begin(), block.lines.begin() + place.index);
     lines.insert(lines.end(), added.begin(), added.end());
     lines.insert(lines.end(), block.lines.begin() + place.index, block.lines.end());
     // The block's own lines keep their hashes.
-    std::vector<std::uint64_t> hashes(block.hashes.begin(), block.hashes.begin() + place.index);
+    std::vector<std::uint64_t>& hashes = splitHashes_;
+    hashes.assign(block.hashes.begin(), block.hashes.begin() + place.index);
     for (const Line& line : added)
         hashes.push_back(hashOf(line.key()));
     hashes.insert(hashes.end(), block.hashes.begin() + place.index, block.hashes.end());
-    std::vector<std::shared_ptr<Block>> parts;
+    std::vector<std::shared_ptr<Block>>& parts = splitParts_;
+    parts.clear();
     for (std::size_t from = 0; from < lines.size(); from += kBlockLines) {
         Block& part = *parts.emplace_back(newBlock());
         const std::size_t n = std::min(lines.size() - from, kBlockLines);
@@ -157,16 +162,18 @@ void InstallFile::insertLines(std::size_t at, const std::vector<Line>& added) {
             }
         }
     }
-    std::vector<std::uint32_t> counts;
-    for (const auto& part : parts)
-        counts.push_back(std::uint32_t(part->lines.size()));
-    counts_[place.block] = counts.front();
-    counts_.insert(counts_.begin() + std::ptrdiff_t(place.block) + 1, counts.begin() + 1, counts.end());
+    lines.clear(); // copies of the file then copy nothing of them
+    hashes.clear();
+    counts_.insert(counts_.begin() + std::ptrdiff_t(place.block) + 1, parts.size() - 1, 0);
+    for (std::size_t b = 0; b < parts.size(); ++b)
+        counts_[place.block + b] = std::uint32_t(parts[b]->lines.size());
     const auto where = blocks_.begin() + std::ptrdiff_t(place.block);
     *where = std::move(parts.front());
     blocks_.insert(where + 1, std::make_move_iterator(parts.begin() + 1),
                    std::make_move_iterator(parts.end()));
-    for (std::size_t b = 0; b < parts.size(); ++b)
+    const std::size_t made = parts.size();
+    parts.clear();
+    for (std::size_t b = 0; b < made; ++b)
         refilter(place.block + b);
     noteJoin(place.block);
 }

@@ -47,6 +47,10 @@ InstallFile::InstallFile(std::string_view bytes, std::shared_ptr<const void> own
         lines.push_back(lineOf(store.keyOf(withoutLf(whole)), whole, std::int32_t(i)));
     }
     insertLines(0, lines);
+    // The whole file went through the memory for splits: not kept for later.
+    splitLines_ = {};
+    splitHashes_ = {};
+    splitParts_ = {};
 }
 
 InstallFile::Line InstallFile::lineOf(std::string_view key, std::string_view whole,

@@ -244,6 +244,10 @@ private:
     std::size_t noLf_ = 0;   // lines without a final line feed, empty ones too
     mutable std::vector<std::uint64_t> searchHashes_; // memory for find()
     std::vector<Line> adopted_;                        // memory for insert()
+    // Memory for splitting a block, empty between splits.
+    std::vector<Line> splitLines_;
+    std::vector<std::uint64_t> splitHashes_;
+    std::vector<std::shared_ptr<Block>> splitParts_;
 };
 
 } // namespace torvale
