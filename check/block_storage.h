@@ -1,18 +1,14 @@
 // Storage for InstallFile's blocks of lines, which come and go by the
 // thousand as copies of a file change them: a block's lines live inside the
-// block, so that a block is one allocation; blocks come from slabs of huge
-// pages, and freed ones are reused by the thread that frees them.
+// block, so that a block is one allocation, and freed blocks are reused by
+// the thread that frees them.
 #pragma once
 
-#include "document/memory_hints.h"
-
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <new>
 #include <type_traits>
-#include <utility>
 
 namespace torvale::install {
 
@@ -71,13 +67,9 @@ private:
     T data_[N];
 };
 
-// An allocator for std::allocate_shared of blocks: single objects come from
-// slabs of 2 MiB marked for huge pages (a large check touches tens of MiB of
-// blocks, and a page fault for every 4 KiB of them cost more than the work),
-// and freed ones are kept, up to a limit, by the freeing thread and handed
-// out again first. A slab goes back to the system when the last of its
-// objects does. Under AddressSanitizer each block is allocated on its own,
-// so that every use after free is seen.
+// An allocator for std::allocate_shared of blocks: single objects freed are
+// kept, up to a limit, by the freeing thread, and handed out again before
+// any new memory. malloc serves chunks of this size from its slow bins.
 template <class T>
 class BlockAllocator {
 public:
@@ -87,21 +79,16 @@ public:
     BlockAllocator(const BlockAllocator<U>&) noexcept {}
 
     T* allocate(std::size_t n) {
-#if !defined(__SANITIZE_ADDRESS__)
-        if (n == 1)
-            return static_cast<T*>(kept_.count > 0 ? kept_.at[--kept_.count] : carve());
-#endif
+        if (n == 1 && kept_.count > 0)
+            return static_cast<T*>(kept_.at[--kept_.count]);
         return static_cast<T*>(::operator new(n * sizeof(T)));
     }
     void deallocate(T* p, std::size_t n) noexcept {
-#if !defined(__SANITIZE_ADDRESS__)
-        if (n == 1) {
-            if (!kept_.closed && kept_.count < kMostKept) {
-                reapAtThreadEnd();
-                kept_.at[kept_.count++] = p;
-            } else {
-                giveBack(p);
-            }
+#if !defined(__SANITIZE_ADDRESS__) // where the sanitizer must see every use after free
+        if (n == 1 && !kept_.closed && kept_.count < kMostKept) {
+            static thread_local Reaper reaper; // frees what is kept when the thread ends
+            (void)reaper;
+            kept_.at[kept_.count++] = p;
             return;
         }
 #endif
@@ -111,76 +98,26 @@ public:
     bool operator==(const BlockAllocator<U>&) const noexcept {
         return true;
     }
-    // The slabs of all threads not yet given back.
-    static std::size_t slabs() { return slabs_.load(); }
 
 private:
     // About two megabytes of blocks: a step of a large mod lets go of a
     // few of them at a time and takes as many again.
     static constexpr std::size_t kMostKept = 512;
-    static constexpr std::size_t kSlabBytes = kHugePage;
-    // Each object on a cache line of its own, the slab's header on the first.
-    static constexpr std::size_t kObjectBytes = (sizeof(T) + 63) / 64 * 64;
-    static constexpr std::size_t kFirst = 64;
-    static_assert(alignof(T) <= 64 && kFirst + kObjectBytes <= kSlabBytes);
-    struct Slab {
-        // Objects handed out and not given back, and one more while the
-        // thread that made it still carves from it.
-        std::atomic<std::size_t> live;
-    };
     // Plain data, which stays usable while other objects of the thread are
     // destroyed; closed once the reaper has run.
     struct Kept {
         void* at[kMostKept];
         std::size_t count;
         bool closed;
-        Slab* slab; // carved from
-        std::size_t used; // bytes of it
     };
     struct Reaper {
         ~Reaper() {
             while (kept_.count > 0)
-                giveBack(kept_.at[--kept_.count]);
-            if (kept_.slab)
-                release(kept_.slab);
-            kept_.slab = nullptr;
+                ::operator delete(kept_.at[--kept_.count]);
             kept_.closed = true;
         }
     };
-    static void reapAtThreadEnd() {
-        static thread_local Reaper reaper; // gives back what is kept when the thread ends
-        (void)reaper;
-    }
-    static void release(Slab* slab) noexcept {
-        if (slab->live.fetch_sub(1, std::memory_order_acq_rel) == 1) {
-            slab->~Slab();
-            FreeBlock()(slab);
-            slabs_.fetch_sub(1, std::memory_order_relaxed);
-        }
-    }
-    static void giveBack(void* p) noexcept {
-        release(reinterpret_cast<Slab*>(reinterpret_cast<std::uintptr_t>(p) & ~(kSlabBytes - 1)));
-    }
-    static void* carve() {
-        if (!kept_.slab || kept_.used + kObjectBytes > kSlabBytes) {
-            if (!kept_.closed)
-                reapAtThreadEnd();
-            void* memory = allocateLarge(kSlabBytes).release(); // aligned to its size
-            if (kept_.slab)
-                release(kept_.slab);
-            kept_.slab = new (memory) Slab{{1}};
-            slabs_.fetch_add(1, std::memory_order_relaxed);
-            kept_.used = kFirst;
-        }
-        kept_.slab->live.fetch_add(1, std::memory_order_relaxed);
-        void* object = reinterpret_cast<char*>(kept_.slab) + kept_.used;
-        kept_.used += kObjectBytes;
-        if (kept_.closed) // no reaper will let go of the slab: it is let go of now
-            release(std::exchange(kept_.slab, nullptr));
-        return object;
-    }
     static inline thread_local Kept kept_{};
-    static inline std::atomic<std::size_t> slabs_{0};
 };
 
 } // namespace torvale::install

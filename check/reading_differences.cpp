@@ -6,7 +6,6 @@
 #include "install_file.h"
 #include "yabmod.h"
 
-#include "document/memory_hints.h"
 #include "document/mod_reader.h"
 
 #include <algorithm>
@@ -201,9 +200,6 @@ std::string whySkipped(const Lines& lines, std::size_t line, std::size_t firstEd
 struct EditorReading::Steps {
     Steps(std::string_view mod, const std::vector<std::string_view>& split)
         : lines(mod, split), editor(lines) {
-        // As the installer's run makes room for its steps.
-        editor.steps.reserve(split.size() / 4);
-        adviseHugePages(editor.steps.data(), editor.steps.capacity() * sizeof(EditorStep));
         readMod(SharedBytes{nullptr, mod}, editor, kMaxBlockText, &editor);
         for (std::size_t k = 0; k < editor.steps.size(); ++k)
             byLine.emplace(editor.steps[k].line, k);

@@ -8,8 +8,6 @@
 #include "yabmod_disk.h"
 #include "yabmod_installer.h"
 
-#include "document/memory_hints.h"
-
 #include <algorithm>
 #include <memory>
 
@@ -51,10 +49,6 @@ constexpr std::string_view kReplaceEnd = "</replace>";
 } // namespace
 
 Run Installer::run() {
-    // A step takes five lines of the mod at the least, and seldom fewer than
-    // four: room made once, whose pages are touched only as steps come.
-    run_.steps.reserve(mod_.size() / 4);
-    adviseHugePages(run_.steps.data(), run_.steps.capacity() * sizeof(StepRun));
     try {
         walk();
         // After the last block: the file it changed is written. With no
