@@ -10,9 +10,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <deque>
 #include <optional>
 #include <random>
+#include <thread>
 
 using namespace torvale;
 
@@ -233,6 +236,39 @@ TEST(InstallFile, SplitsLargeTextsInParallelAsPerlDoes) {
         EXPECT_EQ(clean, crsBeforeLfs(text)) << round;
         EXPECT_EQ(crsOnlyBeforeLfs(text), clean) << round;
     }
+}
+
+// The blocks of files come from slabs shared by all threads: each block is
+// its own, and a slab is free again once the last of its blocks is,
+// whichever thread made it and whichever frees it.
+TEST(InstallFile, BlockSlabsGoBackWhenTheirBlocksDo) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "each block is allocated on its own under the sanitizer";
+#else
+    struct Block {
+        char bytes[3000];
+    };
+    using Allocator = install::BlockAllocator<Block>;
+    const std::size_t before = Allocator::slabs();
+    std::vector<Block*> made;
+    std::thread([&made] {
+        for (int i = 0; i < 3000; ++i)
+            made.push_back(Allocator().allocate(1));
+    }).join();
+    EXPECT_GT(Allocator::slabs(), before);
+    for (Block* block : made) {
+        ASSERT_EQ(reinterpret_cast<std::uintptr_t>(block) % 64, 0u);
+        std::memset(block->bytes, int(reinterpret_cast<std::uintptr_t>(block) % 251), sizeof block->bytes);
+    }
+    for (Block* block : made) // none overlaps another
+        ASSERT_EQ(block->bytes[sizeof block->bytes - 1], char(reinterpret_cast<std::uintptr_t>(block) % 251));
+    std::shuffle(made.begin(), made.end(), std::mt19937(3));
+    std::thread([&made] {
+        for (Block* block : made)
+            Allocator().deallocate(block, 1);
+    }).join();
+    EXPECT_EQ(Allocator::slabs(), before);
+#endif
 }
 
 // A forum, a mod's bytes, and what the report says of each step.
