@@ -4,6 +4,7 @@
 #include "mod_check.h"
 
 #include "install_file.h"
+#include "mod_lines.h"
 #include "line_diff.h"
 #include "mod_facts.h"
 #include "failed_step.h"
@@ -26,27 +27,6 @@ using Status = StepCheck::Status;
 using FileStatus = FileCheck::Status;
 using yabmod::Run;
 using yabmod::StepRun;
-
-// The first line of a step's search text: the mod's line after its tag.
-// The lines' starts are found once, for the mod may have tens of thousands
-// of steps.
-class ModLines {
-public:
-    explicit ModLines(std::string_view mod)
-        : lines(perlLinesInParallel(mod, &crsOnlyBeforeLfs)) {}
-    std::string firstSearchLine(std::size_t modLine) const {
-        if (modLine >= lines.size())
-            return {};
-        const std::optional<std::string_view> key =
-            keyInPlace(withoutLf(lines[modLine]), crsOnlyBeforeLfs);
-        return key ? std::string(*key) : lineKey(lines[modLine]);
-    }
-    // Found by the split, which is why it stands first.
-    bool crsOnlyBeforeLfs = false;
-    // Split once for all who read the mod: the installer's runs and the
-    // comparison with the editor's reading.
-    const std::vector<std::string_view> lines;
-};
 
 // What the steps found, looked at while the run has their file at hand: by
 // the step's number, for a mod may have tens of thousands of them.
@@ -144,6 +124,13 @@ private:
                 return;
             }
             const int number = view.step.number;
+            // The first search line while its bytes are at hand: looked up
+            // in the mod after the run, each cost a miss of the cache.
+            if (view.step.searchRead > 0) {
+                if (firstLines_.size() <= std::size_t(number))
+                    firstLines_.resize(std::size_t(number) + 1);
+                firstLines_[std::size_t(number)] = std::string(view.search[0]);
+            }
             if (view.step.found) {
                 const std::int64_t origin = view.file.originOf(*view.step.found);
                 if (seen.diskLines.size() <= std::size_t(number))
@@ -158,6 +145,13 @@ private:
         };
         failed_.fileChanged();
         return yabmod::runInstaller(mod_, folders_, yabmod::Mode::Install, read_, options);
+    }
+
+    std::string firstLine(const StepRun& s) {
+        const auto n = std::size_t(s.number);
+        if (n < firstLines_.size() && firstLines_[n])
+            return std::move(*firstLines_[n]);
+        return modLines_.firstSearchLine(s.modLine);
     }
 
     // Without a forum the steps are listed as the installer reads them.
@@ -180,7 +174,7 @@ private:
             step.modLine = s.modLine;
             step.file = s.file;
             step.status = Status::NotTested;
-            step.firstLine = modLines_.firstSearchLine(s.modLine);
+            step.firstLine = firstLine(s);
             report_.steps.push_back(std::move(step));
         }
     }
@@ -269,7 +263,7 @@ private:
             step.step = s.number;
             step.modLine = s.modLine;
             step.file = s.file;
-            step.firstLine = modLines_.firstSearchLine(s.modLine);
+            step.firstLine = firstLine(s);
             step.foundPast = s.result == StepRun::Result::Found;
             const StepRun* r =
                 std::size_t(s.number) < reached.size() ? reached[std::size_t(s.number)] : nullptr;
@@ -393,6 +387,7 @@ private:
     yabmod::Folders folders_;
     CheckReport report_;
     Seen seen_, seenPast_;
+    std::vector<std::optional<std::string>> firstLines_; // by the step's number, as the runs saw them
     // Failed steps looked into for a reason and a nearest place so far.
     static constexpr int kMostAnalysed = 200;
     int analysed_ = 0;

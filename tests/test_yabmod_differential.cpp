@@ -1,5 +1,7 @@
 // The in-memory installer held to YaBB 2.7's own, run under Perl by
 // tests/yabmod/driver.pl: same end, same steps, byte for byte the same files.
+#include "check/install_file.h"
+#include "check/mod_check.h"
 #include "check/yabmod.h"
 
 #include "test_support.h"
@@ -210,7 +212,8 @@ TEST(YabmodDifferential, InstallAndUninstallAsYaBBsOwnInstaller) {
     for (std::uint32_t seed = 1; seed <= kRandomCases; ++seed)
         sources.push_back(randomYabmodCase(seed));
 
-    // As the check runs it: lines from the mod are not copied into the files.
+    // As the check runs it: lines from the mod are not copied into the files,
+    // and their keys are taken as the mod's carriage returns allow.
     yabmod::Options options;
     options.modOutlivesRun = true;
     TempDir dir;
@@ -225,6 +228,7 @@ TEST(YabmodDifferential, InstallAndUninstallAsYaBBsOwnInstaller) {
         writeBytes(p.mod, sources[i].mod);
         p.before = readTree(p.root);
         const yabmod::Folders folders{(p.root / "board").string(), (p.root / "html").string()};
+        options.modCrsOnlyBeforeLfs = crsOnlyBeforeLfs(sources[i].mod);
         p.model = yabmod::runInstaller(sources[i].mod, folders, yabmod::Mode::Install,
                                        yabmod::readFromDisk, options);
         cases.push_back(std::move(p));
@@ -235,8 +239,35 @@ TEST(YabmodDifferential, InstallAndUninstallAsYaBBsOwnInstaller) {
     for (auto& p : cases) {
         p.before = readTree(p.root);
         const yabmod::Folders folders{(p.root / "board").string(), (p.root / "html").string()};
+        options.modCrsOnlyBeforeLfs = crsOnlyBeforeLfs(p.source->mod);
         p.model = yabmod::runInstaller(p.source->mod, folders, yabmod::Mode::Uninstall,
                                        yabmod::readFromDisk, options);
     }
     compare(cases, "uninstall", dir / "uninstall.cases");
+}
+
+// Each step of the report names the first line of its search text as the
+// mod has it, whether the step was found, failed, was not reached or had no
+// file, on the table's mods and the random ones.
+TEST(ModCheck, NamesEachStepsFirstSearchLineAsTheModHasIt) {
+    std::vector<YabmodCase> sources = yabmodTable();
+    for (std::uint32_t seed = 1; seed <= 60; ++seed)
+        sources.push_back(randomYabmodCase(seed));
+    TempDir dir;
+    std::size_t steps = 0;
+    for (std::size_t i = 0; i < sources.size(); ++i) {
+        const fs::path root = dir / ("case" + std::to_string(i));
+        writeYabmodForum(sources[i], root);
+        CheckOptions options;
+        options.forumDirectory = (root / "board").string();
+        options.htmlDirectory = (root / "html").string();
+        const CheckReport report = checkMod(sources[i].mod, options);
+        const std::vector<std::string_view> lines = perlLines(sources[i].mod);
+        for (const StepCheck& s : report.steps) {
+            ++steps;
+            ASSERT_EQ(s.firstLine, s.modLine < lines.size() ? lineKey(lines[s.modLine]) : "")
+                << sources[i].name << ", step " << s.step;
+        }
+    }
+    EXPECT_GT(steps, 200u);
 }
