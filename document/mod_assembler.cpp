@@ -2,6 +2,8 @@
 // pieces, and straight from the reader for torvale-cli assemble.
 #include "mod_assembler.h"
 
+#include "memory_hints.h"
+
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -290,6 +292,9 @@ StreamedAssembly readAndAssembleIn(const SharedBytes& source,
 std::string assembleMod(const ModDocument& doc, LineEnds ends) {
     std::string text;
     text.reserve(expectedSize(doc));
+    // Tens of MiB for a large mod, made again for each Preview and Test Mod:
+    // a fault for every 4 KiB of them cost more than the writing.
+    adviseHugePages(text.data(), text.capacity());
     StringOut out(text);
     if (ends == LineEnds::Lf)
         Writer<StringOut, LineEnds::Lf>(out).document(doc);
