@@ -107,6 +107,8 @@ public:
             }
             return;
         }
+#else
+        (void)n;
 #endif
         ::operator delete(p);
     }
