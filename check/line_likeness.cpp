@@ -72,15 +72,21 @@ std::size_t bigramsInto(std::string_view s, std::uint16_t* out) {
 
 namespace {
 
-std::size_t common(Pairs a, Pairs b) {
-    // Without branches on the values, which no processor can foretell.
+// The pairs a and b have in common, without branches on the values, which no
+// processor can foretell. Once the pairs left cannot make up need, it stops
+// and tells a number below need: most lines a search line meets cannot.
+std::size_t common(Pairs a, Pairs b, std::size_t need = 0) {
     std::size_t n = 0, i = 0, j = 0;
     const std::size_t na = a.size(), nb = b.size();
     while (i < na && j < nb) {
-        const std::uint16_t x = a[i], y = b[j];
-        n += x == y;
-        i += x <= y;
-        j += y <= x;
+        for (int k = 0; k < 8 && i < na && j < nb; ++k) {
+            const std::uint16_t x = a[i], y = b[j];
+            n += x == y;
+            i += x <= y;
+            j += y <= x;
+        }
+        if (n + std::min(na - i, nb - j) < need)
+            return n;
     }
     return n;
 }
@@ -107,9 +113,7 @@ Pairs PairChunks::of(std::string_view a, std::string_view b) {
 }
 
 double dice(Pairs a, Pairs b) {
-    if (a.empty() || b.empty())
-        return 0;
-    return 2.0 * double(common(a, b)) / double(a.size() + b.size());
+    return dice(a, b, 0);
 }
 
 double dice(Pairs a, Pairs b, double floor) {
@@ -117,27 +121,14 @@ double dice(Pairs a, Pairs b, double floor) {
         return 0;
     const std::size_t total = a.size() + b.size();
     const auto of = [total](std::size_t common) { return 2.0 * double(common) / double(total); };
-    // The fewest pairs in common that make floor, as dice() works it out.
+    // The fewest pairs in common that make floor, as the ratio works it out.
     std::size_t need = std::size_t(floor * double(total) / 2.0);
     while (need > 0 && of(need - 1) >= floor)
         --need;
     while (need <= total && of(need) < floor)
         ++need;
-    // As common() does, with a look now and then at whether the pairs left
-    // can still make up the number: most lines a search line meets cannot.
-    std::size_t n = 0, i = 0, j = 0;
-    const std::size_t na = a.size(), nb = b.size();
-    while (i < na && j < nb) {
-        for (int k = 0; k < 8 && i < na && j < nb; ++k) {
-            const std::uint16_t x = a[i], y = b[j];
-            n += x == y;
-            i += x <= y;
-            j += y <= x;
-        }
-        if (n + std::min(na - i, nb - j) < need)
-            return 0;
-    }
-    return of(n);
+    const std::size_t n = common(a, b, need);
+    return n < need ? 0 : of(n);
 }
 
 double contained(Pairs part, Pairs whole) {
