@@ -7,9 +7,9 @@
 #include "mod_lines.h"
 #include "line_diff.h"
 #include "mod_facts.h"
-#include "failed_step.h"
 #include "reading_differences.h"
 #include "round_trip.h"
+#include "watched_runs.h"
 
 #include "document/memory_hints.h"
 #include "forum/name_lookup.h"
@@ -27,27 +27,7 @@ using Status = StepCheck::Status;
 using FileStatus = FileCheck::Status;
 using yabmod::Run;
 using yabmod::StepRun;
-
-// What the steps found, looked at while the run has their file at hand: by
-// the step's number, for a mod may have tens of thousands of them.
-struct Seen {
-    std::vector<std::size_t> diskLines; // of a found step; 0 when the mod put it in
-    struct Failure {
-        std::string reason;
-        std::optional<NearestPlace> nearest;
-    };
-    std::map<int, Failure> failures; // each failed step looked into
-    std::size_t diskLine(int step) const {
-        return std::size_t(step) < diskLines.size() ? diskLines[std::size_t(step)] : 0;
-    }
-    void take(int step, StepCheck& into) {
-        const auto f = failures.find(step);
-        if (f == failures.end())
-            return;
-        into.reason = std::move(f->second.reason);
-        into.nearest = std::move(f->second.nearest);
-    }
-};
+using Seen = WatchedRuns::Seen;
 
 class Check {
 public:
@@ -81,14 +61,14 @@ public:
         folders_.html = options_.htmlDirectory.empty()
                             ? htmlDirectoryOf(folders_.board, read_)
                             : withoutSlash(options_.htmlDirectory);
-        const Run exact = runWatched(false);
+        const Run exact = runs_.exact();
         report_.end = exact.end;
         report_.failedStep = exact.failedStep;
         report_.stopMessage = exact.message;
         const bool stopped = exact.end != Run::End::Done;
-        const Run past = stopped ? runWatched(true) : Run{};
+        const Run past = stopped ? runs_.past() : Run{};
         const Run& all = stopped ? past : exact;
-        failed_.finish(); // the failed steps' answers, looked into meanwhile
+        runs_.finish(); // the failed steps' answers, looked into meanwhile
         // The readings compared on another core while the report is made. A
         // run that went through the whole mod read every step the installer
         // reads; else a run that only reads tells them.
@@ -110,50 +90,6 @@ public:
     }
 
 private:
-    Run runWatched(bool keepGoing) {
-        yabmod::Options options;
-        options.keepGoing = keepGoing;
-        options.modLines = &modLines_.lines;
-        options.modOutlivesRun = true; // the runs end with the check
-        options.modCrsOnlyBeforeLfs = modLines_.crsOnlyBeforeLfs;
-        Seen& seen = keepGoing ? seenPast_ : seen_;
-        options.onStep = [this, &seen](const yabmod::StepView& view) {
-            if (view.after) {
-                // The step changed its file.
-                failed_.fileChanged();
-                return;
-            }
-            const int number = view.step.number;
-            // The first search line while its bytes are at hand: looked up
-            // in the mod after the run, each cost a miss of the cache.
-            if (view.step.searchRead > 0) {
-                if (firstLines_.size() <= std::size_t(number))
-                    firstLines_.resize(std::size_t(number) + 1);
-                firstLines_[std::size_t(number)] = std::string(view.search[0]);
-            }
-            if (view.step.found) {
-                const std::int64_t origin = view.file.originOf(*view.step.found);
-                if (seen.diskLines.size() <= std::size_t(number))
-                    seen.diskLines.resize(std::size_t(number) + 1);
-                seen.diskLines[std::size_t(number)] = origin >= 0 ? std::size_t(origin) + 1 : 0;
-            } else if (analysed_++ < kMostAnalysed) {
-                // Each costs a look through the whole file: a mod that fails
-                // everywhere is told of its first failures in full.
-                Seen::Failure& f = seen.failures[number];
-                failed_.look(view, f.reason, f.nearest);
-            }
-        };
-        failed_.fileChanged();
-        return yabmod::runInstaller(mod_, folders_, yabmod::Mode::Install, read_, options);
-    }
-
-    std::string firstLine(const StepRun& s) {
-        const auto n = std::size_t(s.number);
-        if (n < firstLines_.size() && firstLines_[n])
-            return std::move(*firstLines_[n]);
-        return modLines_.firstSearchLine(s.modLine);
-    }
-
     // Without a forum the steps are listed as the installer reads them.
     void untested() {
         yabmod::ReadFile empty = [](const std::string&) {
@@ -174,7 +110,7 @@ private:
             step.modLine = s.modLine;
             step.file = s.file;
             step.status = Status::NotTested;
-            step.firstLine = firstLine(s);
+            step.firstLine = runs_.firstLine(s);
             report_.steps.push_back(std::move(step));
         }
     }
@@ -263,7 +199,7 @@ private:
             step.step = s.number;
             step.modLine = s.modLine;
             step.file = s.file;
-            step.firstLine = firstLine(s);
+            step.firstLine = runs_.firstLine(s);
             step.foundPast = s.result == StepRun::Result::Found;
             const StepRun* r =
                 std::size_t(s.number) < reached.size() ? reached[std::size_t(s.number)] : nullptr;
@@ -277,9 +213,9 @@ private:
                 step.reason = report_.files[s.file].reason;
             } else if (!r) {
                 step.status = Status::NotReached;
-                describeFound(step, s, seenPast_);
+                describeFound(step, s, runs_.seenPast());
             } else {
-                describe(step, *r, seen_);
+                describe(step, *r, runs_.seen());
             }
             report_.steps.push_back(std::move(step));
         }
@@ -305,6 +241,7 @@ private:
             step.status = Status::FileMissing;
             return;
         case StepRun::Result::NotTested:
+        case StepRun::Result::Elsewhere: // never in a run made whole
             step.status = Status::NotTested;
             return;
         }
@@ -386,12 +323,7 @@ private:
     yabmod::ReadFile read_;
     yabmod::Folders folders_;
     CheckReport report_;
-    Seen seen_, seenPast_;
-    std::vector<std::optional<std::string>> firstLines_; // by the step's number, as the runs saw them
-    // Failed steps looked into for a reason and a nearest place so far.
-    static constexpr int kMostAnalysed = 200;
-    int analysed_ = 0;
-    FailedSteps failed_;
+    WatchedRuns runs_{mod_, modLines_, folders_, read_, options_.threads};
     std::map<std::string, std::optional<std::string>> originals_;
     std::map<std::string, bool> changed_; // by the exact run
     std::map<std::string, std::string> missing_; // why, by path

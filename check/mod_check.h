@@ -96,8 +96,12 @@ struct CheckOptions {
     // Also install and then uninstall the mod in memory, and say whether
     // every file comes back as it was.
     bool uninstall = false;
-    // Where the files are read from; the disk when not given.
+    // Where the files are read from; the disk when not given. Called from
+    // more than one thread at once.
     yabmod::ReadFile read;
+    // The threads that run the mod past its failures, each on its share of
+    // the files; 0: as many as the mod's size and the machine's cores are worth.
+    unsigned threads = 0;
 };
 
 // The mod's bytes, as Save writes them or as the file holds them.

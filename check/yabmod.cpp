@@ -119,6 +119,14 @@ void Installer::openFile(std::size_t i) {
         current_ = std::make_unique<InstallFile>(none);
         return;
     }
+    // Shares are for keep-going installs: elsewhere a share runs the whole.
+    const Options::Share& share = options_.share;
+    if (share.count > 1 && options_.keepGoing && mode_ == Mode::Install &&
+        shareOf(file.path, share.count) != share.index) {
+        run_.files.back().elsewhere = true;
+        fileResult_ = Result::Elsewhere;
+        return;
+    }
     if (html_ && folders_.html.empty()) {
         run_.files.back().problem = "the forum's html folder is not known";
         if (!options_.keepGoing)

@@ -74,6 +74,7 @@ struct StepRun {
         Mismatch,   // uninstall: the added lines do not stand where they were put
         NoAction,   // keepGoing only: an "<edit file>" came before its action
         NotTested,  // its file is in the html folder, which is not known
+        Elsewhere,  // a share of the run: another share runs its file
     };
     int number = 0;             // $j, from 1
     std::size_t modLine = 0;    // the line of its "<search for>", from 1
@@ -100,6 +101,7 @@ struct FileRun {
     std::size_t modLine = 0; // the line of the "<edit file>" tag, from 1
     // Why it could not be opened, in words; empty when it was.
     std::string problem;
+    bool elsewhere = false; // a share of the run: another share opens it
 };
 
 struct Run {
@@ -159,7 +161,27 @@ struct Options {
     // (crsOnlyBeforeLfs), for those who know it: the keys of its lines are
     // then found without a look through each.
     bool modCrsOnlyBeforeLfs = false;
+    // A share of a keep-going install, for a run on several threads at once:
+    // each share reads the whole mod, with every variable the installer
+    // carries from step to step, but opens only the files that fall to it
+    // (shareOf); the steps on the others come to onStep with an empty file
+    // and the result Elsewhere. mergeShares makes the shares one run. The
+    // read function is then called from each share's thread.
+    struct Share {
+        unsigned index = 0;
+        unsigned count = 1;
+    } share;
 };
+
+// The share of count that opens the file at path: the same for the file and
+// the backups the installer makes beside it.
+unsigned shareOf(std::string_view path, unsigned count);
+
+// The runs of every share of a keep-going install, made the run of the whole:
+// nothing when the shares ended apart, or when one of them wrote a file of
+// another's (a backup copied into a folder, say), for then only a run of the
+// whole tells what happens.
+std::optional<Run> mergeShares(std::vector<Run> shares);
 
 Run runInstaller(std::string_view mod, const Folders& folders, Mode mode,
                  const ReadFile& read = readFromDisk, const Options& options = {});

@@ -10,6 +10,12 @@ namespace torvale::yabmod {
 void Installer::apply(StepRun& step, long offset) {
     if (!current_) {
         step.result = fileResult_;
+        if (fileResult_ == Result::Elsewhere && options_.onStep) {
+            // Told all the same: a watcher of the shares learns how far each has come.
+            static const InstallFile none{std::string_view()};
+            keys_.clear();
+            options_.onStep({step, run_.files.back(), none, keys_, added_, false});
+        }
         run_.steps.push_back(step);
         return;
     }

@@ -257,10 +257,7 @@ TEST(ModCheck, NamesEachStepsFirstSearchLineAsTheModHasIt) {
     std::size_t steps = 0;
     for (std::size_t i = 0; i < sources.size(); ++i) {
         const fs::path root = dir / ("case" + std::to_string(i));
-        writeYabmodForum(sources[i], root);
-        CheckOptions options;
-        options.forumDirectory = (root / "board").string();
-        options.htmlDirectory = (root / "html").string();
+        CheckOptions options = writeForumToCheck(sources[i], root);
         const CheckReport report = checkMod(sources[i].mod, options);
         const std::vector<std::string_view> lines = perlLines(sources[i].mod);
         for (const StepCheck& s : report.steps) {

@@ -153,6 +153,14 @@ void writeYabmodForum(const YabmodCase& c, const std::filesystem::path& root) {
     }
 }
 
+CheckOptions writeForumToCheck(const YabmodCase& c, const std::filesystem::path& root) {
+    writeYabmodForum(c, root);
+    CheckOptions options;
+    options.forumDirectory = (root / "board").string();
+    options.htmlDirectory = (root / "html").string();
+    return options;
+}
+
 std::map<std::string, std::string> readTree(const std::filesystem::path& root) {
     std::map<std::string, std::string> tree;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {

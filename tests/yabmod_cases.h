@@ -2,6 +2,8 @@
 // and a mod's bytes, from a table of named rows or built at random from a seed.
 #pragma once
 
+#include "check/mod_check.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <map>
@@ -32,6 +34,8 @@ YabmodCase randomYabmodCase(std::uint32_t seed);
 // Writes the case's forum under root: root/board and root/html, made
 // writable.
 void writeYabmodForum(const YabmodCase& c, const std::filesystem::path& root);
+// The same, and the options of a check against the forum written.
+CheckOptions writeForumToCheck(const YabmodCase& c, const std::filesystem::path& root);
 
 // Every regular file under root, by its path relative to root ("/" between
 // folders), with its bytes.
