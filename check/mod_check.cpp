@@ -18,6 +18,7 @@
 #include <filesystem>
 #include <future>
 #include <map>
+#include <utility>
 
 namespace torvale {
 
@@ -61,12 +62,27 @@ public:
         folders_.html = options_.htmlDirectory.empty()
                             ? htmlDirectoryOf(folders_.board, read_)
                             : withoutSlash(options_.htmlDirectory);
-        const Run exact = runs_.exact();
+        Run exact, past;
+        if (runs_.pastThreads() > 1) {
+            // With cores to spare the run past the failures goes first, in
+            // shares: where it meets none, it was the installer's own run.
+            past = runs_.past();
+            if (metNoFailure(past)) {
+                exact = std::exchange(past, Run{});
+                runs_.pastWasExact();
+            } else {
+                exact = runs_.exact();
+                runs_.exactWentFirst();
+            }
+        } else {
+            exact = runs_.exact();
+            if (exact.end != Run::End::Done)
+                past = runs_.past();
+        }
         report_.end = exact.end;
         report_.failedStep = exact.failedStep;
         report_.stopMessage = exact.message;
         const bool stopped = exact.end != Run::End::Done;
-        const Run past = stopped ? runs_.past() : Run{};
         const Run& all = stopped ? past : exact;
         runs_.finish(); // the failed steps' answers, looked into meanwhile
         // The readings compared on another core while the report is made. A
@@ -90,6 +106,15 @@ public:
     }
 
 private:
+    // A keep-going run that skipped nothing went as the installer's does.
+    static bool metNoFailure(const Run& run) {
+        return run.end == Run::End::Done &&
+               std::ranges::all_of(run.steps, [](const StepRun& s) {
+                   return s.result == StepRun::Result::Found;
+               }) &&
+               std::ranges::all_of(run.files, [](const yabmod::FileRun& f) { return f.problem.empty(); });
+    }
+
     // Without a forum the steps are listed as the installer reads them.
     void untested() {
         yabmod::ReadFile empty = [](const std::string&) {

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <future>
+#include <iterator>
 #include <thread>
 
 namespace torvale {
@@ -59,12 +60,21 @@ Run WatchedRuns::runWatched(bool keepGoing, Watch watch, yabmod::Options::Share 
 // Each share reads the whole mod, a tenth more work in all: on two cores,
 // where the work beside the run (the editor's reading, the failed steps
 // looked into) fills the second, shares gain nothing.
-Run WatchedRuns::past() {
+unsigned WatchedRuns::pastThreads() const {
+    if (threads_)
+        return threads_;
     const unsigned cores = std::thread::hardware_concurrency();
-    const unsigned threads = threads_ ? threads_
-                             : mod_.size() >= kLeastBytesToShare && cores >= 3
-                                 ? std::min(cores - 1, kMostShares)
-                                 : 1;
+    return mod_.size() >= kLeastBytesToShare && cores >= 3 ? std::min(cores - 1, kMostShares) : 1;
+}
+
+void WatchedRuns::exactWentFirst() {
+    const auto room = std::size_t(std::max(0, kMostAnalysed - analysed_));
+    while (seenPast_.failures.size() > room)
+        seenPast_.failures.erase(std::prev(seenPast_.failures.end()));
+}
+
+Run WatchedRuns::past() {
+    const unsigned threads = pastThreads();
     if (threads < 2)
         return runWatched(true, {seenPast_, failed_, firstLines_}, {});
     FailureBudget budget(threads, std::max(0, kMostAnalysed - analysed_));

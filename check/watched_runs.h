@@ -56,11 +56,19 @@ public:
                 const yabmod::ReadFile& read, unsigned threads)
         : mod_(mod), modLines_(lines), folders_(folders), read_(read), threads_(threads) {}
 
-    // The run as the installer makes it, up to its first failure.
+    // The run as the installer makes it, up to its first failure. The failed
+    // steps looked into are the first of the check's runs, this one first.
     yabmod::Run exact() { return runWatched(false, {seen_, failed_, firstLines_}, {}); }
     // The run past the failures, each failing step skipped; for a large mod
     // in shares of its files on as many threads as there are cores to spare.
     yabmod::Run past();
+    // The threads past() takes.
+    unsigned pastThreads() const;
+    // Where past() went first, and met no failure: it was the exact run.
+    void pastWasExact() { seen_ = std::move(seenPast_); }
+    // Where past() went first, and exact() after it: the failures past()
+    // looked into cut to those a run after exact() would have looked into.
+    void exactWentFirst();
     // The failed steps' answers, looked into meanwhile, written into what
     // the runs saw.
     void finish() { failed_.finish(); }
