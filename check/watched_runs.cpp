@@ -78,18 +78,17 @@ Run WatchedRuns::past() {
     if (threads < 2)
         return runWatched(true, {seenPast_, failed_, firstLines_}, {});
     FailureBudget budget(threads, std::max(0, kMostAnalysed - analysed_));
+    // Each share's own, put together after the run.
     std::vector<Seen> seen(threads);
-    std::vector<FailedSteps> failed(threads - 1);
-    std::vector<std::vector<std::optional<std::string>>> firstLines(threads - 1);
+    std::vector<FailedSteps> failed(threads);
+    std::vector<std::vector<std::optional<std::string>>> firstLines(threads);
     const auto runShare = [&](unsigned s) {
         struct Done {
             FailureBudget& budget;
             unsigned s;
             ~Done() { budget.done(s); } // also when it throws
         } done{budget, s};
-        Watch watch{seen[s], s ? failed[s - 1] : failed_, s ? firstLines[s - 1] : firstLines_,
-                    &budget, s};
-        return runWatched(true, watch, {s, threads});
+        return runWatched(true, {seen[s], failed[s], firstLines[s], &budget, s}, {s, threads});
     };
     std::vector<std::future<Run>> others;
     for (unsigned s = 1; s < threads; ++s)
@@ -101,7 +100,6 @@ Run WatchedRuns::past() {
     // The answers point into seen: they come in before it is merged.
     for (FailedSteps& f : failed)
         f.finish();
-    failed_.finish();
     std::optional<Run> merged = yabmod::mergeShares(std::move(shares));
     if (!merged) // the shares ended apart: the run of the whole tells
         return runWatched(true, {seenPast_, failed_, firstLines_}, {});
