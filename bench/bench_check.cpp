@@ -10,6 +10,7 @@
 #include "app/allocator.h"
 #include "check/install_file.h"
 #include "check/mod_check.h"
+#include "check/mod_facts.h"
 #include "check/mod_lines.h"
 #include "check/yabmod.h"
 #include "check/near_miss.h"
@@ -201,7 +202,7 @@ void BM_InstallerRunAlone(benchmark::State& state) {
         options.modOutlivesRun = true;
         options.modCrsOnlyBeforeLfs = lines.crsOnlyBeforeLfs;
         const torvale::yabmod::Run run = torvale::yabmod::runInstaller(
-            mod, {forum().directory, ""}, torvale::yabmod::Mode::Install,
+            mod, {torvale::withoutSlash(forum().directory), ""}, torvale::yabmod::Mode::Install,
             torvale::yabmod::readFromDisk, options);
         steps = run.steps.size();
         best = std::min(best, std::chrono::duration<double>(Clock::now() - start).count());
